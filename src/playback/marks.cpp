@@ -1,0 +1,127 @@
+// Played marks and the completed window.
+
+#include "playback/playback.h"
+
+#include "playback/status_logic.h"
+#include "session/app.h"
+#include "ui/form1.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+
+void Playback::resetMarksToPlaylist()
+{
+    app.m.playedMarks.assign(size_t(std::max(1, app.form1().List2->count())), 0);
+}
+
+void Playback::put_form4()
+{
+    const ListBox &list = *app.form1().List2;
+    if (list.count() == 0)
+        return;
+    std::vector<QString> rows;
+    rows.reserve(size_t(list.count()));
+    for (int i = 0; i < list.count(); ++i)
+        rows.push_back(status::completedRow(list.text(i), i));
+    ListBox &done = *app.form4().List1;
+    done.setItems(std::move(rows));
+    // Where each entry's row stands, so that marking does not scan the list per entry.
+    completedRowOf.assign(size_t(list.count()), -1);
+    for (int r = 0; r < done.count(); ++r) {
+        const int i = status::indexOfCompletedRow(done.text(r));
+        if (i >= 0 && i < list.count() && completedRowOf[size_t(i)] < 0)
+            completedRowOf[size_t(i)] = r;
+    }
+}
+
+int Playback::completedRowFor(int index)
+{
+    ListBox &done = *app.form4().List1;
+    const QString key = QStringLiteral("=>") + QString::number(index);
+    if (index >= 0 && size_t(index) < completedRowOf.size()) {
+        const int r = completedRowOf[size_t(index)];
+        if (r >= 0 && done.text(r).endsWith(key))
+            return r;
+    }
+    for (int r = 0; r < done.count(); ++r)
+        if (done.text(r).endsWith(key))
+            return r;
+    return -1;
+}
+
+void Playback::paigmena()
+{
+    ListBox &done = *app.form4().List1;
+    std::vector<int> rows;
+    const auto &marks = app.m.playedMarks;
+    for (int i = 0; i < done.count() && size_t(i) < marks.size(); ++i)
+        if (marks[size_t(i)] == kOn) {
+            const int r = completedRowFor(i);
+            if (r >= 0)
+                rows.push_back(r);
+        }
+    done.selectOnly(rows);
+}
+
+QString Playback::FindSong(int16_t song)
+{
+    if (song == -1)
+        return QString(); // the pick form is FindSongPick
+    const int r = completedRowFor(song);
+    if (r < 0)
+        return QString();
+    ListBox &done = *app.form4().List1;
+    done.setSelected(r, true);
+    return done.text(r);
+}
+
+int Playback::FindSongPick()
+{
+    const ListBox &done = *app.form4().List1;
+    return status::indexOfCompletedRow(done.currentText());
+}
+
+void Playback::mnumorecompleted_Click()
+{
+    Form1 &f = app.form1();
+    f.mnumorecompleted->setChecked(!f.mnumorecompleted->isChecked());
+    Form4 &w = app.form4();
+    w.setVisible(!w.isVisible());
+    if (w.isVisible())
+        paigmena();
+}
+
+void Playback::mnumorereset_Click()
+{
+    Module1 &m = app.m;
+    std::fill(m.playedMarks.begin(), m.playedMarks.end(), int16_t(0));
+    ListBox &list = *app.form1().List2;
+    list.clearSelection();
+    app.form4().List1->clearSelection();
+    if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
+        list.setSelected(m.lastIndex, true);
+        paigmena();
+        if (size_t(m.lastIndex) < m.playedMarks.size())
+            m.playedMarks[size_t(m.lastIndex)] = kOn;
+    }
+}
+
+void Playback::Form4_Command1_Click()
+{
+    Form1 &f = app.form1();
+    f.mnumorecompleted->setChecked(!f.mnumorecompleted->isChecked());
+    app.form4().hide();
+}
+
+void Playback::Form4_List1_DblClick()
+{
+    const int k = FindSongPick();
+    ListBox &list = *app.form1().List2;
+    if (k < 0 || k >= list.count())
+        return;
+    setList2Index(k);
+    list.setSelected(k, true);
+    app.m.userPick = kOn;
+    List2_DblClick();
+}

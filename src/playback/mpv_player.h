@@ -1,0 +1,64 @@
+#pragma once
+// The Player over libmpv. Opening looks synchronous to callers; everything else is read
+// from mpv's properties when asked.
+
+#include "playback/player.h"
+
+#include <QList>
+#include <QPair>
+#include <optional>
+
+struct mpv_handle;
+
+class MpvPlayer : public Player {
+    Q_OBJECT
+public:
+    using Options = QList<QPair<QByteArray, QByteArray>>;
+
+    // Extra mpv options applied after the defaults (tests pass vo=null, ao=null).
+    explicit MpvPlayer(Options extra = {}, QObject *parent = nullptr);
+    ~MpvPlayer() override;
+
+    bool isValid() const { return m_mpv != nullptr; }
+    mpv_handle *handle() const { return m_mpv; }
+
+    void setFileName(const QString &path) override;
+    QString FileName() const override { return m_file; }
+    double CurrentPosition() override;
+    void setCurrentPosition(double seconds) override;
+    double Duration() override;
+    int PlayState() override;
+    int Volume() const override { return m_volume; }
+    void setVolume(int v) override;
+    void Play() override;
+    void Pause() override;
+    void Stop() override;
+    QSize extent() override;
+    quint64 openCount() const override { return m_openCount; }
+
+    // Gain of mpv's cubic volume scale for hundredths of a decibel.
+    static double mpvVolumeFor(int hundredthsDb);
+
+    static constexpr int kOpenTimeoutMs = 8000;
+
+private slots:
+    void drainEventsSlot();
+
+private:
+    void drainEvents();
+    void handleEvent(const struct mpv_event &ev);
+    bool eofReached();
+    void setPause(bool pause);
+
+    mpv_handle *m_mpv = nullptr;
+    QString m_file;
+    quint64 m_openCount = 0;
+    long long m_entryId = -1;
+    bool m_loaded = false;
+    bool m_failed = false;
+    bool m_paused = true;
+    bool m_stopped = false;
+    double m_duration = 0;
+    std::optional<double> m_pendingSeek;
+    int m_volume = 0;
+};

@@ -1,0 +1,84 @@
+#pragma once
+// Playback: choosing and starting the next file, the 60 ms ticker, the played marks with
+// the completed window, the status line, the video window, volume and preview. One class
+// owns these procedures; the decisions inside them are pure functions in the *_logic files.
+
+#include "playback/track_logic.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class App;
+class Player;
+
+class Playback {
+public:
+    explicit Playback(App &app);
+
+    // Track start and next-track choice (track.cpp)
+    void bres_kommati();
+    void decide_video();
+    void List2_Click();
+    void List2_DblClick();
+    void Command3_Click();
+    void mnumorerandom_Click();
+    void mnumorereplayn_Click(int index);
+    // Makes row List2's current entry and runs its click handling.
+    void setList2Index(int row);
+
+    // Ticker (ticker.cpp)
+    void Timer1_Timer();
+
+    // Played marks and completed list (marks.cpp)
+    void put_form4();
+    void paigmena();
+    QString FindSong(int16_t song);
+    int FindSongPick();
+    void mnumorecompleted_Click();
+    void mnumorereset_Click();
+    void Form4_Command1_Click();
+    void Form4_List1_DblClick();
+    // Every playlist rebuild gives one cleared mark per entry (at least one).
+    void resetMarksToPlaylist();
+
+    // Status line and captions (status_line.cpp)
+    void etiketes();
+
+    // Video window (video.cpp)
+    void video();
+    void mnuvideoshow_Click();
+    void mnuvideohide_Click();
+    void mnuvideoauto_Click();
+    void Form2_QueryUnload();
+
+    // Volume and preview (settings.cpp)
+    void HScroll1_Change();
+    void mnumorepreview_Click();
+    void mnumoreduration_Click();
+    // Setting HScroll1's value from code runs its change handling.
+    void setHScroll1(int value);
+
+    // The time of day in seconds since midnight; tests set their own clock.
+    std::function<double()> timeOfDay;
+
+private:
+    Player &watchedPlayer();
+    void playOnMainPlayer();
+    void setTrayTipForChoice();
+    int completedRowFor(int index);
+
+    App &app;
+    // Kept by the ticker between ticks.
+    int32_t previewClock = 0;
+    int16_t tipIndex = 0;
+    // The player and open count whose end the ticker has already signalled.
+    const Player *endSignalledPlayer = nullptr;
+    quint64 endSignalledOpen = 0;
+    quint64 endSignalledMainOpen = 0;
+    track::Random rng;
+    // Row of the completed list for each playlist index, as put_form4 left it.
+    std::vector<int> completedRowOf;
+};

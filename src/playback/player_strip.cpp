@@ -1,0 +1,91 @@
+#include "playback/player_strip.h"
+
+#include "playback/player.h"
+#include "session/numtext.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+QToolButton *transportButton(QWidget *parent, QStyle::StandardPixmap icon, const QString &name)
+{
+    auto *b = new QToolButton(parent);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setToolTip(name);
+    b->setAccessibleName(name);
+    b->setAutoRaise(true);
+    return b;
+}
+} // namespace
+
+PlayerStrip::PlayerStrip(QWidget *parent)
+    : QWidget(parent)
+    , m_play(transportButton(this, QStyle::SP_MediaPlay, QStringLiteral("Αναπαραγωγή - Play")))
+    , m_pause(transportButton(this, QStyle::SP_MediaPause, QStringLiteral("Παύση - Pause")))
+    , m_stop(transportButton(this, QStyle::SP_MediaStop, QStringLiteral("Διακοπή - Stop")))
+    , m_slider(new QSlider(Qt::Horizontal, this))
+    , m_time(new QLabel(QStringLiteral("00:00:00 / 00:00:00"), this))
+    , m_timer(new QTimer(this))
+{
+    setAccessibleName(QStringLiteral("Αναπαραγωγέας - Player"));
+    m_slider->setAccessibleName(QStringLiteral("Θέση - Position"));
+    m_slider->setRange(0, 0);
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(m_play);
+    row->addWidget(m_pause);
+    row->addWidget(m_stop);
+    row->addWidget(m_slider, 1);
+    row->addWidget(m_time);
+
+    connect(m_play, &QToolButton::clicked, this, [this] { if (m_player) m_player->Play(); });
+    connect(m_pause, &QToolButton::clicked, this, [this] { if (m_player) m_player->Pause(); });
+    connect(m_stop, &QToolButton::clicked, this, [this] { if (m_player) m_player->Stop(); });
+    // Seek where the user lets go (or steps with the keyboard), not on every pixel.
+    connect(m_slider, &QSlider::sliderReleased, this, [this] {
+        if (m_player)
+            m_player->setCurrentPosition(m_slider->value());
+    });
+    connect(m_slider, &QSlider::actionTriggered, this, [this](int action) {
+        if (m_player && action != QAbstractSlider::SliderMove)
+            QTimer::singleShot(0, this, [this] { m_player->setCurrentPosition(m_slider->value()); });
+    });
+    m_timer->setInterval(250);
+    connect(m_timer, &QTimer::timeout, this, &PlayerStrip::refresh);
+}
+
+void PlayerStrip::setPlayer(Player *player)
+{
+    m_player = player;
+    refresh();
+}
+
+void PlayerStrip::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    m_timer->start();
+}
+
+void PlayerStrip::hideEvent(QHideEvent *e)
+{
+    QWidget::hideEvent(e);
+    m_timer->stop();
+}
+
+void PlayerStrip::refresh()
+{
+    if (!m_player || m_player->openCount() == 0)
+        return;
+    const double dur = std::max(0.0, m_player->Duration());
+    const double pos = std::clamp(m_player->CurrentPosition(), 0.0, dur);
+    if (!m_slider->isSliderDown()) {
+        m_slider->setRange(0, int(dur));
+        m_slider->setValue(int(pos));
+    }
+    m_time->setText(numtext::hmsText(numtext::roundHalfEven(pos)) + QStringLiteral(" / ")
+                    + numtext::hmsText(numtext::roundHalfEven(dur)));
+}

@@ -1,0 +1,70 @@
+// Volume, preview switch and preview length.
+
+#include "playback/playback.h"
+
+#include "playback/player.h"
+#include "session/app.h"
+#include "session/numtext.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <optional>
+
+namespace {
+// A plain decimal number with an optional sign and fraction; "," is taken as the point
+// too, as Greek users write it.
+std::optional<double> readNumber(QString text)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*[+-]?(\\d+([.,]\\d*)?|[.,]\\d+)\\s*$"));
+    if (!re.match(text).hasMatch())
+        return std::nullopt;
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    return text.trimmed().toDouble();
+}
+} // namespace
+
+void Playback::setHScroll1(int value)
+{
+    app.form1().HScroll1->setValue(value);
+    HScroll1_Change();
+}
+
+void Playback::HScroll1_Change()
+{
+    app.m.volume = int16_t(app.form1().HScroll1->value());
+    app.mainPlayer().setVolume(app.m.volume);
+    if (app.m.videoMode == 1)
+        app.videoPlayer().setVolume(app.m.volume);
+}
+
+void Playback::mnumorepreview_Click()
+{
+    Form1 &f = app.form1();
+    app.m.previewOn = int16_t(~app.m.previewOn);
+    f.mnumorepreview->setChecked(!f.mnumorepreview->isChecked());
+    f.mnumoreduration->setEnabled(!f.mnumoreduration->isEnabled());
+}
+
+void Playback::mnumoreduration_Click()
+{
+    for (;;) {
+        const QString answer = dialogs::InputBox(
+            QStringLiteral("Όρισε διάρκεια προεπισκόπησης 2-60 δευτερόλεπτα: Declare duration of preview 2-60 secs"),
+            QStringLiteral("Ορισμός - Declaring"), QString::number(app.m.previewSecs));
+        const std::optional<double> v = readNumber(answer);
+        if (!v) {
+            if (dialogs::MsgBox(QStringLiteral("Άκυρη είσοδος. Επανάληψη; - Invalid input. Repeat"),
+                                dialogs::Style::YesNo)
+                == dialogs::Answer::Yes)
+                continue;
+            return;
+        }
+        if (*v >= 2 && *v <= 60) {
+            app.m.previewSecs = int16_t(numtext::roundHalfEven(*v));
+            return;
+        }
+    }
+}

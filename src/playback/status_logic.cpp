@@ -1,0 +1,93 @@
+#include "playback/status_logic.h"
+
+#include "session/numtext.h"
+
+using numtext::F;
+using numtext::N;
+
+namespace status {
+
+Texts statusTexts(int total, int listIndex, int16_t shuffleOn, const std::vector<int16_t> &marks)
+{
+    int current = 0;
+    int remaining = 0;
+    if (shuffleOn != 0) {
+        for (int i = 0; i < total; ++i)
+            if (size_t(i) < marks.size() && marks[size_t(i)] == 0)
+                ++remaining;
+        current = total - remaining;
+    } else {
+        current = listIndex;
+        remaining = total - current - 1;
+    }
+    const long long percent =
+        total == 0 ? 0 : numtext::roundHalfEven((100.0 / total) * current);
+    const QString tenBlanks(10, QLatin1Char(' '));
+    const QString bracket = QStringLiteral("   [   ") + N(percent) + QStringLiteral("%   ]   ");
+
+    Texts t;
+    t.label6 = shuffleOn == -1 ? QStringLiteral("Τυχαία Αναπαραγωγή - Suffle Play")
+                               : QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play");
+    t.label3 = QStringLiteral("Τρέχων - Current:") + N(current + 1) + tenBlanks
+               + QStringLiteral("Όλα - Total:") + N(total) + tenBlanks
+               + QStringLiteral("Εναπομείναντα - Remaining:") + N(remaining);
+    const QString sep = QStringLiteral("    :   ");
+    t.form4Label2 = N(current + 1) + sep + N(total) + sep + N(remaining);
+    t.form4Caption = QStringLiteral("Ολοκληρωμένα - Completed") + bracket;
+    t.form1Caption = QStringLiteral("Μπραστομέρ - Brastomere ") + bracket;
+    return t;
+}
+
+Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_t previewSecs,
+                     int16_t previewStart)
+{
+    const numtext::Hms e = numtext::splitSeconds(numtext::roundHalfEven(position));
+    const numtext::Hms r = numtext::splitSeconds(numtext::roundHalfEven(duration - position));
+    Elapsed out;
+    if (e.h <= 0 && e.m <= 0 && e.s <= 0) {
+        out.display = QStringLiteral("00:00:00");
+        return out;
+    }
+    const QString elapsed = F(e.h) + QLatin1Char(':') + F(e.m) + QLatin1Char(':') + F(e.s);
+    if (previewOn == 0) {
+        out.display = elapsed;
+        out.remaining = F(r.h) + QLatin1Char(':') + F(r.m) + QLatin1Char(':') + F(r.s);
+    } else if (previewOn == -1) {
+        const double left = int(previewStart) + int(previewSecs) - position;
+        out.display = elapsed + QStringLiteral("     [") + F(previewSecs) + QStringLiteral("] -") + F(left);
+        out.remaining = F(left);
+    }
+    return out;
+}
+
+QString completedRow(const QString &playlistText, int index)
+{
+    const QString name = playlistText.mid(playlistText.lastIndexOf(QLatin1Char('/')) + 1);
+    return name + QStringLiteral(" =>") + QString::number(index);
+}
+
+int indexOfCompletedRow(const QString &row)
+{
+    const int p = row.lastIndexOf(QStringLiteral(" =>"));
+    if (p < 0)
+        return 0;
+    // Leading digits only, as a numeric reading of the tail would take them.
+    const QString tail = row.mid(p + 3).trimmed();
+    int end = 0;
+    while (end < tail.size() && (tail[end].isDigit() || (end == 0 && tail[end] == QLatin1Char('-'))))
+        ++end;
+    return tail.left(end).toInt();
+}
+
+QString tipField(const QString &text)
+{
+    return text.left(64).leftJustified(64, QLatin1Char(' '));
+}
+
+QString shownTip(const QString &field)
+{
+    const int nul = field.indexOf(QChar(u'\0'));
+    return nul < 0 ? field : field.left(nul);
+}
+
+} // namespace status

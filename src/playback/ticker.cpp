@@ -1,0 +1,64 @@
+// The 60 ms ticker: elapsed time, the tray tip, and the end of the playing file.
+
+#include "playback/playback.h"
+
+#include "playback/player.h"
+#include "playback/status_logic.h"
+#include "session/app.h"
+#include "session/numtext.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
+#include <QLineEdit>
+
+Player &Playback::watchedPlayer()
+{
+    // The player that has the file: the video window's while the main one is out of use.
+    return app.mainPlayer().inUse() ? app.mainPlayer() : app.videoPlayer();
+}
+
+void Playback::Timer1_Timer()
+{
+    Module1 &m = app.m;
+    Form1 &f = app.form1();
+    Player &main = app.mainPlayer();
+
+    const double pos = main.CurrentPosition();
+    const status::Elapsed e =
+        status::elapsedTexts(pos, main.Duration(), m.previewOn, m.previewSecs, m.previewStart);
+    if (e.display && f.Text1[6]->text() != *e.display)
+        f.Text1[6]->setText(*e.display);
+    const numtext::Hms split = numtext::splitSeconds(numtext::roundHalfEven(pos));
+    m.mins = int16_t(split.m);
+    m.secs = int16_t(split.s);
+
+    if (f.List2->count() == 0)
+        return;
+
+    if (m.lastIndex != tipIndex) {
+        tipIndex = m.lastIndex;
+        app.setTrayTip(status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(tipIndex)
+                                        + QChar(u'\0')));
+    }
+
+    Player &w = watchedPlayer();
+    bool ended = w.openCount() > 0 && w.Duration() == w.CurrentPosition();
+    if (m.previewOn == kOn) {
+        const int stop = int(m.previewStart) + int(m.previewSecs);
+        ended = ended || main.CurrentPosition() >= stop || timeOfDay() >= previewClock + m.previewSecs;
+    }
+    // One end per opened file: a file left standing at its end (nothing new started, as
+    // after the last file with replay None) is not signalled again on every tick.
+    const bool alreadySignalled = endSignalledPlayer == &w && endSignalledOpen == w.openCount()
+                                  && endSignalledMainOpen == main.openCount();
+    if (!ended || alreadySignalled)
+        return;
+    endSignalledPlayer = &w;
+    endSignalledOpen = w.openCount();
+    endSignalledMainOpen = main.openCount();
+
+    m.advanceCount = numtext::toInt16(m.advanceCount + 1);
+    previewClock = int32_t(numtext::roundHalfEven(timeOfDay()));
+    m.volume = int16_t(w.Volume());
+    bres_kommati();
+}

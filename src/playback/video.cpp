@@ -1,0 +1,101 @@
+// The video window and the Show / Hide / Auto modes.
+
+#include "playback/playback.h"
+
+#include "playback/player.h"
+#include "session/app.h"
+#include "session/numtext.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QLineEdit>
+
+using numtext::roundHalfEven;
+
+void Playback::video()
+{
+    Module1 &m = app.m;
+    if (m.currentFile.isEmpty())
+        return;
+    Player &main = app.mainPlayer();
+    Player &vid = app.videoPlayer();
+    main.setInUse(false);
+    Form2 &w = app.form2();
+    w.show();
+    // Let the window get its GL context before the file opens, so the picture has a target.
+    QCoreApplication::processEvents();
+
+    // The file goes on where the main player stands when the main player has that very
+    // file; a file it never had starts where the choice put it.
+    const bool moving = main.FileName() == m.currentFile && main.openCount() > 0;
+    const double mainPos = main.CurrentPosition();
+    vid.setFileName(m.currentFile);
+    if (moving)
+        m.resumePos = numtext::toInt16(roundHalfEven(mainPos));
+    if (m.previewOn == kOn) {
+        const long long d = roundHalfEven(vid.Duration());
+        if (d > 32767)
+            return;
+        m.resumePos = numtext::toInt16(roundHalfEven(d / 4.0));
+        m.previewStart = m.resumePos;
+    }
+    vid.setCurrentPosition(m.resumePos);
+    main.Stop();
+    if (main.flag1089())
+        vid.setFlag1089(true);
+    vid.Play();
+    vid.setVolume(m.volume);
+    w.setWindowTitle(app.form1().windowTitle());
+    const numtext::Hms t = numtext::splitSeconds(roundHalfEven(vid.Duration()));
+    m.mins = int16_t(t.m);
+    m.secs = int16_t(t.s);
+    app.form1().Text1[5]->setText(numtext::hmsText(roundHalfEven(vid.Duration())));
+    const QSize size = vid.extent();
+    if (size.isValid() && !size.isEmpty())
+        w.resize(size);
+}
+
+static void checkOnly(Form1 &f, QAction *item)
+{
+    for (QAction *a : {f.mnuvideoshow, f.mnuvideohide, f.mnuvideoauto})
+        a->setChecked(a == item);
+}
+
+void Playback::mnuvideoshow_Click()
+{
+    checkOnly(app.form1(), app.form1().mnuvideoshow);
+    app.m.videoMode = 1;
+    video();
+}
+
+void Playback::mnuvideohide_Click()
+{
+    checkOnly(app.form1(), app.form1().mnuvideohide);
+    app.m.videoMode = -1;
+}
+
+void Playback::mnuvideoauto_Click()
+{
+    checkOnly(app.form1(), app.form1().mnuvideoauto);
+    app.m.videoMode = 0;
+    if (app.m.resumePending == 0)
+        decide_video();
+}
+
+void Playback::Form2_QueryUnload()
+{
+    Module1 &m = app.m;
+    Player &main = app.mainPlayer();
+    Player &vid = app.videoPlayer();
+    const double pos = vid.CurrentPosition();
+    vid.Stop();
+    main.setFileName(m.currentFile);
+    main.setCurrentPosition(pos);
+    main.setInUse(true);
+    main.Play();
+    main.setVolume(m.volume);
+    checkOnly(app.form1(), app.form1().mnuvideohide);
+    m.videoMode = -1;
+}

@@ -1,0 +1,75 @@
+#include "playback/video_view.h"
+
+#include <QOpenGLContext>
+#include <mpv/render_gl.h>
+
+namespace {
+
+void *procAddress(void *, const char *name)
+{
+    QOpenGLContext *ctx = QOpenGLContext::currentContext();
+    return ctx ? reinterpret_cast<void *>(ctx->getProcAddress(QByteArray(name))) : nullptr;
+}
+
+void onUpdate(void *ctx)
+{
+    // Called on an mpv thread: hand over to ours.
+    QMetaObject::invokeMethod(static_cast<VideoView *>(ctx), "frameReady", Qt::QueuedConnection);
+}
+
+} // namespace
+
+VideoView::VideoView(mpv_handle *mpv, QWidget *parent)
+    : QOpenGLWidget(parent)
+    , m_mpv(mpv)
+{
+    setAccessibleName(QStringLiteral("Βίντεο - Video"));
+}
+
+VideoView::~VideoView()
+{
+    if (m_ctx) {
+        makeCurrent();
+        mpv_render_context_set_update_callback(m_ctx, nullptr, nullptr);
+        mpv_render_context_free(m_ctx);
+        doneCurrent();
+    }
+}
+
+void VideoView::initializeGL()
+{
+    if (!m_mpv || m_ctx)
+        return;
+    mpv_opengl_init_params gl{procAddress, nullptr};
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_API_TYPE, const_cast<char *>(MPV_RENDER_API_TYPE_OPENGL)},
+        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    if (mpv_render_context_create(&m_ctx, m_mpv, params) < 0) {
+        m_ctx = nullptr;
+        return;
+    }
+    mpv_render_context_set_update_callback(m_ctx, onUpdate, this);
+}
+
+void VideoView::paintGL()
+{
+    if (!m_ctx)
+        return;
+    const qreal dpr = devicePixelRatioF();
+    mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * dpr), int(height() * dpr), 0};
+    int flipY = 1;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(m_ctx, params);
+}
+
+void VideoView::frameReady()
+{
+    if (m_ctx && (mpv_render_context_update(m_ctx) & MPV_RENDER_UPDATE_FRAME))
+        update();
+}

@@ -1,0 +1,118 @@
+#include "playlist/playlist.h"
+
+#include "session/app.h"
+#include "ui/browser_boxes.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QPushButton>
+
+QStringList Playlist::fileTypesTable()
+{
+    return {
+        QStringLiteral("All files - Όλα τα είδη αρχείων"),
+        QStringLiteral("*.basx;*.wax;*.m3u;*.wpl;*.wvx;*.wmx;*.wmd;*.wmz"),
+        QStringLiteral("*.dvr-ms"),
+        QStringLiteral("*.mid;*.rmi;*.midi"),
+        QStringLiteral("*.mpeg;*.mpg;*.mpe;*.m1v;*.mp2;*.mpa;*.mpv2;*.mp2v"),
+        QStringLiteral("*.wav;*.snd;*.au;*.aif;*.aifc;*.aiff"),
+        QStringLiteral("*.asf;*.wm;*.wma;*.wmv;*.wmd"),
+        QStringLiteral("*.jpg;*.jpeg"),
+        QStringLiteral("*.avi;*.wmv"),
+        QStringLiteral("*.cda"),
+        QStringLiteral("*.mp3"),
+    };
+}
+
+void Playlist::fillFileTypes()
+{
+    Form1 &f = app.form1();
+    app.m.fileTypes = fileTypesTable();
+    f.Combo2->addItems(app.m.fileTypes);
+    setCombo2Index(10);
+    f.File1->setPattern(f.Combo2->currentText());
+}
+
+void Playlist::setCombo2Index(int row)
+{
+    app.form1().Combo2->setCurrentIndex(row);
+    Combo2_Click();
+}
+
+void Playlist::Combo2_Click()
+{
+    Form1 &f = app.form1();
+    const int row = f.Combo2->currentIndex();
+    if (row < 0)
+        return;
+    if (row == 0) {
+        f.File1->setPattern(app.m.fileTypes.mid(1).join(QLatin1Char(';')));
+        return;
+    }
+    f.File1->setPattern(f.Combo2->itemText(row));
+    f.mnumoretags->setEnabled(row == 10);
+}
+
+bool Playlist::setDirPath(const QString &folder)
+{
+    if (!app.form1().Dir1->setPath(folder))
+        return false;
+    Dir1_change();
+    return true;
+}
+
+void Playlist::Dir1_change()
+{
+    Form1 &f = app.form1();
+    app.m.folderChanged = kOn;
+    // A folder that cannot be listed leaves the file box empty; nothing else happens.
+    f.File1->setPath(f.Dir1->path());
+    DesSubs();
+}
+
+bool Playlist::setDrive(const QString &drive)
+{
+    if (!app.form1().Drive1->setDrive(drive))
+        return false;
+    Drive1_Change();
+    return true;
+}
+
+void Playlist::Drive1_Change()
+{
+    Form1 &f = app.form1();
+    const QString drive = f.Drive1->drive();
+    if (!setDirPath(drive) || !f.File1->setPath(drive)) {
+        dialogs::MsgBox(QStringLiteral("Λάθος - Error"), dialogs::Style::OkCritical);
+        return;
+    }
+}
+
+void Playlist::SizeList(int16_t list)
+{
+    switch (list) {
+    case 1: app.form1().List1->enableHorizontalScroll(); break;
+    case 2: app.form1().List2->enableHorizontalScroll(); break;
+    case 3: app.form4().List1->enableHorizontalScroll(); break;
+    default: break;
+    }
+}
+
+void Playlist::DesSubs()
+{
+    // The subdirectory scan comes with the add and subtract commands.
+}
+
+void Playlist::Command1_Click()
+{
+    Form1 &f = app.form1();
+    app.m.selectAll = int16_t(~app.m.selectAll);
+    const bool toNone = f.Command1->text() == QStringLiteral("Όλοι - All");
+    f.Command1->setText(toNone ? QStringLiteral("Κανένας - None") : QStringLiteral("Όλοι - All"));
+    for (int i = 0; i < f.List1->count(); ++i)
+        f.List1->setSelected(i, !f.List1->isSelected(i));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The file box's pattern: ";"-separated wildcards matched without regard to case.
+
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace wildcard {
+
+class Pattern {
+public:
+    explicit Pattern(const QString &text = QString());
+    bool matches(const QString &fileName) const;
+    const QString &text() const { return m_text; }
+
+private:
+    QString m_text;
+    std::vector<QRegularExpression> m_res;
+};
+
+// Names of the visible regular files of folder that match, in alphabetical order without
+// regard to case. An unreadable or missing folder gives an empty list and ok=false.
+QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok = nullptr);
+
+// Sorts names alphabetically without regard to case (ties by exact text).
+void sortNoCase(QStringList &names);
+
+// folder + "/" + name, with exactly one "/" between them.
+QString joinPath(const QString &folder, const QString &name);
+
+} // namespace wildcard

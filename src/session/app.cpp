@@ -1,0 +1,134 @@
+#include "session/app.h"
+
+#include "playback/player_strip.h"
+#include "session/shutdown_signals.h"
+#include "ui/binding.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/form3.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPushButton>
+#include <QTimer>
+#include <unistd.h>
+
+namespace {
+MpvPlayer::Options with(MpvPlayer::Options base, const MpvPlayer::Options &extra)
+{
+    base.append(extra);
+    return base;
+}
+} // namespace
+
+App::App(Options options)
+    : session(*this)
+    , playlist(*this)
+    , playback(*this)
+    , tags(*this)
+    , shell(*this)
+    , m_form1(std::make_unique<Form1>())
+{
+    // The main player is the strip under the playlist: sound only.
+    m_mainPlayer = std::make_unique<MpvPlayer>(
+        with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
+    m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions));
+    m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
+    dialogs::setParentWindow(m_form1.get());
+    ui::bind(*this);
+}
+
+App::~App()
+{
+    delete m_form2;
+    delete m_form3;
+    delete m_form4;
+}
+
+Form2 &App::form2()
+{
+    if (!m_form2) {
+        m_form2 = new Form2(m_videoPlayer->handle());
+        ui::bindForm2(*this, *m_form2);
+    }
+    return *m_form2;
+}
+
+Form3 &App::form3()
+{
+    if (!m_form3) {
+        m_form3 = new Form3();
+        ui::bindForm3(*this, *m_form3);
+    }
+    return *m_form3;
+}
+
+Form4 &App::form4()
+{
+    if (!m_form4) {
+        m_form4 = new Form4();
+        ui::bindForm4(*this, *m_form4);
+    }
+    return *m_form4;
+}
+
+void App::Form_Load()
+{
+    Form1 &f = *m_form1;
+    m.previewSecs = 10;
+    m.volume = 0;
+    m.previewOn = 0;
+    tags.fillGenres();
+    m.stateFolder = Session::workingStateFolder();
+    m.folderChanged = kOn;
+    playlist.fillFileTypes();
+    session.LoadState();
+
+    if (m.subdirsOn == kOn) {
+        f.mnumoresub->setChecked(true);
+        f.List1->setEnabled(true);
+        playlist.DesSubs();
+        playlist.Command1_Click();
+    } else {
+        f.Command1->setEnabled(false);
+        f.Command2->setEnabled(false);
+        f.Command4->setEnabled(false);
+        f.List1->setEnabled(false);
+    }
+
+    if (m.videoMode == -1)
+        playback.mnuvideohide_Click();
+    else if (m.videoMode == 1)
+        playback.mnuvideoshow_Click();
+    else
+        playback.mnuvideoauto_Click();
+
+    shell.AddTrayIcon();
+    f.hide();
+    f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
+    // Drops are accepted on the main window and the playlist from here on.
+    f.setAcceptDrops(true);
+    f.Timer1->start();
+    // The watch loop's first act: show the main window. Qt's event loop then serves drops
+    // and every other event for the rest of the run.
+    f.show();
+}
+
+void App::shutdownSteps()
+{
+    session.SaveState();
+    shell.RemoveTrayIcon();
+}
+
+void App::Form_QueryUnload()
+{
+    if (!m_shuttingDown) {
+        m_shuttingDown = true;
+        shutdownSteps();
+    }
+    // At once: no other handler runs, no window is torn down one by one.
+    ::_exit(0);
+}

@@ -1,0 +1,196 @@
+#include "session/session.h"
+
+#include "playback/player.h"
+#include "session/app.h"
+#include "session/numtext.h"
+#include "session/state_codec.h"
+#include "ui/browser_boxes.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSaveFile>
+
+using numtext::N;
+
+QString Session::workingStateFolder()
+{
+    QString folder = QDir::currentPath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+QString Session::statePath() const
+{
+    return app.m.stateFolder + kFileName;
+}
+
+void Session::SaveState()
+{
+    Module1 &m = app.m;
+    Form1 &f = app.form1();
+    ListBox &list = *f.List2;
+
+    m.lastIndex = int16_t(list.listIndex());
+    // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
+    m.resumePos = numtext::toInt16(numtext::roundHalfEven(app.mainPlayer().CurrentPosition()));
+
+    state::Snapshot s;
+    s.drive = f.Drive1->drive();
+    s.folder = f.Dir1->path();
+    s.lastIndex = m.lastIndex;
+    s.resumePos = m.resumePos;
+    s.currentEntry = list.currentText();
+    s.volume = m.volume;
+    s.shuffleOn = m.shuffleOn;
+    s.previewOn = m.previewOn;
+    s.previewSecs = m.previewSecs;
+    s.playedMarks = m.playedMarks;
+    s.subdirsOn = m.subdirsOn;
+    s.selectAll = m.selectAll;
+    s.replayMode = m.replayMode;
+    for (int i = 0; i < list.count(); ++i)
+        s.entries.append(list.text(i));
+    s.videoMode = m.videoMode;
+
+    // A complete new file replaces the old one in one rename: a crash or a full disk
+    // during the save leaves the previous session as it was.
+    QSaveFile file(statePath());
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(state::encode(s));
+    file.commit();
+}
+
+void Session::LoadState()
+{
+    Module1 &m = app.m;
+    Form1 &f = app.form1();
+    ListBox &list = *f.List2;
+
+    m.stateFolder = workingStateFolder();
+    QFile file(statePath());
+    if (!file.exists() && file.open(QIODevice::WriteOnly))
+        file.close(); // a missing file is created empty, as the first run expects
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly)) {
+        bytes = file.readAll();
+        file.close();
+    }
+    const state::Records r(bytes);
+
+    if (const auto drive = r.readString(1); drive && !drive->isEmpty())
+        app.playlist.setDrive(*drive);
+    if (const auto folder = r.readString(2); folder && !folder->isEmpty())
+        app.playlist.setDirPath(*folder);
+
+    m.lastIndex = r.readInt(3);
+    m.resumePos = r.readInt(4);
+    const QString remembered = r.readString(5).value_or(QString());
+    m.volume = r.readInt(6);
+    m.shuffleOn = r.readInt(7);
+    m.previewOn = r.readInt(8);
+    m.previewSecs = r.readInt(9);
+    const int n = r.readInt(10);
+
+    // Marks keep their saved positions; anything but 0 counts as played.
+    if (n >= 0) {
+        if (m.playedMarks.size() < size_t(n + 1))
+            m.playedMarks.resize(size_t(n + 1), 0);
+        for (int i = 0; i <= n; ++i)
+            m.playedMarks[size_t(i)] = r.readInt(state::marksRecord(n, i)) != 0 ? kOn : int16_t(0);
+    }
+
+    m.subdirsOn = r.readInt(state::subdirsRecord(n));
+    m.selectAll = r.readInt(state::selectAllRecord(n));
+    m.replayMode = r.readInt(state::replayRecord(n));
+    if (m.replayMode >= 0 && m.replayMode <= 2)
+        for (int i = 0; i < 3; ++i)
+            if (i != m.replayMode)
+                f.mnumorereplayn[size_t(i)]->setChecked(false);
+
+    std::vector<QString> entries;
+    for (int i = 0; i <= n; ++i) {
+        const auto text = r.readString(state::entryRecord(n, i));
+        if (text && !text->isEmpty() && *text != QLatin1String(" "))
+            entries.push_back(*text);
+    }
+    list.setItems(std::move(entries));
+    if (m.playedMarks.size() < size_t(std::max(1, list.count())))
+        m.playedMarks.resize(size_t(std::max(1, list.count())), 0);
+
+    if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
+        app.playback.setList2Index(m.lastIndex);
+        list.setSelected(m.lastIndex, true);
+    }
+    m.videoMode = r.readInt(state::videoRecord(n));
+
+    app.playback.put_form4();
+    app.playlist.SizeList(2);
+    app.playlist.SizeList(1);
+    app.playlist.SizeList(3);
+
+    if (m.shuffleOn == kOn) {
+        f.mnumorerandom->setChecked(true);
+        f.mnusystemtraysuffle->setChecked(true);
+        f.mnumorecompleted->setEnabled(true);
+        list.setEnabled(false);
+        f.Command3->setEnabled(true);
+    }
+    if (m.previewOn == kOn) {
+        f.mnumorepreview->setChecked(true);
+        f.mnumoreduration->setEnabled(true);
+    }
+    if (m.previewSecs == 0)
+        m.previewSecs = 10;
+    app.playback.setHScroll1(m.volume);
+
+    reconcile(remembered, n);
+
+    m.resumePending = kOn;
+    app.playback.bres_kommati();
+}
+
+void Session::reconcile(const QString &remembered, int savedLast)
+{
+    Module1 &m = app.m;
+    ListBox &list = *app.form1().List2;
+    const int c = list.count();
+    const int saved = savedLast + 1;
+    if (remembered.isEmpty() || c == saved)
+        return;
+
+    const numtext::Hms t = numtext::splitSeconds(m.resumePos);
+    QString greek = QStringLiteral("Ο αριθμός των αρχείων του καταλόγου άλλαξε από") + N(saved)
+                    + QStringLiteral(" σε") + N(c) + QStringLiteral(", διαφορά") + N(c - saved)
+                    + QStringLiteral(" αρχείων.");
+    QString english = QStringLiteral("\r\nThe number of files presented in the currend folder has been changed from")
+                      + N(saved) + QStringLiteral(" to") + N(c) + QStringLiteral(", difference is")
+                      + N(c - saved) + QStringLiteral(" files.");
+
+    int match = -1;
+    for (int i = 0; i < c && match < 0; ++i)
+        if (list.text(i) == remembered)
+            match = i;
+    if (match >= 0) {
+        app.playback.setList2Index(match);
+        const int skipped = match > m.lastIndex ? match - m.lastIndex : 0;
+        greek += QStringLiteral(" Προσπεράστηκαν ") + N(skipped) + QStringLiteral(" αρχεία.\r\n");
+        english += N(skipped) + QStringLiteral(" files have been missed.");
+    } else {
+        m.resumePos = 0;
+        if (m.lastIndex > savedLast)
+            m.lastIndex = int16_t(savedLast);
+        greek += QStringLiteral(" Το αρχείο που αναπαράχθηκε την τελευταία φορά ήταν το ") + remembered
+                 + QStringLiteral(" και ο χρόνος αναπαραγωγής διήρκησε ") + N(t.h) + QStringLiteral(":")
+                 + N(t.m) + QStringLiteral(":") + N(t.s) + QStringLiteral(" δευτερόλεπτα.\r\n");
+        english += QStringLiteral(" The file that was last time reproduced was ") + remembered;
+    }
+    if (m.shuffleOn == 0)
+        dialogs::MsgBox(greek + english, dialogs::Style::OkExclamation);
+}

@@ -1,0 +1,93 @@
+#include "ui/binding.h"
+
+#include "session/app.h"
+#include "ui/browser_boxes.h"
+#include "ui/form1.h"
+#include "ui/form2.h"
+#include "ui/form3.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
+
+namespace ui {
+namespace {
+
+// Handlers own the check marks of their items: undo the toggle Qt made on its own before
+// the handler runs, so that the handler's inversion is the only one.
+template <typename F> void onMenu(QAction *item, F handler)
+{
+    QObject::connect(item, &QAction::triggered, item, [item, handler] {
+        if (item->isCheckable())
+            item->setChecked(!item->isChecked());
+        handler();
+    });
+}
+
+} // namespace
+
+void bind(App &app)
+{
+    Form1 &f = app.form1();
+    Playback &pb = app.playback;
+    Playlist &pl = app.playlist;
+
+    QObject::connect(&f, &Form1::closeRequested, &f, [&app] { app.Form_QueryUnload(); });
+    QObject::connect(f.Timer1, &QTimer::timeout, &f, [&pb] { pb.Timer1_Timer(); });
+
+    // File browser
+    QObject::connect(f.Combo2, &QComboBox::activated, &f, [&pl] { pl.Combo2_Click(); });
+    QObject::connect(f.Drive1, &DriveBox::userChanged, &f, [&pl] { pl.Drive1_Change(); });
+    QObject::connect(f.Dir1, &DirBox::userChanged, &f, [&pl] { pl.Dir1_change(); });
+
+    // Playlist and playback
+    QObject::connect(f.List2, &ListBox::userClicked, &f, [&pb] { pb.List2_Click(); });
+    QObject::connect(f.List2, &ListBox::userDoubleClicked, &f, [&pb] { pb.List2_DblClick(); });
+    QObject::connect(f.Command3, &QPushButton::clicked, &f, [&pb] { pb.Command3_Click(); });
+    QObject::connect(f.HScroll1, &QScrollBar::valueChanged, &f, [&pb] { pb.HScroll1_Change(); });
+    QObject::connect(f.Command1, &QPushButton::clicked, &f, [&pl] { pl.Command1_Click(); });
+
+    onMenu(f.mnumorerandom, [&pb] { pb.mnumorerandom_Click(); });
+    onMenu(f.mnumorecompleted, [&pb] { pb.mnumorecompleted_Click(); });
+    onMenu(f.mnumorepreview, [&pb] { pb.mnumorepreview_Click(); });
+    onMenu(f.mnumoreduration, [&pb] { pb.mnumoreduration_Click(); });
+    onMenu(f.mnumorereset, [&pb] { pb.mnumorereset_Click(); });
+    onMenu(f.mnuvideoshow, [&pb] { pb.mnuvideoshow_Click(); });
+    onMenu(f.mnuvideohide, [&pb] { pb.mnuvideohide_Click(); });
+    onMenu(f.mnuvideoauto, [&pb] { pb.mnuvideoauto_Click(); });
+    for (int i = 0; i < 3; ++i)
+        onMenu(f.mnumorereplayn[size_t(i)], [&pb, i] { pb.mnumorereplayn_Click(i); });
+    onMenu(f.mnumoretags, [&app] { app.tags.mnumoretags_Click(); });
+    onMenu(f.mnumorewindows, [&app] { app.shell.mnumorewindows_Click(); });
+
+    // Tray menu
+    onMenu(f.mnusystemtraynext, [&pb] { pb.Command3_Click(); });
+    onMenu(f.mnusystemtraypause, [&app] { app.shell.mnusystemtraypause_Click(); });
+    onMenu(f.mnusystemtraysuffle, [&pb] { pb.mnumorerandom_Click(); });
+    onMenu(f.mnusystemtrayexit, [&app] { app.Form_QueryUnload(); });
+}
+
+void bindForm2(App &app, Form2 &form)
+{
+    QObject::connect(&form, &Form2::closing, &form, [&app] { app.playback.Form2_QueryUnload(); });
+}
+
+void bindForm3(App &app, Form3 &form)
+{
+    (void)app;
+    QObject::connect(form.Command1, &QPushButton::clicked, &form, &QWidget::close);
+}
+
+void bindForm4(App &app, Form4 &form)
+{
+    Playback &pb = app.playback;
+    QObject::connect(form.Command1, &QPushButton::clicked, &form, [&pb] { pb.Form4_Command1_Click(); });
+    QObject::connect(&form, &Form4::closeRequested, &form, [&pb] { pb.Form4_Command1_Click(); });
+    QObject::connect(form.List1, &ListBox::userDoubleClicked, &form, [&pb] { pb.Form4_List1_DblClick(); });
+}
+
+} // namespace ui

@@ -1,0 +1,265 @@
+#include "ui/form1.h"
+
+#include "playback/player_strip.h"
+#include "ui/browser_boxes.h"
+#include "ui/listbox.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename T> T *named(T *w, const char *name)
+{
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption,
+                  const QKeySequence &key = {}, bool checkable = false)
+{
+    QAction *a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    a->setShortcut(key);
+    a->setCheckable(checkable);
+    return a;
+}
+
+QGroupBox *frame(const char *name, const QString &caption, QWidget *parent)
+{
+    return named(new QGroupBox(caption, parent), name);
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kCaption);
+    Timer1 = named(new QTimer(this), "Timer1");
+    Timer1->setInterval(60);
+
+    auto *central = new QWidget(this);
+    auto *columns = new QHBoxLayout(central);
+    columns->addWidget(buildBrowser(), 2);
+    columns->addWidget(buildPlaylist(), 5);
+    columns->addWidget(buildSideColumn(), 3);
+    setCentralWidget(central);
+    buildMenus();
+    resize(1260, 760);
+}
+
+QWidget *Form1::buildBrowser()
+{
+    Frame1 = frame("Frame1", QString(), this);
+    Frame1->setMaximumWidth(320);
+    auto *col = new QVBoxLayout(Frame1);
+    Drive1 = named(new DriveBox(Frame1), "Drive1");
+    Drive1->setAccessibleName(QStringLiteral("Δίσκος - Drive"));
+    Dir1 = named(new DirBox(Frame1), "Dir1");
+    Dir1->setAccessibleName(QStringLiteral("Φάκελος - Folder"));
+    File1 = named(new FileBox(Frame1), "File1");
+    File1->setAccessibleName(QStringLiteral("Αρχεία - Files"));
+    Combo2 = named(new QComboBox(Frame1), "Combo2");
+    Combo2->setEditable(true);
+    Combo2->setInsertPolicy(QComboBox::NoInsert);
+    Combo2->setEditText(QStringLiteral("Combo2"));
+    Combo2->setAccessibleName(QStringLiteral("Είδος αρχείων - File types"));
+    // Design-time state: the process's current drive and folder, pattern "*.mp3".
+    const QString cwd = QDir::currentPath();
+    Drive1->setDrive(DriveBox::driveOf(cwd));
+    Dir1->setPath(cwd);
+    File1->setPattern(QStringLiteral("*.mp3"));
+    File1->setPath(cwd);
+    col->addWidget(Drive1);
+    col->addWidget(Dir1, 3);
+    col->addWidget(File1, 4);
+    col->addWidget(Combo2);
+    return Frame1;
+}
+
+QWidget *Form1::buildPlaylist()
+{
+    Frame5 = frame("Frame5", QString(), this);
+    auto *col = new QVBoxLayout(Frame5);
+    List2 = named(new ListBox(ListBox::Selection::Extended, Frame5), "List2");
+    List2->setAccessibleName(QStringLiteral("Λίστα αναπαραγωγής - Playlist"));
+    MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
+    Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"),
+                              Frame5), "Label3");
+    Label6 = named(new QLabel(QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"), Frame5), "Label6");
+    Command3 = named(new QPushButton(QStringLiteral("Επόμενο - Next"), Frame5), "Command3");
+    Label4 = named(new QLabel(QStringLiteral("Ένταση - Volume"), Frame5), "Label4");
+    HScroll1 = named(new QScrollBar(Qt::Horizontal, Frame5), "HScroll1");
+    HScroll1->setRange(-4000, 0);
+    HScroll1->setSingleStep(25);
+    HScroll1->setPageStep(400);
+    HScroll1->setValue(0);
+    HScroll1->setMinimumWidth(120);
+    HScroll1->setFocusPolicy(Qt::StrongFocus);
+    HScroll1->setAccessibleName(QStringLiteral("Ένταση - Volume"));
+    Label4->setBuddy(HScroll1);
+
+    auto *mode = new QHBoxLayout;
+    mode->addWidget(Label6, 1);
+    mode->addWidget(Command3);
+    auto *volume = new QHBoxLayout;
+    volume->addWidget(Label4);
+    volume->addWidget(HScroll1, 1);
+    col->addWidget(List2, 1);
+    col->addWidget(MediaPlayer1);
+    col->addWidget(Label3);
+    col->addLayout(mode);
+    col->addLayout(volume);
+    return Frame5;
+}
+
+QWidget *Form1::buildSideColumn()
+{
+    auto *side = new QWidget(this);
+    auto *col = new QVBoxLayout(side);
+    col->setContentsMargins(0, 0, 0, 0);
+
+    static const char *const labels[] = {"Τίτλος - Title", "Καλλιτέχνης - Artist",
+                                         "Άλμπουμς - Album", "Έτος - Year", "Σχόλια - Comment",
+                                         "Είδος - Genre", "Διάρκεια - Length", "Διανύθηκε - Elapsed"};
+    for (int i = 0; i < 8; ++i) {
+        Label1[size_t(i)] = new QLabel(QString::fromUtf8(labels[i]), side);
+        Label1[size_t(i)]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+    }
+    for (int i = 0; i < 7; ++i) {
+        Text1[size_t(i)] = new QLineEdit(side);
+        Text1[size_t(i)]->setObjectName(QStringLiteral("Text1_%1").arg(i));
+    }
+    Text1[5]->setReadOnly(true);
+    Text1[6]->setReadOnly(true);
+    Combo1 = named(new QComboBox(side), "Combo1");
+
+    Frame2 = frame("Frame2", QString(), side);
+    auto *files = new QFormLayout(Frame2);
+    files->addRow(Label1[0], Text1[0]);
+    files->addRow(Label1[6], Text1[5]);
+    files->addRow(Label1[7], Text1[6]);
+    Label1[0]->setBuddy(Text1[0]);
+    Label1[6]->setBuddy(Text1[5]);
+    Label1[7]->setBuddy(Text1[6]);
+
+    Frame3 = frame("Frame3", QString(), side);
+    auto *tags = new QFormLayout(Frame3);
+    for (int i = 1; i <= 4; ++i) {
+        tags->addRow(Label1[size_t(i)], Text1[size_t(i)]);
+        Label1[size_t(i)]->setBuddy(Text1[size_t(i)]);
+    }
+    tags->addRow(Label1[5], Combo1);
+    Label1[5]->setBuddy(Combo1);
+
+    Frame6 = frame("Frame6", QStringLiteral("Υποφακέλοι - Subdirectories"), side);
+    auto *cmds = new QGridLayout(Frame6);
+    Command4 = named(new QPushButton(QStringLiteral("Πρόσθεσε Αρχεία - Add Files"), Frame6), "Command4");
+    Command5 = named(new QPushButton(QStringLiteral("Αφαίρεσε Αρχεία - Subtract files"), Frame6), "Command5");
+    static const char *const options[] = {"Έναν - One", "Όλους - All", "Επιλεγμένους - Selected"};
+    for (int i = 0; i < 3; ++i) {
+        Option1[size_t(i)] = new QRadioButton(QString::fromUtf8(options[i]), Frame6);
+        Option1[size_t(i)]->setObjectName(QStringLiteral("Option1_%1").arg(i));
+    }
+    Option1[0]->setChecked(true);
+    Command1 = named(new QPushButton(QStringLiteral("Όλοι - All"), Frame6), "Command1");
+    Command2 = named(new QPushButton(QStringLiteral("Ακύρωση Αναζήτησης - Cancel Search"), Frame6), "Command2");
+    for (int i = 0; i < 3; ++i)
+        cmds->addWidget(Option1[size_t(i)], i, 0);
+    cmds->addWidget(Command4, 0, 1);
+    cmds->addWidget(Command5, 1, 1);
+    cmds->addWidget(Command1, 2, 1);
+    cmds->addWidget(Command2, 3, 0, 1, 2);
+
+    Frame4 = frame("Frame4", QStringLiteral("Υποφακέλοι - Subdirectories"), side);
+    auto *subs = new QVBoxLayout(Frame4);
+    List1 = named(new ListBox(ListBox::Selection::Checks, Frame4), "List1");
+    List1->setAccessibleName(QStringLiteral("Υποφακέλοι - Subdirectories"));
+    Text2 = named(new QLineEdit(QStringLiteral("Κείμενο - Text"), Frame4), "Text2");
+    Text2->setAccessibleName(QStringLiteral("Κείμενο - Text"));
+    Command6 = named(new QPushButton(QStringLiteral("Αναζήτηση - Εύρεση"), Frame4), "Command6");
+    auto *searchRow = new QHBoxLayout;
+    searchRow->addWidget(Text2, 1);
+    searchRow->addWidget(Command6);
+    subs->addWidget(List1, 1);
+    subs->addLayout(searchRow);
+
+    col->addWidget(Frame2);
+    col->addWidget(Frame3);
+    col->addWidget(Frame6);
+    col->addWidget(Frame4, 1);
+    return side;
+}
+
+void Form1::buildMenus()
+{
+    mnumore = named(menuBar()->addMenu(QStringLiteral("Άλλα - More")), "mnumore");
+    mnumorerandom = menuItem(mnumore, "mnumorerandom", QStringLiteral("Τυχαία Εκτέλεση - Suffle Play"),
+                             QKeySequence(QStringLiteral("Ctrl+R")), true);
+    mnumoresub = menuItem(mnumore, "mnumoresub", QStringLiteral("Υποφακέλλοι - Subdirectories"),
+                          QKeySequence(QStringLiteral("Ctrl+U")), true);
+    mnumorecompleted = menuItem(mnumore, "mnumorecompleted", QStringLiteral("Αναπαραγμένα - Reproduced"),
+                                QKeySequence(QStringLiteral("Ctrl+C")), true);
+    mnumorepreview = menuItem(mnumore, "mnumorepreview", QStringLiteral("Προεπισκόπιση - Preview"),
+                              QKeySequence(QStringLiteral("Ctrl+P")), true);
+    mnumoreduration = menuItem(mnumore, "mnumoreduration", QStringLiteral("Διάρκεια - Duration"),
+                               QKeySequence(QStringLiteral("Ctrl+D")));
+    mnumoreduration->setEnabled(false);
+    mnumoretags = menuItem(mnumore, "mnumoretags", QStringLiteral("Αποθήκευση - Save Tags"),
+                           QKeySequence(QStringLiteral("Ctrl+S")));
+    mnumorereset = menuItem(mnumore, "mnumorereset", QStringLiteral("Επανεκκίνηση - Reset"),
+                            QKeySequence(QStringLiteral("Ctrl+E")));
+    mnumorewindows = menuItem(mnumore, "mnumorewindows",
+                              QStringLiteral("Εκκίνηση με Windows - Run at System Start"), {}, true);
+
+    mnumorevinteo = named(mnumore->addMenu(QStringLiteral("Βίντεο - Video")), "mnumorevinteo");
+    mnuvideoshow = menuItem(mnumorevinteo, "mnuvideoshow", QStringLiteral("Δείξε - Show"),
+                            QKeySequence(QStringLiteral("Ctrl+V")), true);
+    mnuvideohide = menuItem(mnumorevinteo, "mnuvideohide", QStringLiteral("Κρύψε - Hide"),
+                            QKeySequence(QStringLiteral("Ctrl+H")), true);
+    mnuvideoauto = menuItem(mnumorevinteo, "mnuvideoauto", QStringLiteral("Αυτόματο - Auto"),
+                            QKeySequence(QStringLiteral("Ctrl+T")), true);
+
+    mnumorereplay = named(mnumore->addMenu(QStringLiteral("Επανάληψη - Replay")), "mnumorereplay");
+    static const char *const replay[] = {"Κανένα - None", "Ενός - One", "Όλων - All"};
+    static const char *const replayKeys[] = {"Ctrl+N", "Ctrl+O", "Ctrl+A"};
+    for (int i = 0; i < 3; ++i) {
+        QAction *a = menuItem(mnumorereplay, "mnumorereplayn", QString::fromUtf8(replay[i]),
+                              QKeySequence(QLatin1String(replayKeys[i])), true);
+        a->setObjectName(QStringLiteral("mnumorereplayn_%1").arg(i));
+        a->setChecked(true); // all three start checked; the restore unchecks two
+        mnumorereplayn[size_t(i)] = a;
+    }
+
+    mnuinfo = named(menuBar()->addMenu(QStringLiteral("?")), "mnuinfo");
+    mnu_info2 = named(mnuinfo->addMenu(QStringLiteral("Πληροφορίες - Information")), "mnu_info2");
+    mnuinfogr = menuItem(mnu_info2, "mnuinfogr", QStringLiteral("Ελληνικά"));
+    mnuinfoEn = menuItem(mnu_info2, "mnuinfoEn", QStringLiteral("English"));
+    mnu_instr = menuItem(mnuinfo, "mnu_instr", QStringLiteral("Προγραμματισμός - Programming"));
+
+    mnusystemtray = named(new QMenu(QStringLiteral("System Tray"), this), "mnusystemtray");
+    mnusystemtraynext = menuItem(mnusystemtray, "mnusystemtraynext", QStringLiteral("Επόμενο - Next"));
+    mnusystemtraypause = menuItem(mnusystemtray, "mnusystemtraypause", QStringLiteral("Παύση - Pause"), {}, true);
+    mnusystemtraysuffle = menuItem(mnusystemtray, "mnusystemtraysuffle", QStringLiteral("Τυχαία - Suffle"), {}, true);
+    mnusystemtrayexit = menuItem(mnusystemtray, "mnusystemtrayexit", QStringLiteral("Έξοδος - Quit"));
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    emit closeRequested();
+}

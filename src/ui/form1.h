@@ -1,0 +1,107 @@
+#pragma once
+// The main window: the file browser, the playlist with its player strip, the tag fields,
+// the subdirectory commands and every menu. It holds controls only; behaviour is bound to
+// them in binding.cpp.
+
+#include <QMainWindow>
+#include <array>
+
+class DirBox;
+class DriveBox;
+class FileBox;
+class ListBox;
+class PlayerStrip;
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+
+class Form1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static inline const QString kCaption = QStringLiteral("Μπραστομέρ -  Brastomere");
+
+    explicit Form1(QWidget *parent = nullptr);
+
+    // Subdirectory commands
+    QGroupBox *Frame6;
+    QPushButton *Command4;
+    QPushButton *Command5;
+    std::array<QRadioButton *, 3> Option1;
+    QPushButton *Command1;
+    QPushButton *Command2;
+    // Playlist area
+    QGroupBox *Frame5;
+    ListBox *List2;
+    PlayerStrip *MediaPlayer1;
+    QLabel *Label3;
+    // Subdirectory list and search
+    QGroupBox *Frame4;
+    ListBox *List1;
+    QLineEdit *Text2;
+    QPushButton *Command6;
+    QScrollBar *HScroll1;
+    QLabel *Label4;
+    QPushButton *Command3;
+    // Tag and file fields
+    QGroupBox *Frame3;
+    QGroupBox *Frame2;
+    std::array<QLineEdit *, 7> Text1;
+    std::array<QLabel *, 8> Label1;
+    QComboBox *Combo1;
+    QComboBox *Combo2;
+    QTimer *Timer1;
+    // Folder choice
+    QGroupBox *Frame1;
+    FileBox *File1;
+    DirBox *Dir1;
+    DriveBox *Drive1;
+    QLabel *Label6;
+
+    // Menus
+    QMenu *mnumore;
+    QAction *mnumorerandom;
+    QAction *mnumoresub;
+    QAction *mnumorecompleted;
+    QAction *mnumorepreview;
+    QAction *mnumoreduration;
+    QAction *mnumoretags;
+    QAction *mnumorereset;
+    QAction *mnumorewindows;
+    QMenu *mnumorevinteo;
+    QAction *mnuvideoshow;
+    QAction *mnuvideohide;
+    QAction *mnuvideoauto;
+    QMenu *mnumorereplay;
+    std::array<QAction *, 3> mnumorereplayn;
+    QMenu *mnuinfo;
+    QMenu *mnu_info2;
+    QAction *mnuinfogr;
+    QAction *mnuinfoEn;
+    QAction *mnu_instr;
+    // Opened only as a pop-up from the tray icon; not in the menu bar.
+    QMenu *mnusystemtray;
+    QAction *mnusystemtraynext;
+    QAction *mnusystemtraypause;
+    QAction *mnusystemtraysuffle;
+    QAction *mnusystemtrayexit;
+
+signals:
+    // Every way of closing the window ends here; the window itself never closes.
+    void closeRequested();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *buildBrowser();
+    QWidget *buildPlaylist();
+    QWidget *buildSideColumn();
+};
