@@ -36,6 +36,15 @@ VideoView::~VideoView()
     }
 }
 
+bool VideoView::openGLAvailable()
+{
+    static const bool available = [] {
+        QOpenGLContext probe;
+        return probe.create();
+    }();
+    return available;
+}
+
 void VideoView::initializeGL()
 {
     if (!m_mpv || m_ctx)

@@ -12,6 +12,9 @@ public:
     explicit VideoView(mpv_handle *mpv, QWidget *parent = nullptr);
     ~VideoView() override;
 
+    // Whether this display can give the view an OpenGL context at all.
+    static bool openGLAvailable();
+
 protected:
     void initializeGL() override;
     void paintGL() override;

@@ -89,8 +89,10 @@ void Session::LoadState()
     if (const auto folder = r.readString(2); folder && !folder->isEmpty())
         app.playlist.setDirPath(*folder);
 
-    m.lastIndex = r.readInt(3);
-    m.resumePos = r.readInt(4);
+    // A damaged file may carry any value; an index below "none" or a negative second is
+    // read as none and as the start.
+    m.lastIndex = std::max<int16_t>(r.readInt(3), -1);
+    m.resumePos = std::max<int16_t>(r.readInt(4), 0);
     const QString remembered = r.readString(5).value_or(QString());
     m.volume = r.readInt(6);
     m.shuffleOn = r.readInt(7);

@@ -11,7 +11,12 @@ Form2::Form2(mpv_handle *videoPlayer, QWidget *parent)
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Velloran Video"));
     setAttribute(Qt::WA_DeleteOnClose);
-    MediaPlayer1 = new VideoView(videoPlayer, this);
+    if (VideoView::openGLAvailable()) {
+        MediaPlayer1 = new VideoView(videoPlayer, this);
+    } else {
+        MediaPlayer1 = new QWidget(this);
+        MediaPlayer1->setStyleSheet(QStringLiteral("background: black"));
+    }
     MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);

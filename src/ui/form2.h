@@ -4,14 +4,14 @@
 
 #include <QWidget>
 
-class VideoView;
 struct mpv_handle;
 
 class Form2 : public QWidget {
     Q_OBJECT
 public:
     explicit Form2(mpv_handle *videoPlayer, QWidget *parent = nullptr);
-    VideoView *MediaPlayer1;
+    // The picture: drawn through OpenGL where the display has it, else a plain black area.
+    QWidget *MediaPlayer1;
 
 signals:
     // The user closes the window; it is deleted right after.
