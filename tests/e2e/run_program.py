@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the real program under Xvfb (run inside xvfb-run).
+
+smoke:  starts in an empty folder, the main window appears with its caption, a screenshot
+        is written, closing it as a window manager does ends it with status 0 and an
+        empty-playlist session file of 14 records.
+resume: plays a folder's session into its second file, closes, checks records 3-5,
+        starts again and checks that the same file resumes at that second.
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+from Xlib import X, display, protocol
+
+CAPTION = "Μπραστομέρ -  Brastomere"
+REC = 255
+
+
+def find_window(d, pred, timeout=20):
+    deadline = time.time() + timeout
+    atom_name = d.intern_atom("_NET_WM_NAME")
+    utf8 = d.intern_atom("UTF8_STRING")
+    while time.time() < deadline:
+        stack = [d.screen().root]
+        while stack:
+            w = stack.pop()
+            try:
+                prop = w.get_full_property(atom_name, utf8)
+                name = prop.value.decode("utf-8") if prop else None
+                if name and pred(name):
+                    attrs = w.get_attributes()
+                    if attrs.map_state == X.IsViewable:
+                        return w, name
+                stack.extend(w.query_tree().children)
+            except Exception:
+                pass
+        time.sleep(0.2)
+    return None, None
+
+
+def close_like_a_window_manager(d, w):
+    protocols = d.intern_atom("WM_PROTOCOLS")
+    delete = d.intern_atom("WM_DELETE_WINDOW")
+    ev = protocol.event.ClientMessage(window=w, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    w.send_event(ev, event_mask=X.NoEventMask)
+    d.flush()
+
+
+def int_rec(v):
+    return struct.pack("<h", v).ljust(REC, b"\0")
+
+
+def str_rec(s):
+    b = s.encode("utf-8")
+    return (struct.pack("<h", len(b)) + b).ljust(REC, b"\0")
+
+
+def read_int(data, n):
+    chunk = data[(n - 1) * REC:(n - 1) * REC + 2]
+    return struct.unpack("<h", chunk)[0] if len(chunk) == 2 else 0
+
+
+def read_str(data, n):
+    start = (n - 1) * REC
+    length = read_int(data, n)
+    return data[start + 2:start + 2 + length].decode("utf-8")
+
+
+def run(binary, cwd, seconds, shot=None):
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
+    proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    d = display.Display()
+    w, name = find_window(d, lambda n: n.startswith("Μπραστομέρ"))
+    if w is None:
+        proc.kill()
+        sys.exit("main window did not appear")
+    time.sleep(seconds)
+    if shot:
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "x11grab", "-video_size", "1280x800",
+                        "-i", os.environ["DISPLAY"], "-frames:v", "1", shot], check=False)
+    close_like_a_window_manager(d, w)
+    code = proc.wait(timeout=20)
+    return name, code
+
+
+def smoke(binary, outdir):
+    cwd = tempfile.mkdtemp()
+    try:
+        name, code = run(binary, cwd, 1.0, shot=os.path.join(outdir, "e2e-smoke.png"))
+        assert name == CAPTION, f"caption {name!r}"
+        assert code == 0, f"exit status {code}"
+        data = open(os.path.join(cwd, "velloran.txt"), "rb").read()
+        assert len(data) == 14 * REC, f"session file of {len(data)} bytes"
+        assert read_str(data, 2) == cwd, read_str(data, 2)
+    finally:
+        shutil.rmtree(cwd)
+
+
+def resume(binary):
+    cwd = tempfile.mkdtemp()
+    try:
+        files = []
+        for n in ("a.wav", "b.wav"):
+            path = os.path.join(cwd, n)
+            subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=330:duration=%d" % (2 if n == "a.wav" else 30), path], check=True)
+            files.append(path)
+        recs = [str_rec("/"), str_rec(cwd), int_rec(0), int_rec(0), str_rec(files[0]), int_rec(0),
+                int_rec(0), int_rec(0), int_rec(10), int_rec(1), int_rec(0), int_rec(0),
+                int_rec(0), int_rec(0), int_rec(0), str_rec(files[0]), str_rec(files[1]), int_rec(0)]
+        open(os.path.join(cwd, "velloran.txt"), "wb").write(b"".join(recs))
+
+        _, code = run(binary, cwd, 5.0)
+        assert code == 0
+        data = open(os.path.join(cwd, "velloran.txt"), "rb").read()
+        assert read_int(data, 3) == 1, f"index {read_int(data, 3)}"
+        first = read_int(data, 4)
+        assert 1 <= first <= 5, f"position {first}"
+        assert read_str(data, 5) == files[1]
+        assert read_int(data, 11) == -1 and read_int(data, 12) == -1, "played marks"
+
+        # Started again, the same file goes on from that second.
+        _, code = run(binary, cwd, 1.0)
+        assert code == 0
+        data = open(os.path.join(cwd, "velloran.txt"), "rb").read()
+        assert read_str(data, 5) == files[1]
+        second = read_int(data, 4)
+        assert first <= second <= first + 4, f"resumed at {second}, saved {first}"
+    finally:
+        shutil.rmtree(cwd)
+
+
+if __name__ == "__main__":
+    binary, outdir, which = sys.argv[1], sys.argv[2], sys.argv[3]
+    {"smoke": lambda: smoke(binary, outdir), "resume": lambda: resume(binary)}[which]()
+    print(which, "ok")
