@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -49,6 +50,8 @@ Form1::Form1(QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
+    // The tray needs an icon to show; the window shares it.
+    setWindowIcon(style()->standardIcon(QStyle::SP_MediaVolume));
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(60);
 
