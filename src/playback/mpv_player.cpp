@@ -103,8 +103,6 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
             m_failed = true;
         break;
     }
-    case MPV_EVENT_FILE_LOADED:
-        break;
     default:
         break;
     }

@@ -45,7 +45,7 @@ void Playback::Timer1_Timer()
     bool ended = w.openCount() > 0 && w.Duration() == w.CurrentPosition();
     if (m.previewOn == kOn) {
         const int stop = int(m.previewStart) + int(m.previewSecs);
-        ended = ended || main.CurrentPosition() >= stop || timeOfDay() >= previewClock + m.previewSecs;
+        ended = ended || pos >= stop || timeOfDay() >= previewClock + m.previewSecs;
     }
     // One end per opened file: a file left standing at its end (nothing new started, as
     // after the last file with replay None) is not signalled again on every tick.

@@ -105,7 +105,7 @@ void Session::LoadState()
         if (m.playedMarks.size() < size_t(n + 1))
             m.playedMarks.resize(size_t(n + 1), 0);
         for (int i = 0; i <= n; ++i)
-            m.playedMarks[size_t(i)] = r.readInt(state::marksRecord(n, i)) != 0 ? kOn : int16_t(0);
+            m.playedMarks[size_t(i)] = r.readInt(state::marksRecord(i)) != 0 ? kOn : int16_t(0);
     }
 
     m.subdirsOn = r.readInt(state::subdirsRecord(n));

@@ -75,7 +75,7 @@ QByteArray encode(const Snapshot &s)
     r.writeInt(9, s.previewSecs);
     r.writeInt(10, int16_t(n));
     for (int i = 0; i <= n; ++i)
-        r.writeInt(marksRecord(n, i), size_t(i) < s.playedMarks.size() ? s.playedMarks[size_t(i)] : int16_t(0));
+        r.writeInt(marksRecord(i), size_t(i) < s.playedMarks.size() ? s.playedMarks[size_t(i)] : int16_t(0));
     r.writeInt(subdirsRecord(n), s.subdirsOn);
     r.writeInt(selectAllRecord(n), s.selectAll);
     r.writeInt(replayRecord(n), s.replayMode);

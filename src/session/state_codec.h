@@ -65,7 +65,7 @@ struct Snapshot {
 QByteArray encode(const Snapshot &s);
 
 // Record numbers of the layout for a playlist whose last index is n.
-inline int marksRecord(int n, int i) { (void)n; return 11 + i; }
+inline int marksRecord(int i) { return 11 + i; }
 inline int subdirsRecord(int n) { return 12 + n; }
 inline int selectAllRecord(int n) { return 13 + n; }
 inline int replayRecord(int n) { return 14 + n; }
