@@ -43,6 +43,8 @@ public:
     void Form4_List1_DblClick();
     // Every playlist rebuild gives one cleared mark per entry (at least one).
     void resetMarksToPlaylist();
+    // Row of the completed list that belongs to playlist entry index, or -1.
+    int completedRowFor(int index);
 
     // Status line and captions (status_line.cpp)
     void etiketes();
@@ -68,7 +70,6 @@ private:
     Player &watchedPlayer();
     void playOnMainPlayer();
     void setTrayTipForChoice();
-    int completedRowFor(int index);
 
     App &app;
     // Kept by the ticker between ticks.

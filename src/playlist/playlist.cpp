@@ -101,18 +101,3 @@ void Playlist::SizeList(int16_t list)
     default: break;
     }
 }
-
-void Playlist::DesSubs()
-{
-    // The subdirectory scan comes with the add and subtract commands.
-}
-
-void Playlist::Command1_Click()
-{
-    Form1 &f = app.form1();
-    app.m.selectAll = int16_t(~app.m.selectAll);
-    const bool toNone = f.Command1->text() == QStringLiteral("Όλοι - All");
-    f.Command1->setText(toNone ? QStringLiteral("Κανένας - None") : QStringLiteral("Όλοι - All"));
-    for (int i = 0; i < f.List1->count(); ++i)
-        f.List1->setSelected(i, !f.List1->isSelected(i));
-}

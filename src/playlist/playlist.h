@@ -1,10 +1,12 @@
 #pragma once
 // The file browser, the type filter and the playlist box's bookkeeping.
 
+#include <QElapsedTimer>
 #include <QStringList>
 #include <cstdint>
 
 class App;
+class ListBox;
 
 class Playlist {
 public:
@@ -20,14 +22,43 @@ public:
     void Dir1_change();
     void Drive1_Change();
     void SizeList(int16_t list);
+
+    // Subdirectory scan and its commands (dir_scan.cpp)
     void DesSubs();
+    void DirSearch(QString folder);
     void Command1_Click();
+    void Command2_Click();
+    void mnumoresub_Click();
+
+    // Adding and subtracting folders' files (add_subtract.cpp)
+    void Command4_Click();
+    void Command5_Click();
+
+    // Lookup, text search and dropped files (search_drop.cpp)
+    // Index of the entry equal to search without regard to case, or -1.
+    static int ListBoxFindString(const ListBox &ctrl, const QString &search);
+    void Command6_Click();
+    // Handles one drop whole: the paths in the order the source listed them.
+    void WatchForFiles(const QStringList &paths);
 
     // Setting these controls from code runs their change handling, in that order.
     void setCombo2Index(int row);
     bool setDrive(const QString &drive);
     bool setDirPath(const QString &folder);
 
+    // The scan and the passes hand the event loop a turn at least this often (ms); 0 means
+    // at every entry, as tests that cancel mid-way need.
+    int yieldEveryMs = 8;
+
 private:
+    bool yieldDue() const;
+    void yieldToEvents();
+    // Files of one folder matching the file box's pattern, as playlist entries.
+    QStringList folderEntries(const QString &folder) const;
+    void subtractFinish(int removed);
+
     App &app;
+    QElapsedTimer sinceYield;
+    // Counts searches started; a search that sees a newer one has begun stops.
+    quint64 searchGeneration = 0;
 };

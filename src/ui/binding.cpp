@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -49,7 +50,16 @@ void bind(App &app)
     QObject::connect(f.List2, &ListBox::userDoubleClicked, &f, [&pb] { pb.List2_DblClick(); });
     QObject::connect(f.Command3, &QPushButton::clicked, &f, [&pb] { pb.Command3_Click(); });
     QObject::connect(f.HScroll1, &QScrollBar::valueChanged, &f, [&pb] { pb.HScroll1_Change(); });
+
+    // Subdirectories, add and subtract, search, drops
     QObject::connect(f.Command1, &QPushButton::clicked, &f, [&pl] { pl.Command1_Click(); });
+    QObject::connect(f.Command2, &QPushButton::clicked, &f, [&pl] { pl.Command2_Click(); });
+    QObject::connect(f.Command4, &QPushButton::clicked, &f, [&pl] { pl.Command4_Click(); });
+    QObject::connect(f.Command5, &QPushButton::clicked, &f, [&pl] { pl.Command5_Click(); });
+    QObject::connect(f.Command6, &QPushButton::clicked, &f, [&pl] { pl.Command6_Click(); });
+    QObject::connect(f.Text2, &QLineEdit::returnPressed, &f, [&pl] { pl.Command6_Click(); });
+    QObject::connect(&f, &Form1::filesDropped, &f, [&pl](const QStringList &paths) { pl.WatchForFiles(paths); });
+    onMenu(f.mnumoresub, [&pl] { pl.mnumoresub_Click(); });
 
     onMenu(f.mnumorerandom, [&pb] { pb.mnumorerandom_Click(); });
     onMenu(f.mnumorecompleted, [&pb] { pb.mnumorecompleted_Click(); });

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
+#include <QTimer>
 
 namespace {
 
@@ -137,9 +138,17 @@ bool FileBox::refresh()
 {
     bool ok = false;
     m_files = m_path.isEmpty() ? QStringList() : wildcard::matchingFiles(m_path, m_pattern, &ok);
-    setUpdatesEnabled(false);
-    clear();
-    addItems(m_files);
-    setUpdatesEnabled(true);
+    // A pass over many folders points the box at each in turn; the rows on screen are
+    // rebuilt once, when the event loop next runs.
+    if (!m_showPending) {
+        m_showPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_showPending = false;
+            setUpdatesEnabled(false);
+            clear();
+            addItems(m_files);
+            setUpdatesEnabled(true);
+        });
+    }
     return ok;
 }

@@ -58,4 +58,5 @@ private:
     QString m_path;
     wildcard::Pattern m_pattern;
     QStringList m_files;
+    bool m_showPending = false;
 };

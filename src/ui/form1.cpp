@@ -5,6 +5,10 @@
 #include "ui/listbox.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QComboBox>
 #include <QFormLayout>
@@ -265,4 +269,29 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     emit closeRequested();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        paths.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    event->acceptProposedAction();
+    // Handled after the drag source has been answered, so a long drop never stalls it.
+    QMetaObject::invokeMethod(this, [this, paths] { emit filesDropped(paths); },
+                              Qt::QueuedConnection);
 }

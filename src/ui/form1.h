@@ -95,9 +95,14 @@ public:
 signals:
     // Every way of closing the window ends here; the window itself never closes.
     void closeRequested();
+    // Files dropped on the window or the playlist, in the order the source lists them.
+    void filesDropped(const QStringList &paths);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildMenus();

@@ -53,6 +53,32 @@ int ListBoxModel::insertSorted(const QString &text)
     return row;
 }
 
+void ListBoxModel::insertSortedMany(std::vector<QString> rows)
+{
+    if (rows.empty())
+        return;
+    std::stable_sort(rows.begin(), rows.end(), lessNoCase);
+    std::vector<QString> merged;
+    std::vector<char> checks;
+    merged.reserve(m_rows.size() + rows.size());
+    checks.reserve(m_rows.size() + rows.size());
+    size_t a = 0, b = 0;
+    // Existing rows go first among equals, as one insertion at a time would place them.
+    while (a < m_rows.size() || b < rows.size()) {
+        if (b == rows.size() || (a < m_rows.size() && !lessNoCase(rows[b], m_rows[a]))) {
+            merged.push_back(std::move(m_rows[a]));
+            checks.push_back(m_checked[a++]);
+        } else {
+            merged.push_back(std::move(rows[b++]));
+            checks.push_back(0);
+        }
+    }
+    beginResetModel();
+    m_rows = std::move(merged);
+    m_checked = std::move(checks);
+    endResetModel();
+}
+
 void ListBoxModel::setAll(std::vector<QString> rows)
 {
     std::stable_sort(rows.begin(), rows.end(), lessNoCase);
@@ -156,6 +182,19 @@ void ListBox::setItems(std::vector<QString> rows)
     m_settingInCode = true;
     m_model->setAll(std::move(rows));
     m_settingInCode = false;
+}
+
+void ListBox::addItems(std::vector<QString> rows)
+{
+    if (rows.empty())
+        return;
+    const QString current = currentText();
+    const bool hadCurrent = listIndex() >= 0;
+    m_settingInCode = true;
+    m_model->insertSortedMany(std::move(rows));
+    m_settingInCode = false;
+    if (hadCurrent)
+        setListIndex(findExact(current));
 }
 
 int ListBox::findExact(const QString &text) const

@@ -18,6 +18,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     int insertSorted(const QString &text);
+    // Merges rows in at their sorted places in one step, keeping every check.
+    void insertSortedMany(std::vector<QString> rows);
     void setAll(std::vector<QString> rows);
     void removeAt(int row);
     void clearAll();
@@ -50,6 +52,8 @@ public:
     void clear();
     // Replaces every row at once (sorted here), far cheaper than adding one by one.
     void setItems(std::vector<QString> rows);
+    // Adds many rows in one step; checks stay and the current row stays on its entry.
+    void addItems(std::vector<QString> rows);
 
     // Index of the row equal to text without regard to case, or -1.
     int findExact(const QString &text) const;

@@ -1,0 +1,161 @@
+// The subdirectory list: a breadth-first scan of the current folder's tree on the window
+// thread, handing the event loop a turn as it goes, and the commands around it.
+
+#include "playlist/playlist.h"
+
+#include "playlist/playlist_logic.h"
+#include "session/app.h"
+#include "session/numtext.h"
+#include "ui/browser_boxes.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <deque>
+#include <dirent.h>
+#include <set>
+#include <sys/stat.h>
+#include <utility>
+
+namespace {
+
+using FolderId = std::pair<dev_t, ino_t>;
+
+// The folder behind path (following links), or nullopt when it is not one.
+bool folderId(const QByteArray &path, FolderId *id)
+{
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    *id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+} // namespace
+
+bool Playlist::yieldDue() const
+{
+    return yieldEveryMs <= 0 || !sinceYield.isValid() || sinceYield.elapsed() >= yieldEveryMs;
+}
+
+void Playlist::yieldToEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    sinceYield.start();
+}
+
+void Playlist::DesSubs()
+{
+    Module1 &m = app.m;
+    if (m.folderChanged == kOff || m.subdirsOn != kOn)
+        return;
+    Form1 &f = app.form1();
+    f.show();
+    f.List1->clear();
+    // Cleared first: a folder change while the option is switched off mid-scan keeps it due.
+    m.folderChanged = kOff;
+    DirSearch(f.Dir1->path());
+}
+
+void Playlist::DirSearch(QString folder)
+{
+    Form1 &f = app.form1();
+    Module1 &m = app.m;
+    const quint64 me = ++searchGeneration;
+    f.Command2->setEnabled(true);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+
+    std::deque<QString> queue{folder};
+    // Every folder is listed once however many links lead to it, so link cycles end.
+    std::set<FolderId> seen;
+    FolderId id;
+    if (folderId(QFile::encodeName(folder), &id))
+        seen.insert(id);
+    // Rows found since the last turn of the event loop; shown before each turn.
+    std::vector<QString> found{folder};
+    int found_n = 0;
+    plist::ScanProgress progress;
+
+    // After a turn of the event loop: false when the search must finish.
+    const auto turn = [&] {
+        f.List1->addItems(std::move(found));
+        found.clear();
+        yieldToEvents();
+        return me == searchGeneration && m.cancelSearch != kOn;
+    };
+
+    bool going = true;
+    while (going && !queue.empty()) {
+        const QString dir = queue.front();
+        queue.pop_front();
+        const QByteArray dirBytes = QFile::encodeName(dir);
+        // A folder that cannot be listed (gone, no permission) is passed over.
+        if (DIR *d = ::opendir(dirBytes.constData())) {
+            while (const dirent *e = ::readdir(d)) {
+                const char *name = e->d_name;
+                // Hidden names, "." and ".." included.
+                if (name[0] != '.') {
+                    const bool maybeFolder =
+                        e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
+                    if (maybeFolder && folderId(dirBytes + name, &id) && seen.insert(id).second) {
+                        const QString sub = dir + QFile::decodeName(name) + QLatin1Char('/');
+                        queue.push_back(sub);
+                        found.push_back(sub);
+                        ++found_n;
+                    }
+                }
+                if (yieldDue() && !turn()) {
+                    going = false;
+                    break;
+                }
+            }
+            ::closedir(d);
+        }
+        if (!going || (yieldDue() && !turn()))
+            break;
+        progress.folderDone();
+        f.Text2->setText(QStringLiteral("Αναζήτηση - Searching...") + progress.dots());
+        f.Frame4->setTitle(QStringLiteral("Υποφακέλοι - Subdirectories :") + numtext::N(found_n));
+    }
+    // Rows found after the last turn belong to this search only while it is the newest.
+    if (me == searchGeneration)
+        f.List1->addItems(std::move(found));
+
+    f.Command2->setEnabled(false);
+    m.cancelSearch = kOff;
+    f.Text2->setText(QStringLiteral("Έτοιμο - Ready"));
+}
+
+void Playlist::Command2_Click()
+{
+    app.m.cancelSearch = kOn;
+}
+
+void Playlist::Command1_Click()
+{
+    Form1 &f = app.form1();
+    app.m.selectAll = int16_t(~app.m.selectAll);
+    const bool toNone = f.Command1->text() == QStringLiteral("Όλοι - All");
+    f.Command1->setText(toNone ? QStringLiteral("Κανένας - None") : QStringLiteral("Όλοι - All"));
+    for (int i = 0; i < f.List1->count(); ++i)
+        f.List1->setSelected(i, !f.List1->isSelected(i));
+}
+
+void Playlist::mnumoresub_Click()
+{
+    Form1 &f = app.form1();
+    f.mnumoresub->setChecked(!f.mnumoresub->isChecked());
+    f.List1->setEnabled(!f.List1->isEnabled());
+    app.m.subdirsOn = int16_t(~app.m.subdirsOn);
+    f.Command1->setEnabled(!f.Command1->isEnabled());
+    f.Command4->setEnabled(!f.Command4->isEnabled());
+    if (f.Command1->isEnabled())
+        DesSubs();
+}

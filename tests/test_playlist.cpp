@@ -1,0 +1,330 @@
+// Building the playlist: lookup, search, drops, the subdirectory scan, add and subtract.
+
+#include "playlist/playlist_logic.h"
+#include "session/app.h"
+#include "testkit.h"
+#include "ui/browser_boxes.h"
+#include "ui/form1.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+void touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+QStringList rows(const ListBox &box)
+{
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i)
+        out.append(box.text(i));
+    return out;
+}
+
+// The program started on an empty session in a scratch folder.
+struct Program {
+    testkit::ScratchCwd cwd;
+    testkit::DialogRecorder dialogs;
+    App app{{testkit::headless()}};
+    Form1 &f = app.form1();
+
+    Program()
+    {
+        app.Form_Load();
+        app.playlist.yieldEveryMs = 0;
+    }
+    void subdirsOn()
+    {
+        if (app.m.subdirsOn != kOn)
+            app.playlist.mnumoresub_Click();
+    }
+    void go(const QString &folder) { QVERIFY(app.playlist.setDirPath(folder)); }
+    void mode(int i) { f.Option1[size_t(i)]->setChecked(true); }
+    QString text2() const { return f.Text2->text(); }
+};
+
+} // namespace
+
+class TestPlaylist : public QObject {
+    Q_OBJECT
+
+private slots:
+    void lookupIgnoresCaseAndKeepsOrder()
+    {
+        ListBox box;
+        box.setItems({"/m/b.mp3", "/m/A.mp3", "/m/c.mp3"});
+        QCOMPARE(rows(box), QStringList({"/m/A.mp3", "/m/b.mp3", "/m/c.mp3"}));
+        QCOMPARE(Playlist::ListBoxFindString(box, "/M/B.MP3"), 1);
+        QCOMPARE(Playlist::ListBoxFindString(box, "/m/b.mp"), -1);
+        QCOMPARE(Playlist::ListBoxFindString(box, "/m/d.mp3"), -1);
+        box.addItem("/m/a2.mp3");
+        QCOMPARE(box.text(1), QStringLiteral("/m/a2.mp3"));
+        // A bulk merge keeps the checks and the current entry where they were.
+        ListBox checks(ListBox::Selection::Checks);
+        checks.setItems({"/b/", "/d/"});
+        checks.setSelected(1, true);
+        checks.setListIndex(1);
+        checks.addItems({"/C/", "/a/"});
+        QCOMPARE(rows(checks), QStringList({"/a/", "/b/", "/C/", "/d/"}));
+        QVERIFY(checks.isSelected(3) && !checks.isSelected(2));
+        QCOMPARE(checks.listIndex(), 3);
+    }
+
+    void dropAcceptanceAndLimits()
+    {
+        const QStringList types = Playlist::fileTypesTable();
+        const auto ok = [&](const QString &p) { return plist::acceptsDrop(p, types); };
+        QVERIFY(ok("/x/song.mp3") && ok("/x/p.jpeg") && ok("/x/tune.midi") && ok("/x/my files"));
+        QVERIFY(!ok("/x/SONG.MP3") && !ok("/x/voice.au") && !ok("/x/folder") && !ok(""));
+
+        plist::ScanProgress p;
+        p.folderDone();
+        QCOMPARE(p.dots(), QString());
+        for (int k = 2; k <= 165; ++k)
+            p.folderDone();
+        QCOMPARE(p.dots().size(), 82);
+        p.folderDone();
+        QCOMPARE(p.dots(), QString());
+
+        QCOMPARE(plist::refusalFor(QString(253, 'a'), 0), plist::Refusal::None);
+        QCOMPARE(plist::refusalFor(QString(127, u'α'), 0), plist::Refusal::TooLong);
+        QCOMPARE(plist::refusalFor("/a.mp3", 32767), plist::Refusal::Full);
+    }
+
+    void searchSelectsCompletedRows()
+    {
+        Program p;
+        std::vector<QString> list;
+        for (int i = 0; i < 25; ++i)
+            list.push_back(QStringLiteral("/m/track %1.mp3").arg(i, 2, 10, QLatin1Char('0')));
+        list.push_back("/m/Ballad.mp3");
+        list.push_back("/m/other ballad.mp3");
+        p.f.List2->setItems(list);
+        p.app.playback.put_form4();
+        ListBox &done = *p.app.form4().List1;
+        const auto selectedEntries = [&] {
+            QList<int> out;
+            for (int r = 0; r < done.count(); ++r)
+                if (done.isSelected(r))
+                    out.append(done.text(r).section("=>", -1).toInt());
+            return out;
+        };
+
+        p.f.Text2->setText("  BALLAD ");
+        p.app.playlist.Command6_Click();
+        QCOMPARE(p.text2(), QStringLiteral("ballad  *** Αποτελέσματα - Results : 2 ***"));
+        QCOMPARE(selectedEntries(), QList<int>({0, 1}));
+        QVERIFY(p.app.form4().isVisible());
+
+        // Entry 2's row, never 12's or 22's.
+        const int two = p.f.List2->findExact("/m/track 02.mp3");
+        p.f.Text2->setText("track 02");
+        p.app.playlist.Command6_Click();
+        QCOMPARE(selectedEntries(), QList<int>({two}));
+
+        // No match: nothing unselected, count 0.
+        p.f.Text2->setText("nowhere");
+        p.app.playlist.Command6_Click();
+        QCOMPARE(p.text2(), QStringLiteral("nowhere  *** Αποτελέσματα - Results : 0 ***"));
+        QCOMPARE(selectedEntries(), QList<int>({two}));
+
+        p.f.Text2->setText("   ");
+        p.app.playlist.Command6_Click();
+        QCOMPARE(p.text2(), QStringLiteral("  *** Αποτελέσματα - Results : 27 ***"));
+    }
+
+    void droppedFiles()
+    {
+        Program p;
+        const QString greek = p.cwd.file("Μουσική με κενά/τραγούδι ένα.mp3");
+        const QString b = p.cwd.file("b.mp3");
+        touch(greek);
+        touch(b);
+        p.app.playlist.WatchForFiles({b, p.cwd.file("c.MP3")});
+        QCOMPARE(p.text2(), QStringLiteral("Άκυρο Αρχείο - Invalid File"));
+        QCOMPARE(rows(*p.f.List2), QStringList({b}));
+
+        // In order; the report is the last file's; the completed list is rebuilt.
+        p.app.playlist.WatchForFiles({greek, p.cwd.file("x.jpeg")});
+        QCOMPARE(p.text2(), QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files =  2"));
+        QCOMPARE(p.f.List2->count(), 3);
+        QCOMPARE(p.app.form4().List1->count(), 3);
+        QVERIFY(p.f.List2->findExact(greek) >= 0);
+        // Fresh marks, then the reset marks the current entry.
+        const auto &marks = p.app.m.playedMarks;
+        QCOMPARE(marks.size(), size_t(3));
+        QCOMPARE(std::count(marks.begin(), marks.end(), int16_t(-1)),
+                 p.app.m.lastIndex >= 0 ? 1 : 0);
+
+        p.app.playlist.WatchForFiles({b.toUpper().replace("B.MP3", "b.mp3"), b});
+        QCOMPARE(p.text2(), QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files =  0"));
+        QCOMPARE(p.f.List2->count(), 3);
+
+        // A path the session file could not hold is refused and said so.
+        const QString deep = "/" + QString(260, 'd') + "/a.mp3";
+        p.app.playlist.WatchForFiles({deep});
+        QVERIFY(p.text2().endsWith("not added : 1 ***"));
+        QCOMPARE(p.f.List2->count(), 3);
+    }
+
+    void scanTree()
+    {
+        Program p;
+        const QString root = p.cwd.file("tree");
+        for (const char *d : {"a/x/deep", "a/y", "b", "c/z", ".hidden/in", "locked"})
+            QDir().mkpath(root + "/" + d);
+        QFile::link(root + "/a", root + "/a/x/back");     // a cycle
+        QFile::link(root + "/none", root + "/dangling"); // leads nowhere
+        QFile::setPermissions(root + "/locked", {});
+
+        // Without subfolders: one row, count 0.
+        p.go(root + "/b");
+        p.subdirsOn();
+        QCOMPARE(rows(*p.f.List1), QStringList({root + "/b/"}));
+        QCOMPARE(p.f.Frame4->title(), QStringLiteral("Υποφακέλοι - Subdirectories : 0"));
+        QCOMPARE(p.text2(), QStringLiteral("Έτοιμο - Ready"));
+        QVERIFY(!p.f.Command2->isEnabled());
+
+        p.go(root);
+        const QStringList all = {root + "/", root + "/a/", root + "/a/x/", root + "/a/x/deep/",
+                                 root + "/a/y/", root + "/b/", root + "/c/", root + "/c/z/",
+                                 root + "/locked/"};
+        QCOMPARE(rows(*p.f.List1), all);
+        QCOMPARE(p.f.Frame4->title(), QStringLiteral("Υποφακέλοι - Subdirectories : 8"));
+        // Fresh list, Command1 twice: all checked, then none.
+        p.app.playlist.Command1_Click();
+        QCOMPARE(p.f.Command1->text(), QStringLiteral("Κανένας - None"));
+        QVERIFY(p.f.List1->isSelected(0) && p.f.List1->isSelected(8));
+        p.app.playlist.Command1_Click();
+        QCOMPARE(p.f.Command1->text(), QStringLiteral("Όλοι - All"));
+        QVERIFY(!p.f.List1->isSelected(0) && !p.f.List1->isSelected(8));
+
+        // Breadth first: when the first second-level folder shows, every first-level one has.
+        bool shallowDone = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            const QStringList now = rows(*p.f.List1);
+            const bool deep = std::any_of(now.begin(), now.end(), [&](const QString &r) {
+                return r.mid(root.size() + 1).count('/') == 2;
+            });
+            if (deep && p.app.m.cancelSearch != kOn) {
+                shallowDone = now.contains(root + "/a/") && now.contains(root + "/b/")
+                              && now.contains(root + "/c/") && now.contains(root + "/locked/");
+                p.app.playlist.Command2_Click();
+            }
+        });
+        watch.start(0);
+        p.go(root);
+        watch.stop();
+        QVERIFY(shallowDone);
+        QVERIFY(p.f.List1->count() < all.size());
+        QCOMPARE(p.text2(), QStringLiteral("Έτοιμο - Ready"));
+        QCOMPARE(p.app.m.cancelSearch, int16_t(0));
+
+        // A folder change during a search leaves the newer search's rows only.
+        bool changed = false;
+        QTimer::singleShot(0, [&] { changed = true; p.go(root + "/c"); });
+        p.go(root);
+        QVERIFY(changed);
+        QCOMPARE(rows(*p.f.List1), QStringList({root + "/c/", root + "/c/z/"}));
+
+        // With the option off a folder change only leaves the list due for a rebuild.
+        p.app.playlist.mnumoresub_Click();
+        QVERIFY(!p.f.Command4->isEnabled() && !p.f.List1->isEnabled());
+        p.go(root + "/a");
+        QCOMPARE(p.f.List1->count(), 2);
+        p.app.playlist.mnumoresub_Click();
+        QCOMPARE(rows(*p.f.List1), QStringList({root + "/a/", root + "/a/x/", root + "/a/x/deep/",
+                                                root + "/a/y/"}));
+        QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void addAndSubtract()
+    {
+        Program p;
+        const QString root = p.cwd.file("music");
+        for (const char *f : {"1.mp3", "2.mp3", "cover.jpg", "a/3.mp3", "a/4.MP3", "b/5.mp3",
+                              "b/c/6.mp3", ".h/7.mp3"})
+            touch(root + "/" + f);
+        const QString added = "Αριθμός αρχείων που Προστέθηκαν - Number of Added files :";
+        p.go(root);
+
+        // One, twice: the second adds nothing.
+        p.mode(0);
+        p.app.playlist.Command4_Click();
+        QCOMPARE(p.text2(), added + " 2");
+        p.app.playlist.Command4_Click();
+        QCOMPARE(p.text2(), added + " 0");
+        QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
+
+        // Selected with the option off adds nothing.
+        p.mode(2);
+        p.app.playlist.Command4_Click();
+        QCOMPARE(p.text2(), added + " 0");
+
+        // All with the option on: every listed folder, hidden ones left out.
+        p.subdirsOn();
+        p.app.m.resumePos = 40;
+        p.app.m.playedMarks = {-1, -1};
+        p.mode(1);
+        p.app.playlist.Command4_Click();
+        QCOMPARE(p.text2(), added + " 4");
+        QCOMPARE(p.f.List2->count(), 6);
+        QCOMPARE(p.app.m.playedMarks, std::vector<int16_t>(6, 0));
+        QCOMPARE(p.app.m.resumePos, int16_t(0));
+        QCOMPARE(p.app.form4().List1->count(), 6);
+
+        // Subtract One: the current folder's matching files only (the filter ignores case).
+        const QString subtracted = "Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files :";
+        p.mode(0);
+        p.go(root + "/a");
+        p.app.playlist.Command5_Click();
+        QCOMPARE(p.text2(), subtracted + " 2");
+        QCOMPARE(p.f.List2->count(), 4);
+        QCOMPARE(p.app.form4().List1->count(), 4);
+
+        // Selected with the checked rows: a and a's subfolders none; b and b/c.
+        p.go(root);
+        for (int i = 0; i < p.f.List1->count(); ++i)
+            p.f.List1->setSelected(i, p.f.List1->text(i).startsWith(root + "/b/"));
+        p.mode(2);
+        p.app.playlist.Command5_Click();
+        QCOMPARE(p.text2(), subtracted + " 2");
+        QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
+
+        // Subtract All empties both lists and writes nothing.
+        p.f.Text2->setText("kept");
+        p.mode(1);
+        p.app.playlist.Command5_Click();
+        QCOMPARE(p.f.List2->count(), 0);
+        QCOMPARE(p.app.form4().List1->count(), 0);
+        QCOMPARE(p.text2(), QStringLiteral("kept"));
+
+        // A full playlist refuses more and says how many.
+        std::vector<QString> many;
+        for (int i = 0; i < plist::kMaxEntries - 1; ++i)
+            many.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));
+        p.f.List2->setItems(std::move(many));
+        p.mode(0);
+        p.app.playlist.Command4_Click();
+        QVERIFY(p.text2().startsWith(added + " 1  *** "));
+        QVERIFY(p.text2().endsWith("not added : 1 ***"));
+        QCOMPARE(p.f.List2->count(), plist::kMaxEntries);
+    }
+};
+
+QTEST_MAIN(TestPlaylist)
+#include "test_playlist.moc"
