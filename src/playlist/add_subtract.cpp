@@ -2,7 +2,7 @@
 
 #include "playlist/playlist.h"
 
-#include "playlist/playlist_logic.h"
+#include "playlist/playlist_edits.h"
 #include "playlist/wildcard.h"
 #include "session/app.h"
 #include "session/numtext.h"
@@ -13,97 +13,15 @@
 
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QSet>
-#include <algorithm>
 
 namespace {
 
-// Additions are gathered and merged into the playlist in one step, before every turn of
-// the event loop and at the end: adding thousands of rows one at a time into a sorted
-// list would move the whole list each time.
-class Adder {
-public:
-    explicit Adder(ListBox &list) : list(list) {}
-
-    void add(const QString &entry)
-    {
-        const QString key = entry.toCaseFolded();
-        if (list.findExact(entry) >= 0 || pendingKeys.contains(key))
-            return;
-        const plist::Refusal why = plist::refusalFor(entry, list.count() + int(pending.size()));
-        if (why != plist::Refusal::None) {
-            refused.count(why);
-            return;
-        }
-        pending.push_back(entry);
-        pendingKeys.insert(key);
-        ++added;
-    }
-
-    void commit()
-    {
-        list.addItems(std::move(pending));
-        pending.clear();
-        pendingKeys.clear();
-    }
-
-    int added = 0;
-    plist::Refused refused;
-
-private:
-    ListBox &list;
-    std::vector<QString> pending;
-    QSet<QString> pendingKeys;
-};
-
-// Removals likewise: rows are dropped in one step.
-class Remover {
-public:
-    explicit Remover(ListBox &list) : list(list) {}
-
-    void remove(const QString &entry)
-    {
-        const int row = Playlist::ListBoxFindString(list, entry);
-        if (row >= 0 && !pending.contains(row)) {
-            pending.insert(row);
-            ++removed;
-        }
-    }
-
-    void commit()
-    {
-        if (pending.empty())
-            return;
-        std::vector<QString> keep;
-        keep.reserve(size_t(list.count()));
-        for (int i = 0; i < list.count(); ++i)
-            if (!pending.contains(i))
-                keep.push_back(list.text(i));
-        list.setItems(std::move(keep));
-        pending.clear();
-    }
-
-    int removed = 0;
-
-private:
-    ListBox &list;
-    QSet<int> pending;
-};
-
-QStringList checkedRows(const ListBox &box)
+QStringList listRows(const ListBox &box, bool checkedOnly)
 {
     QStringList rows;
     for (int i = 0; i < box.count(); ++i)
-        if (box.isSelected(i))
+        if (!checkedOnly || box.isSelected(i))
             rows.append(box.text(i));
-    return rows;
-}
-
-QStringList allRows(const ListBox &box)
-{
-    QStringList rows;
-    for (int i = 0; i < box.count(); ++i)
-        rows.append(box.text(i));
     return rows;
 }
 
@@ -112,9 +30,12 @@ QStringList allRows(const ListBox &box)
 QStringList Playlist::folderEntries(const QString &folder) const
 {
     const FileBox &box = *app.form1().File1;
+    const QStringList names = box.path() == folder
+                                  ? box.files()
+                                  : wildcard::matchingFiles(folder, wildcard::Pattern(box.pattern()));
     QStringList out;
-    for (const QString &name : box.path() == folder ? box.files()
-                                                    : wildcard::matchingFiles(folder, wildcard::Pattern(box.pattern())))
+    out.reserve(names.size());
+    for (const QString &name : names)
         out.append(wildcard::joinPath(folder, name));
     return out;
 }
@@ -123,39 +44,43 @@ void Playlist::Command4_Click()
 {
     Form1 &f = app.form1();
     Module1 &m = app.m;
+    PlaylistEdits &list = edits();
+    list.apply();
     m.advanceCount = 0;
     m.resumePos = 0;
-    Adder adder(*f.List2);
+    int added = 0;
+    plist::Refused refused;
+    const auto add = [&](const QString &entry) {
+        plist::Refusal why;
+        if (list.addIfAbsent(entry, &why)) {
+            refused.count(why);
+            added += why == plist::Refusal::None;
+        }
+    };
 
-    // The rows are taken as they stand now; a scan during the pass does not change them.
-    QStringList folders;
-    const bool subPass = f.Option1[1]->isChecked() || (f.Option1[2]->isChecked() && m.subdirsOn == kOn);
-    if (subPass) {
+    const bool all = f.Option1[1]->isChecked();
+    const bool selected = f.Option1[2]->isChecked();
+    if (all || (selected && m.subdirsOn == kOn)) {
         f.Text2->setText(QStringLiteral("Προστείθονται αρχεία από υποφακέλους - Adding files from subdirectories"));
-        folders = f.Option1[1]->isChecked() ? allRows(*f.List1) : checkedRows(*f.List1);
-    }
-
-    if (subPass) {
         if (f.List2->isEnabled())
             f.List2->setFocus();
-        for (const QString &folder : folders) {
+        // The rows as they stand now; a scan during the pass does not change what it takes.
+        for (const QString &folder : listRows(*f.List1, !all)) {
             f.File1->setPath(folder);
-            if (yieldDue()) {
-                adder.commit();
+            if (yieldDue())
                 yieldToEvents();
-            }
             for (const QString &entry : folderEntries(f.File1->path()))
-                adder.add(entry);
+                add(entry);
         }
-    } else if (!f.Option1[2]->isChecked()) {
+    } else if (!selected) {
         for (const QString &entry : folderEntries(f.Dir1->path()))
-            adder.add(entry);
+            add(entry);
     }
-    adder.commit();
+    list.apply();
 
     app.playback.resetMarksToPlaylist();
     f.Text2->setText(QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files :")
-                     + numtext::N(adder.added) + plist::refusedText(adder.refused));
+                     + numtext::N(added) + plist::refusedText(refused));
     app.playback.etiketes();
     app.playback.put_form4();
 }
@@ -164,6 +89,8 @@ void Playlist::Command5_Click()
 {
     Form1 &f = app.form1();
     Module1 &m = app.m;
+    PlaylistEdits &list = edits();
+    list.apply();
     m.advanceCount = 0;
     m.resumePos = 0;
 
@@ -175,31 +102,24 @@ void Playlist::Command5_Click()
         return;
     }
 
-    Remover remover(*f.List2);
+    int removed = 0;
     if (f.Option1[2]->isChecked()) {
         if (m.subdirsOn == kOn) {
             f.Text2->setText(QStringLiteral("Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting files of the selected subdirectories"));
-            for (const QString &folder : checkedRows(*f.List1)) {
+            for (const QString &folder : listRows(*f.List1, true)) {
                 f.File1->setPath(folder);
-                for (const QString &entry : folderEntries(f.File1->path()))
-                    remover.remove(entry);
-                if (yieldDue()) {
-                    remover.commit();
+                if (yieldDue())
                     yieldToEvents();
-                }
+                for (const QString &entry : folderEntries(f.File1->path()))
+                    removed += list.remove(entry);
             }
         }
     } else {
         for (const QString &entry : folderEntries(f.Dir1->path()))
-            remover.remove(entry);
+            removed += list.remove(entry);
     }
-    remover.commit();
-    subtractFinish(remover.removed);
-}
+    list.apply();
 
-void Playlist::subtractFinish(int removed)
-{
-    Form1 &f = app.form1();
     app.playback.resetMarksToPlaylist();
     if (f.List2->count() == 0)
         app.form4().List1->clear();

@@ -83,10 +83,20 @@ void Playlist::DirSearch(QString folder)
     int found_n = 0;
     plist::ScanProgress progress;
 
+    // The progress texts as of the last finished folder; shown when the event loop next
+    // paints, so they are set only then.
+    QString progressText, caption;
+    const auto showProgress = [&] {
+        if (caption.isEmpty())
+            return;
+        f.Text2->setText(progressText);
+        f.Frame4->setTitle(caption);
+    };
     // After a turn of the event loop: false when the search must finish.
     const auto turn = [&] {
         f.List1->addItems(std::move(found));
         found.clear();
+        showProgress();
         yieldToEvents();
         return me == searchGeneration && m.cancelSearch != kOn;
     };
@@ -121,12 +131,14 @@ void Playlist::DirSearch(QString folder)
         if (!going || (yieldDue() && !turn()))
             break;
         progress.folderDone();
-        f.Text2->setText(QStringLiteral("Αναζήτηση - Searching...") + progress.dots());
-        f.Frame4->setTitle(QStringLiteral("Υποφακέλοι - Subdirectories :") + numtext::N(found_n));
+        progressText = QStringLiteral("Αναζήτηση - Searching...") + progress.dots();
+        caption = QStringLiteral("Υποφακέλοι - Subdirectories :") + numtext::N(found_n);
     }
-    // Rows found after the last turn belong to this search only while it is the newest.
-    if (me == searchGeneration)
+    // What was found after the last turn belongs to this search only while it is the newest.
+    if (me == searchGeneration) {
         f.List1->addItems(std::move(found));
+        showProgress();
+    }
 
     f.Command2->setEnabled(false);
     m.cancelSearch = kOff;

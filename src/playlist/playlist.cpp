@@ -1,5 +1,6 @@
 #include "playlist/playlist.h"
 
+#include "playlist/playlist_edits.h"
 #include "session/app.h"
 #include "ui/browser_boxes.h"
 #include "ui/dialogs.h"
@@ -10,6 +11,20 @@
 #include <QAction>
 #include <QComboBox>
 #include <QPushButton>
+
+Playlist::Playlist(App &app)
+    : app(app)
+{
+}
+
+Playlist::~Playlist() = default;
+
+PlaylistEdits &Playlist::edits()
+{
+    if (!m_edits)
+        m_edits = std::make_unique<PlaylistEdits>(*app.form1().List2);
+    return *m_edits;
+}
 
 QStringList Playlist::fileTypesTable()
 {

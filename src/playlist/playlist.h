@@ -4,13 +4,16 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 
 class App;
 class ListBox;
+class PlaylistEdits;
 
 class Playlist {
 public:
-    explicit Playlist(App &app) : app(app) {}
+    explicit Playlist(App &app);
+    ~Playlist();
 
     // The file-type table: row 0 a caption, rows 1-10 ";"-separated wildcard patterns.
     static QStringList fileTypesTable();
@@ -55,10 +58,12 @@ private:
     void yieldToEvents();
     // Files of one folder matching the file box's pattern, as playlist entries.
     QStringList folderEntries(const QString &folder) const;
-    void subtractFinish(int removed);
+    // The playlist's gathered changes; applied before any other operation starts.
+    PlaylistEdits &edits();
 
     App &app;
     QElapsedTimer sinceYield;
     // Counts searches started; a search that sees a newer one has begun stops.
     quint64 searchGeneration = 0;
+    std::unique_ptr<PlaylistEdits> m_edits;
 };

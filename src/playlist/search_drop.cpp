@@ -3,7 +3,7 @@
 
 #include "playlist/playlist.h"
 
-#include "playlist/playlist_logic.h"
+#include "playlist/playlist_edits.h"
 #include "session/app.h"
 #include "session/numtext.h"
 #include "ui/form1.h"
@@ -21,6 +21,7 @@ int Playlist::ListBoxFindString(const ListBox &ctrl, const QString &search)
 void Playlist::Command6_Click()
 {
     Form1 &f = app.form1();
+    edits().apply();
     const QString word = plist::searchWord(f.Text2->text());
     const ListBox &list = *f.List2;
     QStringList entries;
@@ -49,6 +50,7 @@ void Playlist::WatchForFiles(const QStringList &paths)
 {
     Form1 &f = app.form1();
     Module1 &m = app.m;
+    edits().apply();
     int added = 0;
     for (const QString &dropped : paths) {
         f.Text2->setText(dropped);

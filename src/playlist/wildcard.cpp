@@ -1,8 +1,9 @@
 #include "playlist/wildcard.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace wildcard {
 
@@ -14,6 +15,13 @@ Pattern::Pattern(const QString &text)
         const QString p = part.trimmed();
         if (p.isEmpty())
             continue;
+        // "*.ext", by far the usual form, needs no regular expression.
+        const QString rest = p.mid(1);
+        if (p.startsWith(QLatin1Char('*')) && !rest.contains(QLatin1Char('*'))
+            && !rest.contains(QLatin1Char('?')) && !rest.contains(QLatin1Char('['))) {
+            m_suffixes.append(rest);
+            continue;
+        }
         m_res.emplace_back(QRegularExpression::wildcardToRegularExpression(
                                p, QRegularExpression::UnanchoredWildcardConversion),
                            QRegularExpression::CaseInsensitiveOption);
@@ -24,6 +32,9 @@ Pattern::Pattern(const QString &text)
 
 bool Pattern::matches(const QString &fileName) const
 {
+    for (const QString &s : m_suffixes)
+        if (fileName.endsWith(s, Qt::CaseInsensitive))
+            return true;
     return std::any_of(m_res.begin(), m_res.end(), [&](const QRegularExpression &re) {
         return re.match(fileName).hasMatch();
     });
@@ -39,19 +50,29 @@ void sortNoCase(QStringList &names)
 
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok)
 {
-    QDir dir(folder);
-    const bool readable = dir.exists() && dir.isReadable();
+    // readdir's own type field spares a stat per file; only links and unknown types need one.
+    const QByteArray dirBytes = QFile::encodeName(joinPath(folder, QString()));
+    DIR *d = ::opendir(dirBytes.constData());
     if (ok)
-        *ok = readable;
-    if (!readable)
+        *ok = d != nullptr;
+    if (!d)
         return {};
-    // Without QDir::Hidden, names starting with "." are left out.
-    const QStringList all = dir.entryList(QDir::Files, QDir::NoSort);
     QStringList out;
-    out.reserve(all.size());
-    for (const QString &name : all)
+    while (const dirent *e = ::readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        bool file = e->d_type == DT_REG;
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
+            struct stat st {};
+            file = ::stat((dirBytes + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
+        }
+        if (!file)
+            continue;
+        const QString name = QFile::decodeName(e->d_name);
         if (pattern.matches(name))
             out.append(name);
+    }
+    ::closedir(d);
     sortNoCase(out);
     return out;
 }

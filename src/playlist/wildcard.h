@@ -16,6 +16,7 @@ public:
 
 private:
     QString m_text;
+    QStringList m_suffixes;
     std::vector<QRegularExpression> m_res;
 };
 

@@ -46,7 +46,13 @@ void Records::writeInt(int record, int16_t value)
 
 bool fitsRecord(const QString &text)
 {
-    return text.toUtf8().size() <= kMaxText;
+    // Counted without converting: called for every file a pass adds.
+    qsizetype bytes = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
+    }
+    return bytes <= kMaxText;
 }
 
 bool Records::writeString(int record, const QString &text)

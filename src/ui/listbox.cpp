@@ -8,6 +8,24 @@ bool lessNoCase(const QString &a, const QString &b)
 {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
 }
+// The same order as lessNoCase, sorting on case-folded copies made once instead of
+// folding inside every comparison; checked afterwards, so an odd character whose folding
+// orders differently costs time, never order.
+void sortNoCase(std::vector<QString> &rows)
+{
+    std::vector<std::pair<QString, QString>> keyed;
+    keyed.reserve(rows.size());
+    for (QString &r : rows) {
+        QString key = r.toCaseFolded();
+        keyed.emplace_back(std::move(key), std::move(r));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = std::move(keyed[i].second);
+    if (!std::is_sorted(rows.begin(), rows.end(), lessNoCase))
+        std::stable_sort(rows.begin(), rows.end(), lessNoCase);
+}
 } // namespace
 
 int ListBoxModel::rowCount(const QModelIndex &parent) const
@@ -57,7 +75,7 @@ void ListBoxModel::insertSortedMany(std::vector<QString> rows)
 {
     if (rows.empty())
         return;
-    std::stable_sort(rows.begin(), rows.end(), lessNoCase);
+    sortNoCase(rows);
     std::vector<QString> merged;
     std::vector<char> checks;
     merged.reserve(m_rows.size() + rows.size());
@@ -81,7 +99,7 @@ void ListBoxModel::insertSortedMany(std::vector<QString> rows)
 
 void ListBoxModel::setAll(std::vector<QString> rows)
 {
-    std::stable_sort(rows.begin(), rows.end(), lessNoCase);
+    sortNoCase(rows);
     beginResetModel();
     m_rows = std::move(rows);
     m_checked.assign(m_rows.size(), 0);

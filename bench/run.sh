@@ -1,0 +1,8 @@
+#!/bin/sh
+# Runs every benchmark against the build folder given (default: build).
+set -e
+build=${1:-build}
+export QT_QPA_PLATFORM=offscreen
+cmake --build "$build" --target bench_playlist bench_ticker
+"$build/bench/bench_playlist"
+"$build/bench/bench_ticker"

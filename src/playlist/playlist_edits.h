@@ -1,0 +1,35 @@
+#pragma once
+// Changes to the playlist made by a long pass, gathered and applied in one step: adding
+// thousands of rows one at a time to a sorted list, and redrawing it at every turn of the
+// event loop, would cost far more than the pass itself. Lookups see the gathered changes;
+// every other operation applies them before it starts, so nested operations stay right.
+
+#include "playlist/playlist_logic.h"
+
+#include <QSet>
+#include <QString>
+#include <vector>
+
+class ListBox;
+
+class PlaylistEdits {
+public:
+    explicit PlaylistEdits(ListBox &list) : list(list) {}
+
+    // In the playlist (without regard to case) once the gathered changes are applied.
+    bool contains(const QString &entry) const;
+    // Adds an entry that is not contained yet, unless the session file could not hold it
+    // or the list would be full. False when it was contained; why says what was refused.
+    bool addIfAbsent(const QString &entry, plist::Refusal *why);
+    // Removes a contained entry; false when it is not in the playlist.
+    bool remove(const QString &entry);
+    void apply();
+
+private:
+    int countAfter() const;
+
+    ListBox &list;
+    std::vector<QString> adds;
+    QSet<QString> addKeys;
+    QSet<QString> removeKeys;
+};
