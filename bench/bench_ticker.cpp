@@ -45,7 +45,7 @@ int main(int argc, char **argv)
 {
     QApplication qapp(argc, argv);
     testkit::ScratchCwd cwd;
-    const QString media = testkit::makeMedia(cwd.path(), "long", "mp3", 60);
+    const QString media = testkit::makeMedia(cwd.path(), "long.mp3", "mp3", 60);
     if (media.isEmpty()) {
         std::fprintf(stderr, "ffmpeg could not make the test file\n");
         return 1;
