@@ -6,6 +6,8 @@ smoke:  starts in an empty folder, the main window appears with its caption, a s
         empty-playlist session file of 14 records.
 resume: plays a folder's session into its second file, closes, checks records 3-5,
         starts again and checks that the same file resumes at that second.
+drop:   another program drags two files (names with blanks and Greek letters) onto the
+        playlist through XDND, moved by xdotool; the session file then holds both.
 """
 import os
 import shutil
@@ -71,7 +73,7 @@ def read_str(data, n):
     return data[start + 2:start + 2 + length].decode("utf-8")
 
 
-def run(binary, cwd, seconds, shot=None):
+def run(binary, cwd, seconds, shot=None, meanwhile=None):
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
     proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     d = display.Display()
@@ -79,6 +81,8 @@ def run(binary, cwd, seconds, shot=None):
     if w is None:
         proc.kill()
         sys.exit("main window did not appear")
+    if meanwhile:
+        meanwhile(d, w)
     time.sleep(seconds)
     if shot:
         subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "x11grab", "-video_size", "1280x800",
@@ -135,7 +139,52 @@ def resume(binary):
         shutil.rmtree(cwd)
 
 
+def xdotool(*args):
+    subprocess.run(["xdotool", *map(str, args)], check=True)
+
+
+def drop(binary, outdir, source):
+    cwd = tempfile.mkdtemp()
+    try:
+        files = [os.path.join(cwd, "ένας φάκελος", "πρώτο τραγούδι.mp3"), os.path.join(cwd, "second one.mp3")]
+        for f in files:
+            os.makedirs(os.path.dirname(f), exist_ok=True)
+            subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=330:duration=20", "-c:a", "libmp3lame", "-q:a", "9", f], check=True)
+        result = {}
+
+        def drag(d, w):
+            pos = w.translate_coords(d.screen().root, 0, 0)
+            # The middle of the playlist, from the window's top left corner.
+            tx, ty = -pos.x + 590, -pos.y + 300
+            sx, sy = 1040, 775
+            src = subprocess.Popen([source, str(sx), str(sy), *files], stdout=subprocess.PIPE, text=True)
+            sw, _ = find_window(d, lambda n: n == "drag-source")
+            assert sw is not None, "drag source window did not appear"
+            time.sleep(0.5)
+            xdotool("mousemove", sx + 20, sy + 15)
+            xdotool("mousedown", 1)
+            for i in range(1, 11):
+                xdotool("mousemove", sx + 20 + (tx - sx - 20) * i // 10, sy + 15 + (ty - sy - 15) * i // 10)
+                time.sleep(0.05)
+            time.sleep(0.3)
+            xdotool("mouseup", 1)
+            result["source"] = src.stdout.readline().strip()
+            result["proc"] = src
+
+        _, code = run(binary, cwd, 1.0, shot=os.path.join(outdir, "e2e-drop.png"), meanwhile=drag)
+        assert code == 0, f"exit status {code}"
+        result["proc"].wait(timeout=10)
+        assert result.get("source") == "drop accepted", result
+        data = open(os.path.join(cwd, "velloran.txt"), "rb").read()
+        for f in files:
+            assert f.encode("utf-8") in data, f"{f} not in the playlist"
+    finally:
+        shutil.rmtree(cwd)
+
+
 if __name__ == "__main__":
     binary, outdir, which = sys.argv[1], sys.argv[2], sys.argv[3]
-    {"smoke": lambda: smoke(binary, outdir), "resume": lambda: resume(binary)}[which]()
+    {"smoke": lambda: smoke(binary, outdir), "resume": lambda: resume(binary),
+     "drop": lambda: drop(binary, outdir, sys.argv[4])}[which]()
     print(which, "ok")
