@@ -30,6 +30,7 @@ App::App(Options options)
     , playback(*this)
     , tags(*this)
     , shell(*this)
+    , info(*this)
     , m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.

@@ -2,6 +2,7 @@
 // The application object: owns the shared state, the players, the windows and the
 // subsystems, runs the start-up and the shutdown.
 
+#include "info/info.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
@@ -49,6 +50,7 @@ public:
     Playback playback;
     Tags tags;
     Shell shell;
+    Info info;
 
     void setTrayTip(const QString &field) { shell.setTrayTip(field); }
 

@@ -1,9 +1,14 @@
 #include "tags/tags.h"
 
+#include "playback/player.h"
 #include "session/app.h"
+#include "tags/id3v1.h"
+#include "ui/dialogs.h"
+#include "ui/listbox.h"
 #include "ui/form1.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 
 QStringList Tags::genreTable()
 {
@@ -26,9 +31,57 @@ void Tags::fillGenres()
 
 void Tags::readTag()
 {
-    // Reading the ID3v1 record comes with the tag fields' own work.
+    // A file without a record, or one that cannot be read, leaves the boxes empty.
+    const std::optional<id3v1::Fields> tag = id3v1::readFile(app.m.currentFile);
+    if (!tag)
+        return;
+    Mp3Tag &t = app.m.mp3Tag;
+    t = {QStringLiteral("TAG"), tag->title, tag->artist, tag->album, tag->year, tag->comment,
+         QString(QChar(id3v1::genreByteForRow(tag->genreRow)))};
+    Form1 &f = app.form1();
+    const QString *fields[] = {&tag->title, &tag->artist, &tag->album, &tag->year, &tag->comment};
+    for (size_t i = 0; i < 5; ++i)
+        f.Text1[i]->setText(id3v1::shownText(*fields[i]));
+    f.Combo1->setCurrentIndex(tag->genreRow);
 }
 
 void Tags::mnumoretags_Click()
 {
+    Module1 &m = app.m;
+    Form1 &f = app.form1();
+    if (m.currentFile.isEmpty())
+        return;
+    m.currentFile = f.List2->currentText();
+    if (m.currentFile.isEmpty())
+        return;
+    if (m.currentFile == app.mainPlayer().FileName()) {
+        dialogs::MsgBox(QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"),
+                        dialogs::Style::OkCritical,
+                        QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));
+        return;
+    }
+
+    id3v1::Fields tag;
+    tag.title = id3v1::fitField(f.Text1[0]->text(), id3v1::kTitle);
+    tag.artist = id3v1::fitField(f.Text1[1]->text(), id3v1::kArtist);
+    tag.album = id3v1::fitField(f.Text1[2]->text(), id3v1::kAlbum);
+    tag.year = id3v1::fitField(f.Text1[3]->text(), id3v1::kYear);
+    tag.comment = id3v1::fitField(f.Text1[4]->text(), id3v1::kComment);
+    tag.genreRow = f.Combo1->currentIndex();
+    m.mp3Tag = {QStringLiteral("TAG"), tag.title, tag.artist, tag.album, tag.year, tag.comment,
+                QString(QChar(id3v1::genreByteForRow(tag.genreRow)))};
+
+    QString why;
+    switch (id3v1::writeFile(m.currentFile, tag)) {
+    case id3v1::Saved::Updated:
+    case id3v1::Saved::Appended: return;
+    case id3v1::Saved::NotAFile: why = QStringLiteral("Δεν είναι αρχείο - Not a file"); break;
+    case id3v1::Saved::NotWritable:
+        why = QStringLiteral("Δεν επιτρέπεται η εγγραφή - The file cannot be written"); break;
+    case id3v1::Saved::NoSpace: why = QStringLiteral("Δεν υπάρχει χώρος - No space left"); break;
+    case id3v1::Saved::Failed: why = QStringLiteral("Η εγγραφή απέτυχε - The write failed"); break;
+    }
+    // The file is as it was; say so rather than pretend.
+    dialogs::MsgBox(why + QStringLiteral("\r\n") + m.currentFile, dialogs::Style::OkCritical,
+                    QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));
 }

@@ -73,6 +73,9 @@ void bind(App &app)
         onMenu(f.mnumorereplayn[size_t(i)], [&pb, i] { pb.mnumorereplayn_Click(i); });
     onMenu(f.mnumoretags, [&app] { app.tags.mnumoretags_Click(); });
     onMenu(f.mnumorewindows, [&app] { app.shell.mnumorewindows_Click(); });
+    onMenu(f.mnuinfoEn, [&app] { app.info.mnuinfoEn_Click(); });
+    onMenu(f.mnuinfogr, [&app] { app.info.mnuinfogr_Click(); });
+    onMenu(f.mnu_instr, [&app] { app.info.mnu_instr_Click(); });
 
     // Tray menu
     onMenu(f.mnusystemtraynext, [&pb] { pb.Command3_Click(); });
@@ -88,8 +91,12 @@ void bindForm2(App &app, Form2 &form)
 
 void bindForm3(App &app, Form3 &form)
 {
-    (void)app;
+    Info &in = app.info;
     QObject::connect(form.Command1, &QPushButton::clicked, &form, &QWidget::close);
+    QObject::connect(form.Label1, &ClickLabel::clicked, &form, [&in] { in.Form3_Label1_Click(); });
+    QObject::connect(form.Timer1, &QTimer::timeout, &form, [&in, &form] { in.Form3_Timer1_Timer(form); });
+    in.Form3_Load(form);
+    form.Timer1->start();
 }
 
 void bindForm4(App &app, Form4 &form)

@@ -1,11 +1,42 @@
 #include "ui/form3.h"
 
+#include "info/info_texts.h"
+
+#include <QApplication>
 #include <QGroupBox>
-#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+namespace {
+// The picture the window carries of its own: the program's symbol and name.
+QPixmap builtInPicture()
+{
+    QPixmap pm(240, 120);
+    pm.fill(QColor(24, 32, 48));
+    QPainter p(&pm);
+    const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_MediaVolume);
+    p.drawPixmap(16, 28, icon.pixmap(64, 64));
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setPointSize(18);
+    f.setBold(true);
+    p.setFont(f);
+    p.drawText(QRect(92, 0, 140, 120), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Velloran"));
+    return pm;
+}
+} // namespace
 
 Form3::Form3(QWidget *parent)
     : QWidget(parent, Qt::Window)
@@ -18,8 +49,17 @@ Form3::Form3(QWidget *parent)
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     Picture3 = new QLabel(Frame3);
     Picture3->setObjectName(QStringLiteral("Picture3"));
-    Label1 = new QLabel(Frame3);
+    Picture3->setPixmap(builtInPicture());
+    Label1 = new ClickLabel(info::kMakerPage, Frame3);
     Label1->setObjectName(QStringLiteral("Label1"));
+    QFont linkFont(QStringLiteral("Tahoma"));
+    linkFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
+    linkFont.setUnderline(true);
+    Label1->setFont(linkFont);
+    Label1->setCursor(Qt::PointingHandCursor);
+    QPalette blue = Label1->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    Label1->setPalette(blue);
     Command1 = new QPushButton(QStringLiteral("Εντάξει - O.K."), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     Timer1 = new QTimer(this);

@@ -1,13 +1,25 @@
 #pragma once
 // The about window: a picture, a blinking link to the maker's page and an OK button.
 
+#include <QLabel>
 #include <QWidget>
 
 class QGroupBox;
-class QLabel;
 class QPushButton;
 class QTextBrowser;
 class QTimer;
+
+// A label that reports clicks, for the link.
+class ClickLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+};
 
 class Form3 : public QWidget {
     Q_OBJECT
@@ -17,7 +29,7 @@ public:
     QGroupBox *Frame3;
     QPushButton *Command1;
     QTextBrowser *WebBrowser1;
-    QLabel *Label1;
+    ClickLabel *Label1;
     QLabel *Picture3;
     QTimer *Timer1;
 };

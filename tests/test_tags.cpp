@@ -1,0 +1,314 @@
+// ID3v1 tags against an independent tagger (id3tool) and ffprobe, the tag fields of the
+// main window, the information texts and the about window.
+
+#include "info/info_texts.h"
+#include "session/app.h"
+#include "tags/id3v1.h"
+#include "testkit.h"
+#include "ui/form1.h"
+#include "ui/form3.h"
+#include "ui/listbox.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QImage>
+#include <QMap>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+
+namespace {
+
+const QByteArray kGreekTitle = "\xcb\xe1\xfa\xea\xfc \xf4\xf1\xe1\xe3\xef\xfd\xe4\xe9"; // Λαϊκό τραγούδι
+
+// An mp3 without any tag, so that readers see only the ID3v1 record we test.
+QString bareMp3(const QString &dir, const QString &name)
+{
+    const QString out = QDir(dir).filePath(name);
+    QProcess p;
+    p.start("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=1",
+                       "-c:a", "libmp3lame", "-q:a", "9", "-id3v2_version", "0", "-write_id3v1", "0",
+                       "-map_metadata", "-1", out});
+    p.waitForFinished(60000);
+    return p.exitCode() == 0 ? out : QString();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs a shell line; its standard output as bytes.
+QByteArray sh(const QString &line)
+{
+    QProcess p;
+    p.start("sh", {"-c", line});
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput();
+}
+
+// ffprobe's view of the tags as raw bytes (its validation off: ID3v1 text is not UTF-8).
+QMap<QByteArray, QByteArray> ffprobeTags(const QString &file)
+{
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-show_entries", "format_tags", "-of", "default=nw=1:sv=ignore", file});
+    p.waitForFinished(60000);
+    QMap<QByteArray, QByteArray> tags;
+    for (const QByteArray &line : p.readAllStandardOutput().split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (line.startsWith("TAG:") && eq > 0)
+            tags.insert(line.mid(4, eq - 4), line.mid(eq + 1));
+    }
+    return tags;
+}
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestTags : public QObject {
+    Q_OBJECT
+
+private slots:
+    void codec()
+    {
+        QCOMPARE(id3v1::toCp1253(QStringLiteral("Λαϊκό τραγούδι")), kGreekTitle);
+        QCOMPARE(id3v1::fromCp1253(kGreekTitle), QStringLiteral("Λαϊκό τραγούδι"));
+        QCOMPARE(id3v1::toCp1253(QStringLiteral("日")), QByteArray("?"));
+        QCOMPARE(id3v1::fitField(QString(35, 'x'), 30), QString(30, 'x'));
+        QCOMPARE(id3v1::fitField("99", 4), QStringLiteral("99  "));
+        QCOMPARE(id3v1::shownText(QString::fromLatin1("Song  \0\0\0  ", 12)), QStringLiteral("Song"));
+        QCOMPARE(id3v1::shownText("\tTab   "), QStringLiteral("\tTab"));
+        // Genre: rows 0-8 are the digits, "0" and other bytes no row, and every row returns.
+        QCOMPARE(id3v1::genreByteForRow(0), uchar(49));
+        QCOMPARE(id3v1::genreRowFromByte('5'), 4);
+        QCOMPARE(id3v1::genreRowFromByte('0'), -1);
+        QCOMPARE(id3v1::genreRowFromByte(' '), -1);
+        QCOMPARE(id3v1::genreRowFromByte(17), -1);
+        QCOMPARE(id3v1::genreRowFromByte(255), -1);
+        for (int row = -1; row <= 38; ++row)
+            QCOMPARE(id3v1::genreRowFromByte(id3v1::genreByteForRow(row)), row);
+
+        QByteArray rec = id3v1::encode({"T", "A", "B", "2007", "C", 4});
+        QCOMPARE(rec.size(), 128);
+        QCOMPARE(rec.mid(3, 30), QByteArray("T").leftJustified(30, ' '));
+        QCOMPARE(rec[127], '5');
+        rec[0] = 't';
+        QVERIFY(!id3v1::decode(rec));
+    }
+
+    void independentToolsAgree()
+    {
+        QTemporaryDir dir;
+        const QString mp3 = bareMp3(dir.path(), "song.mp3");
+        QVERIFY(!mp3.isEmpty());
+        const QByteArray audio = readAll(mp3);
+
+        // Written by id3tool (NUL padding, numeric genre), read by us.
+        QString octal; // sh's printf knows octal escapes only
+        for (const char c : kGreekTitle)
+            octal += QStringLiteral("\\%1").arg(uchar(c), 3, 8, QLatin1Char('0'));
+        sh(QStringLiteral("id3tool -t \"$(printf '%1')\" -r Artist -a Album -y 1999 -n Note -g 17 '%2'")
+               .arg(octal, mp3));
+        auto tag = id3v1::readFile(mp3);
+        QVERIFY(tag);
+        QCOMPARE(id3v1::shownText(tag->title), QStringLiteral("Λαϊκό τραγούδι"));
+        QCOMPARE(id3v1::shownText(tag->artist), QStringLiteral("Artist"));
+        QCOMPARE(id3v1::shownText(tag->year), QStringLiteral("1999"));
+        QCOMPARE(id3v1::shownText(tag->comment), QStringLiteral("Note"));
+        QCOMPARE(tag->genreRow, -1);
+
+        // Saved by us, read by id3tool and ffprobe; the audio before the record unchanged.
+        QCOMPARE(id3v1::writeFile(mp3, {"Ρεμπέτικο", "Ένας", "Δίσκος", "07", "Σχόλιο", 4}),
+                 id3v1::Saved::Updated);
+        const QByteArray after = readAll(mp3);
+        QCOMPARE(after.size(), audio.size() + 128);
+        QCOMPARE(after.left(audio.size()), audio);
+        const QByteArray listed = sh(QStringLiteral("id3tool '%1'").arg(mp3));
+        QVERIFY2(listed.contains("Song Title:\t" + id3v1::toCp1253("Ρεμπέτικο")), listed.constData());
+        QVERIFY(listed.contains("Year:\t\t07"));
+        const auto probe = ffprobeTags(mp3);
+        QCOMPARE(id3v1::fromCp1253(probe["title"]), QStringLiteral("Ρεμπέτικο"));
+        QCOMPARE(id3v1::fromCp1253(probe["artist"]), QStringLiteral("Ένας"));
+        QCOMPARE(id3v1::fromCp1253(probe["album"]), QStringLiteral("Δίσκος"));
+        QCOMPARE(id3v1::fromCp1253(probe["comment"]), QStringLiteral("Σχόλιο"));
+        QCOMPARE(probe["date"].trimmed(), QByteArray("07"));
+
+        // A file without a record gets one appended; nothing before it moves.
+        const QString bare = bareMp3(dir.path(), "bare.mp3");
+        const QByteArray bareAudio = readAll(bare);
+        QCOMPARE(id3v1::writeFile(bare, {"New", "", "", "", "", -1}), id3v1::Saved::Appended);
+        const QByteArray appended = readAll(bare);
+        QCOMPARE(appended.left(bareAudio.size()), bareAudio);
+        QCOMPARE(appended.size(), bareAudio.size() + 128);
+        QCOMPARE(uchar(appended.back()), id3v1::kNoGenre);
+        QCOMPARE(ffprobeTags(bare)["title"], QByteArray("New"));
+
+        // Short files, folders and missing files are no record and never an error.
+        QFile shortFile(dir.filePath("short.mp3"));
+        QVERIFY(shortFile.open(QIODevice::WriteOnly));
+        shortFile.write("TAGxyz");
+        shortFile.close();
+        QVERIFY(!id3v1::readFile(shortFile.fileName()));
+        QVERIFY(!id3v1::readFile(dir.path()));
+        QVERIFY(!id3v1::readFile(dir.filePath("none.mp3")));
+        QCOMPARE(id3v1::writeFile(dir.path(), {}), id3v1::Saved::NotAFile);
+        QCOMPARE(id3v1::writeFile(dir.filePath("none.mp3"), {}), id3v1::Saved::NotWritable);
+        QCOMPARE(id3v1::writeFile(shortFile.fileName(), {"S", "", "", "", "", 0}), id3v1::Saved::Appended);
+        QCOMPARE(readAll(shortFile.fileName()).left(6), QByteArray("TAGxyz"));
+        QCOMPARE(readAll(shortFile.fileName()).size(), 6 + 128);
+    }
+
+    void tagFieldsOnTheMainWindow()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        App app({testkit::headless()});
+        app.Form_Load();
+        Form1 &f = app.form1();
+        const QString a = bareMp3(cwd.path(), "a.mp3");
+        const QString b = bareMp3(cwd.path(), "b.mp3");
+        QCOMPARE(id3v1::writeFile(a, {"Title", "Artist", "Album", "2001", "Comment", 4}),
+                 id3v1::Saved::Appended);
+        // Genre "5" shows Disco.
+        f.List2->setItems({a, b});
+        app.playback.setList2Index(0);
+        QCOMPARE(f.Text1[0]->text(), QStringLiteral("Title"));
+        QCOMPARE(f.Text1[3]->text(), QStringLiteral("2001"));
+        QCOMPARE(f.Combo1->currentText(), QStringLiteral("Disco"));
+        // No record: empty boxes, no genre.
+        app.playback.setList2Index(1);
+        QCOMPARE(f.Text1[0]->text(), QString());
+        QCOMPARE(f.Combo1->currentIndex(), -1);
+
+        // Saving: cut and padded fields, no genre leaves the last byte, row 0 writes "1".
+        app.playback.setList2Index(0);
+        const char lastBefore = readAll(a).back();
+        f.Text1[0]->setText(QString(35, 'x'));
+        f.Text1[3]->setText("99");
+        f.Combo1->setCurrentIndex(-1);
+        app.tags.mnumoretags_Click();
+        QByteArray bytes = readAll(a);
+        QCOMPARE(bytes.right(125).mid(0, 30), QByteArray(30, 'x'));
+        QCOMPARE(bytes.right(128).mid(93, 4), QByteArray("99  "));
+        QCOMPARE(bytes.back(), lastBefore);
+        f.Combo1->setCurrentIndex(0);
+        app.tags.mnumoretags_Click();
+        QCOMPARE(uchar(readAll(a).back()), uchar(49));
+        QVERIFY(dialogs.messages.empty());
+
+        // The file the main player has open is refused.
+        app.m.userPick = kOn;
+        app.playback.List2_DblClick();
+        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == a; }, 5000));
+        bytes = readAll(a);
+        f.Text1[0]->setText("Other");
+        app.tags.mnumoretags_Click();
+        QCOMPARE(readAll(a), bytes);
+        QCOMPARE(dialogs.messages.size(), size_t(1));
+        QCOMPARE(dialogs.messages[0].text,
+                 QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"));
+        QCOMPARE(dialogs.messages[0].title, QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));
+        QCOMPARE(dialogs.messages[0].style, dialogs::Style::OkCritical);
+    }
+
+    void informationTexts()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        App app({testkit::headless()});
+        app.Form_Load();
+        app.info.mnuinfoEn_Click();
+        app.info.mnuinfogr_Click();
+        QCOMPARE(dialogs.messages.size(), size_t(2));
+        const QStringList pieces[] = {info::englishPieces(), info::greekPieces()};
+        QCOMPARE(pieces[0].size(), 8);
+        QCOMPARE(pieces[1].size(), 5);
+        for (int k = 0; k < 2; ++k) {
+            const auto &shown = dialogs.messages[size_t(k)];
+            QCOMPARE(shown.style, dialogs::Style::OkInformation);
+            QCOMPARE(shown.title, dialogs::kAppTitle);
+            qsizetype at = 0;
+            for (const QString &piece : pieces[k]) {
+                QCOMPARE(shown.text.mid(at, piece.size()), piece);
+                at += piece.size();
+            }
+            QCOMPARE(shown.text.mid(at, 4), QStringLiteral("\r\n\r\n"));
+            QVERIFY(shown.text.mid(at + 4).contains("2007"));
+        }
+        QVERIFY(pieces[0][4].endsWith(" Infact"));
+        QVERIFY(pieces[1][2].endsWith("ταινίες, "));
+    }
+
+    void aboutWindow()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        App app({testkit::headless()});
+        app.Form_Load();
+        const QString picture = QDir(QCoreApplication::applicationDirPath()).filePath("program");
+        QFile::remove(picture);
+
+        // Without "program": no view, the built-in picture.
+        app.info.mnu_instr_Click();
+        QPointer<Form3> form = &app.form3();
+        QVERIFY(form->isVisible());
+        QVERIFY(!form->WebBrowser1->isVisibleTo(form));
+        QVERIFY(!form->Picture3->pixmap().isNull());
+        QVERIFY(form->Label1->text().startsWith("https://"));
+
+        // The link blinks blue and magenta every 600 ms: two changes in 1.3 s.
+        int changes = 0;
+        QColor last = form->Label1->palette().color(QPalette::WindowText);
+        QCOMPARE(last, QColor(0, 0, 255));
+        QTimer sample;
+        QObject::connect(&sample, &QTimer::timeout, [&] {
+            const QColor now = form->Label1->palette().color(QPalette::WindowText);
+            if (now != last) {
+                QVERIFY(now == QColor(255, 0, 255) || now == QColor(0, 0, 255));
+                ++changes;
+                last = now;
+            }
+        });
+        sample.start(20);
+        QTest::qWait(1300);
+        sample.stop();
+        QCOMPARE(changes, 2);
+
+        // The link opens the maker's page in the desktop's browser.
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        emit form->Label1->clicked();
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(catcher.urls, QList<QUrl>({QUrl(info::kMakerPage)}));
+
+        // OK unloads it; with a picture beside the program the next one shows it.
+        form->Command1->click();
+        QVERIFY(testkit::waitFor([&] { return form.isNull(); }, 2000));
+        QImage img(50, 40, QImage::Format_RGB32);
+        img.fill(Qt::red);
+        QVERIFY(img.save(picture, "PNG"));
+        app.info.mnu_instr_Click();
+        form = &app.form3();
+        QVERIFY(form->WebBrowser1->isVisibleTo(form));
+        QCOMPARE(form->Picture3->pixmap().size(), QSize(50, 40));
+        QFile::remove(picture);
+        form->close();
+    }
+};
+
+QTEST_MAIN(TestTags)
+#include "test_tags.moc"
