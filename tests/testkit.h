@@ -58,3 +58,33 @@ private:
 bool waitFor(const std::function<bool()> &pred, int ms);
 
 } // namespace testkit
+
+#include "playback/player.h"
+
+namespace testkit {
+
+// A player whose every answer the test sets: for exact positions and lengths.
+class ScriptedPlayer : public Player {
+public:
+    QString file;
+    double position = 0, duration = 0;
+    int state = Stopped;
+    int volume = 0;
+    quint64 opens = 0;
+
+    void setFileName(const QString &path) override { file = path; ++opens; position = 0; }
+    QString FileName() const override { return file; }
+    double CurrentPosition() override { return position; }
+    void setCurrentPosition(double s) override { position = s; }
+    double Duration() override { return duration; }
+    int PlayState() override { return state; }
+    int Volume() const override { return volume; }
+    void setVolume(int v) override { volume = v; }
+    void Play() override { state = Playing; }
+    void Pause() override { state = Paused; }
+    void Stop() override { state = Stopped; position = 0; }
+    QSize extent() override { return {}; }
+    quint64 openCount() const override { return opens; }
+};
+
+} // namespace testkit

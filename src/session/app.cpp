@@ -34,8 +34,11 @@ App::App(Options options)
     , m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.
-    m_mainPlayer = std::make_unique<MpvPlayer>(
-        with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
+    if (options.makeMainPlayer)
+        m_mainPlayer = options.makeMainPlayer();
+    else
+        m_mainPlayer = std::make_unique<MpvPlayer>(
+            with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions));
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());

@@ -17,6 +17,7 @@
 #include "ui/form2.h"
 #include "ui/form3.h"
 #include "ui/form4.h"
+#include <functional>
 #include <memory>
 
 class Form1;
@@ -27,6 +28,8 @@ public:
     struct Options {
         // mpv options for both players on top of their own (tests: vo=null, ao=null).
         MpvPlayer::Options playerOptions;
+        // Tests that must control time exactly put a scripted main player in.
+        std::function<std::unique_ptr<Player>()> makeMainPlayer;
     };
 
     explicit App(Options options = {});
@@ -66,7 +69,7 @@ private:
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
-    std::unique_ptr<MpvPlayer> m_mainPlayer;
+    std::unique_ptr<Player> m_mainPlayer;
     std::unique_ptr<MpvPlayer> m_videoPlayer;
     bool m_shuttingDown = false;
 };
