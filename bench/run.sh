@@ -6,3 +6,4 @@ export QT_QPA_PLATFORM=offscreen
 cmake --build "$build" --target bench_playlist bench_ticker
 "$build/bench/bench_playlist"
 "$build/bench/bench_ticker"
+"$(dirname "$0")/cpu_while_playing.sh" "$build/velloran"

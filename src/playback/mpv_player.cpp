@@ -1,5 +1,6 @@
 #include "playback/mpv_player.h"
 
+#include <QElapsedTimer>
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <cmath>
@@ -87,6 +88,8 @@ void MpvPlayer::drainEvents()
 
 void MpvPlayer::handleEvent(const mpv_event &ev)
 {
+    if (ev.event_id != MPV_EVENT_NONE)
+        dropSample();
     switch (ev.event_id) {
     case MPV_EVENT_PLAYBACK_RESTART:
         if (m_pendingSeek) {
@@ -111,6 +114,7 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
 void MpvPlayer::setFileName(const QString &path)
 {
     m_file = path;
+    dropSample();
     ++m_openCount;
     m_loaded = false;
     m_failed = false;
@@ -174,21 +178,37 @@ void MpvPlayer::setFileName(const QString &path)
     emit changed();
 }
 
-bool MpvPlayer::eofReached()
+const MpvPlayer::Sample &MpvPlayer::sample()
 {
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    const qint64 now = clock.elapsed();
+    if (m_sample.takenAt >= 0 && now - m_sample.takenAt < 10)
+        return m_sample;
+    m_sample.takenAt = now;
     int flag = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, "eof-reached", MPV_FORMAT_FLAG, &flag) < 0)
-        return false;
-    return flag != 0;
-}
-
-double MpvPlayer::Duration()
-{
+    m_sample.eof = m_mpv && mpv_get_property(m_mpv, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag;
     if (m_loaded && !m_failed) {
         double d = 0;
         if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &d) >= 0)
             m_duration = d;
+        double pos = 0;
+        mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &pos);
+        m_sample.position = pos;
     }
+    return m_sample;
+}
+
+bool MpvPlayer::eofReached()
+{
+    return sample().eof;
+}
+
+double MpvPlayer::Duration()
+{
+    if (m_loaded && !m_failed)
+        sample();
     return m_duration;
 }
 
@@ -202,9 +222,7 @@ double MpvPlayer::CurrentPosition()
         return Duration();
     if (m_pendingSeek)
         return *m_pendingSeek;
-    double pos = 0;
-    mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &pos);
-    return pos;
+    return sample().position;
 }
 
 void MpvPlayer::setCurrentPosition(double seconds)
@@ -217,6 +235,7 @@ void MpvPlayer::setCurrentPosition(double seconds)
     const char *cmd[] = {"seek", target.constData(), "absolute+exact", nullptr};
     if (mpv_command(m_mpv, cmd) < 0)
         return;
+    dropSample();
     m_pendingSeek = seconds;
     // Local seeks take milliseconds; waiting a little keeps the next read exact.
     QDeadlineTimer deadline(1000);
@@ -230,6 +249,7 @@ void MpvPlayer::setCurrentPosition(double seconds)
 void MpvPlayer::setPause(bool pause)
 {
     m_paused = pause;
+    dropSample();
     if (m_mpv) {
         int flag = pause ? 1 : 0;
         mpv_set_property(m_mpv, "pause", MPV_FORMAT_FLAG, &flag);

@@ -59,6 +59,16 @@ private:
     bool m_paused = true;
     bool m_stopped = false;
     double m_duration = 0;
+    // Reads within a few milliseconds share one sample of the core's state: one tick asks
+    // for position, length and end several times, and every asking locks the core.
+    struct Sample {
+        qint64 takenAt = -1;
+        bool eof = false;
+        double position = 0;
+    };
+    Sample m_sample;
+    const Sample &sample();
+    void dropSample() { m_sample.takenAt = -1; }
     std::optional<double> m_pendingSeek;
     int m_volume = 0;
 };
