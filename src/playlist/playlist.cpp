@@ -26,6 +26,12 @@ PlaylistEdits &Playlist::edits()
     return *m_edits;
 }
 
+void Playlist::applyPendingEdits()
+{
+    if (m_edits)
+        m_edits->apply();
+}
+
 QStringList Playlist::fileTypesTable()
 {
     return {

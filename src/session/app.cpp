@@ -123,6 +123,8 @@ void App::Form_Load()
 
 void App::shutdownSteps()
 {
+    // Closing in the middle of an Add keeps what it had gathered so far.
+    playlist.applyPendingEdits();
     session.SaveState();
     shell.RemoveTrayIcon();
 }
