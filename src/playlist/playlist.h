@@ -49,6 +49,9 @@ public:
     bool setDrive(const QString &drive);
     bool setDirPath(const QString &folder);
 
+    // Puts the changes of a running pass into the playlist now (before the session is saved).
+    void applyPendingEdits();
+
     // The scan and the passes hand the event loop a turn at least this often (ms); 0 means
     // at every entry, as tests that cancel mid-way need.
     int yieldEveryMs = 8;
