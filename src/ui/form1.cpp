@@ -67,6 +67,10 @@ Form1::Form1(QWidget *parent)
     setCentralWidget(central);
     buildMenus();
     resize(1260, 760);
+    // Files dropped anywhere on the window reach the window's own drop handling; text
+    // boxes would otherwise take a dropped path as text.
+    for (QLineEdit *box : findChildren<QLineEdit *>())
+        box->setAcceptDrops(false);
 }
 
 QWidget *Form1::buildBrowser()
