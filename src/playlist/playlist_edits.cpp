@@ -14,7 +14,7 @@ bool containsKey(const ListBox &list, const QSet<QString> &addKeys,
 
 bool PlaylistEdits::contains(const QString &entry) const
 {
-    return containsKey(list, addKeys, removeKeys, entry, entry.toCaseFolded());
+    return containsKey(list, addKeys, removeKeys, entry, ListBox::foldKey(entry));
 }
 
 int PlaylistEdits::countAfter() const
@@ -24,7 +24,7 @@ int PlaylistEdits::countAfter() const
 
 bool PlaylistEdits::addIfAbsent(const QString &entry, plist::Refusal *why)
 {
-    const QString key = entry.toCaseFolded();
+    const QString key = ListBox::foldKey(entry);
     *why = plist::Refusal::None;
     if (containsKey(list, addKeys, removeKeys, entry, key))
         return false;
@@ -42,9 +42,9 @@ bool PlaylistEdits::remove(const QString &entry)
 {
     if (!contains(entry))
         return false;
-    const QString key = entry.toCaseFolded();
+    const QString key = ListBox::foldKey(entry);
     if (addKeys.remove(key)) {
-        std::erase_if(adds, [&](const QString &a) { return a.toCaseFolded() == key; });
+        std::erase_if(adds, [&](const QString &a) { return ListBox::foldKey(a) == key; });
         return true;
     }
     removeKeys.insert(key);
@@ -57,7 +57,7 @@ void PlaylistEdits::apply()
         std::vector<QString> keep;
         keep.reserve(size_t(list.count()));
         for (int i = 0; i < list.count(); ++i)
-            if (!removeKeys.contains(list.text(i).toCaseFolded()))
+            if (!removeKeys.contains(ListBox::foldKey(list.text(i))))
                 keep.push_back(list.text(i));
         const QString current = list.currentText();
         list.setItems(std::move(keep));

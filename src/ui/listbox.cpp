@@ -8,15 +8,37 @@ bool lessNoCase(const QString &a, const QString &b)
 {
     return QString::compare(a, b, Qt::CaseInsensitive) < 0;
 }
+// Case folding with a quick road for ASCII, which is most of any path; the result equals
+// QString::toCaseFolded for text without surrogates.
+QString fold(const QString &text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    QChar *o = out.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            *o++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
+        } else if (c.isSurrogate()) {
+            return text.toCaseFolded();
+        } else {
+            *o++ = c.toCaseFolded();
+        }
+    }
+    return out;
+}
+
 // The same order as lessNoCase, sorting on case-folded copies made once instead of
 // folding inside every comparison; checked afterwards, so an odd character whose folding
 // orders differently costs time, never order.
 void sortNoCase(std::vector<QString> &rows)
 {
+    // Rows often come in order already (a sorted list copied, one folder's files).
+    if (std::is_sorted(rows.begin(), rows.end(), lessNoCase))
+        return;
     std::vector<std::pair<QString, QString>> keyed;
     keyed.reserve(rows.size());
     for (QString &r : rows) {
-        QString key = r.toCaseFolded();
+        QString key = fold(r);
         keyed.emplace_back(std::move(key), std::move(r));
     }
     std::stable_sort(keyed.begin(), keyed.end(),
@@ -139,6 +161,11 @@ void ListBoxModel::setChecked(int row, bool on)
     m_checked[size_t(row)] = on ? 1 : 0;
     const QModelIndex idx = index(row);
     emit dataChanged(idx, idx, {Qt::CheckStateRole});
+}
+
+QString ListBox::foldKey(const QString &text)
+{
+    return fold(text);
 }
 
 ListBox::ListBox(Selection mode, QWidget *parent)
