@@ -252,6 +252,27 @@ private slots:
         QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
+    void startsWithTheOptionOn()
+    {
+        Program p;
+        const QString root = p.cwd.file("lib");
+        for (const char *d : {"x", "y/z"})
+            QDir().mkpath(root + "/" + d);
+        p.subdirsOn();
+        p.go(root);
+        p.app.session.SaveState();
+
+        // The next run scans the remembered folder and checks every row.
+        App next({testkit::headless()});
+        next.Form_Load();
+        Form1 &g = next.form1();
+        QCOMPARE(rows(*g.List1), QStringList({root + "/", root + "/x/", root + "/y/", root + "/y/z/"}));
+        for (int i = 0; i < g.List1->count(); ++i)
+            QVERIFY(g.List1->isSelected(i));
+        QCOMPARE(g.Command1->text(), QStringLiteral("Κανένας - None"));
+        QVERIFY(g.mnumoresub->isChecked() && g.List1->isEnabled() && g.Command4->isEnabled());
+    }
+
     void addAndSubtract()
     {
         Program p;
@@ -270,10 +291,13 @@ private slots:
         QCOMPARE(p.text2(), added + " 0");
         QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
 
-        // Selected with the option off adds nothing.
+        // Selected with the option off adds nothing and subtracts nothing.
         p.mode(2);
         p.app.playlist.Command4_Click();
         QCOMPARE(p.text2(), added + " 0");
+        p.app.playlist.Command5_Click();
+        QCOMPARE(p.text2(), "Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files : 0");
+        QCOMPARE(p.f.List2->count(), 2);
 
         // All with the option on: every listed folder, hidden ones left out.
         p.subdirsOn();
