@@ -2,11 +2,9 @@
 
 #include "info/info_texts.h"
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
@@ -26,14 +24,18 @@ QPixmap builtInPicture()
     QPixmap pm(240, 120);
     pm.fill(QColor(24, 32, 48));
     QPainter p(&pm);
-    const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_MediaVolume);
-    p.drawPixmap(16, 28, icon.pixmap(64, 64));
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(70, 130, 220));
+    p.drawEllipse(QRect(20, 24, 72, 72));
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygon({QPoint(46, 42), QPoint(46, 78), QPoint(76, 60)}));
     p.setPen(Qt::white);
     QFont f = p.font();
     f.setPointSize(18);
     f.setBold(true);
     p.setFont(f);
-    p.drawText(QRect(92, 0, 140, 120), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Velloran"));
+    p.drawText(QRect(104, 0, 130, 120), Qt::AlignVCenter | Qt::AlignLeft, QStringLiteral("Velloran"));
     return pm;
 }
 } // namespace
@@ -43,6 +45,7 @@ Form3::Form3(QWidget *parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Προγραμματισμός - Programming"));
     Frame3 = new QGroupBox(this);
     Frame3->setObjectName(QStringLiteral("Frame3"));
     WebBrowser1 = new QTextBrowser(Frame3);
