@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -19,19 +20,41 @@
 
 #include <deque>
 #include <dirent.h>
+#include <linux/magic.h>
 #include <set>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <utility>
 
 namespace {
 
 using FolderId = std::pair<dev_t, ino_t>;
 
-// The folder behind path (following links), or nullopt when it is not one.
-bool folderId(const QByteArray &path, FolderId *id)
+// Kernel file systems mounted inside a tree (/proc, /sys and their like): thousands of
+// folders and no media, and /proc's links lead everywhere.
+bool kernelFileSystem(const QByteArray &path)
+{
+    struct statfs fs {};
+    if (::statfs(path.constData(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEVPTS_SUPER_MAGIC: case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC: case SECURITYFS_MAGIC:
+    case PSTOREFS_MAGIC: case BPF_FS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The folder behind path (following links); false when it is not one or is not worth
+// listing. A folder on another device than its parent is a mount point and is looked at.
+bool folderId(const QByteArray &path, dev_t parentDev, FolderId *id)
 {
     struct stat st {};
     if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    if (st.st_dev != parentDev && kernelFileSystem(path))
         return false;
     *id = {st.st_dev, st.st_ino};
     return true;
@@ -76,7 +99,7 @@ void Playlist::DirSearch(QString folder)
     // Every folder is listed once however many links lead to it, so link cycles end.
     std::set<FolderId> seen;
     FolderId id;
-    if (folderId(QFile::encodeName(folder), &id))
+    if (folderId(QFile::encodeName(folder), dev_t(-1), &id))
         seen.insert(id);
     // Rows found since the last turn of the event loop; shown before each turn.
     std::vector<QString> found{folder};
@@ -93,9 +116,17 @@ void Playlist::DirSearch(QString folder)
         f.Frame4->setTitle(caption);
     };
     // After a turn of the event loop: false when the search must finish.
+    // Rows go into the list at most every 100 ms (every turn when turns are wanted at every
+    // entry): each merge redoes the whole list, which in a big tree would cost more than
+    // the search itself.
+    QElapsedTimer sinceRows;
+    sinceRows.start();
     const auto turn = [&] {
-        f.List1->addItems(std::move(found));
-        found.clear();
+        if (yieldEveryMs <= 0 || sinceRows.elapsed() >= 100) {
+            f.List1->addItems(std::move(found));
+            found.clear();
+            sinceRows.start();
+        }
         showProgress();
         yieldToEvents();
         return me == searchGeneration && m.cancelSearch != kOn;
@@ -106,6 +137,8 @@ void Playlist::DirSearch(QString folder)
         const QString dir = queue.front();
         queue.pop_front();
         const QByteArray dirBytes = QFile::encodeName(dir);
+        struct stat dirStat {};
+        const dev_t dirDev = ::stat(dirBytes.constData(), &dirStat) == 0 ? dirStat.st_dev : dev_t(-1);
         // A folder that cannot be listed (gone, no permission) is passed over.
         if (DIR *d = ::opendir(dirBytes.constData())) {
             while (const dirent *e = ::readdir(d)) {
@@ -114,7 +147,7 @@ void Playlist::DirSearch(QString folder)
                 if (name[0] != '.') {
                     const bool maybeFolder =
                         e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
-                    if (maybeFolder && folderId(dirBytes + name, &id) && seen.insert(id).second) {
+                    if (maybeFolder && folderId(dirBytes + name, dirDev, &id) && seen.insert(id).second) {
                         const QString sub = dir + QFile::decodeName(name) + QLatin1Char('/');
                         queue.push_back(sub);
                         found.push_back(sub);
@@ -134,7 +167,7 @@ void Playlist::DirSearch(QString folder)
         progressText = QStringLiteral("Αναζήτηση - Searching...") + progress.dots();
         caption = QStringLiteral("Υποφακέλοι - Subdirectories :") + numtext::N(found_n);
     }
-    // What was found after the last turn belongs to this search only while it is the newest.
+    // What was found since rows last went in belongs to this search only while it is the newest.
     if (me == searchGeneration) {
         f.List1->addItems(std::move(found));
         showProgress();
