@@ -95,13 +95,14 @@ void Playlist::DirSearch(QString folder)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
 
-    std::deque<QString> queue{folder};
     // Every folder is listed once however many links lead to it, so link cycles end.
     std::set<FolderId> seen;
-    FolderId id;
+    FolderId id{dev_t(-1), 0};
     if (folderId(QFile::encodeName(folder), dev_t(-1), &id))
         seen.insert(id);
-    // Rows found since the last turn of the event loop; shown before each turn.
+    // Folders to list, with the device each lies on.
+    std::deque<std::pair<QString, dev_t>> queue{{folder, id.first}};
+    // Rows found but not yet put into the list.
     std::vector<QString> found{folder};
     int found_n = 0;
     plist::ScanProgress progress;
@@ -115,12 +116,12 @@ void Playlist::DirSearch(QString folder)
         f.Text2->setText(progressText);
         f.Frame4->setTitle(caption);
     };
-    // After a turn of the event loop: false when the search must finish.
     // Rows go into the list at most every 100 ms (every turn when turns are wanted at every
     // entry): each merge redoes the whole list, which in a big tree would cost more than
     // the search itself.
     QElapsedTimer sinceRows;
     sinceRows.start();
+    // After a turn of the event loop: false when the search must finish.
     const auto turn = [&] {
         if (yieldEveryMs <= 0 || sinceRows.elapsed() >= 100) {
             f.List1->addItems(std::move(found));
@@ -134,11 +135,9 @@ void Playlist::DirSearch(QString folder)
 
     bool going = true;
     while (going && !queue.empty()) {
-        const QString dir = queue.front();
+        const auto [dir, dirDev] = queue.front();
         queue.pop_front();
         const QByteArray dirBytes = QFile::encodeName(dir);
-        struct stat dirStat {};
-        const dev_t dirDev = ::stat(dirBytes.constData(), &dirStat) == 0 ? dirStat.st_dev : dev_t(-1);
         // A folder that cannot be listed (gone, no permission) is passed over.
         if (DIR *d = ::opendir(dirBytes.constData())) {
             while (const dirent *e = ::readdir(d)) {
@@ -149,7 +148,7 @@ void Playlist::DirSearch(QString folder)
                         e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
                     if (maybeFolder && folderId(dirBytes + name, dirDev, &id) && seen.insert(id).second) {
                         const QString sub = dir + QFile::decodeName(name) + QLatin1Char('/');
-                        queue.push_back(sub);
+                        queue.emplace_back(sub, id.first);
                         found.push_back(sub);
                         ++found_n;
                     }
