@@ -40,14 +40,32 @@ QStringList Playlist::folderEntries(const QString &folder) const
     return out;
 }
 
+PlaylistEdits &Playlist::beginBulkEdit()
+{
+    PlaylistEdits &list = edits();
+    list.apply();
+    app.m.advanceCount = 0;
+    app.m.resumePos = 0;
+    return list;
+}
+
+void Playlist::passOver(const QStringList &folders, const std::function<void(const QString &)> &use)
+{
+    FileBox &box = *app.form1().File1;
+    for (const QString &folder : folders) {
+        box.setPath(folder);
+        if (yieldDue())
+            yieldToEvents();
+        for (const QString &entry : folderEntries(box.path()))
+            use(entry);
+    }
+}
+
 void Playlist::Command4_Click()
 {
     Form1 &f = app.form1();
     Module1 &m = app.m;
-    PlaylistEdits &list = edits();
-    list.apply();
-    m.advanceCount = 0;
-    m.resumePos = 0;
+    PlaylistEdits &list = beginBulkEdit();
     int added = 0;
     plist::Refused refused;
     const auto add = [&](const QString &entry) {
@@ -65,13 +83,7 @@ void Playlist::Command4_Click()
         if (f.List2->isEnabled())
             f.List2->setFocus();
         // The rows as they stand now; a scan during the pass does not change what it takes.
-        for (const QString &folder : listRows(*f.List1, !all)) {
-            f.File1->setPath(folder);
-            if (yieldDue())
-                yieldToEvents();
-            for (const QString &entry : folderEntries(f.File1->path()))
-                add(entry);
-        }
+        passOver(listRows(*f.List1, !all), add);
     } else if (!selected) {
         for (const QString &entry : folderEntries(f.Dir1->path()))
             add(entry);
@@ -89,10 +101,7 @@ void Playlist::Command5_Click()
 {
     Form1 &f = app.form1();
     Module1 &m = app.m;
-    PlaylistEdits &list = edits();
-    list.apply();
-    m.advanceCount = 0;
-    m.resumePos = 0;
+    PlaylistEdits &list = beginBulkEdit();
 
     if (f.Option1[1]->isChecked()) {
         f.List2->clear();
@@ -106,13 +115,8 @@ void Playlist::Command5_Click()
     if (f.Option1[2]->isChecked()) {
         if (m.subdirsOn == kOn) {
             f.Text2->setText(QStringLiteral("Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting files of the selected subdirectories"));
-            for (const QString &folder : listRows(*f.List1, true)) {
-                f.File1->setPath(folder);
-                if (yieldDue())
-                    yieldToEvents();
-                for (const QString &entry : folderEntries(f.File1->path()))
-                    removed += list.remove(entry);
-            }
+            passOver(listRows(*f.List1, true),
+                     [&](const QString &entry) { removed += list.remove(entry); });
         }
     } else {
         for (const QString &entry : folderEntries(f.Dir1->path()))

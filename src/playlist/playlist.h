@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class App;
@@ -61,6 +62,12 @@ private:
     void yieldToEvents();
     // Files of one folder matching the file box's pattern, as playlist entries.
     QStringList folderEntries(const QString &folder) const;
+    // The start of every add and subtract: earlier gathered changes applied, nothing to
+    // advance or resume.
+    PlaylistEdits &beginBulkEdit();
+    // Points the file box at each folder in turn, handing the event loop a turn as due,
+    // and gives each matching file's entry to use.
+    void passOver(const QStringList &folders, const std::function<void(const QString &)> &use);
     // The playlist's gathered changes; applied before any other operation starts.
     PlaylistEdits &edits();
 

@@ -46,10 +46,11 @@ const CodePage &codePage()
     return cp;
 }
 
-bool preadAll(int fd, char *buf, size_t n, off_t at)
+// Moves all n bytes with pread or pwrite, through short transfers and interruptions.
+template <typename Buf, typename Io> bool transferAll(Io io, int fd, Buf *buf, size_t n, off_t at)
 {
     while (n > 0) {
-        const ssize_t r = ::pread(fd, buf, n, at);
+        const ssize_t r = io(fd, buf, n, at);
         if (r <= 0) {
             if (r < 0 && errno == EINTR)
                 continue;
@@ -62,20 +63,14 @@ bool preadAll(int fd, char *buf, size_t n, off_t at)
     return true;
 }
 
+bool preadAll(int fd, char *buf, size_t n, off_t at)
+{
+    return transferAll(::pread, fd, buf, n, at);
+}
+
 bool pwriteAll(int fd, const char *buf, size_t n, off_t at)
 {
-    while (n > 0) {
-        const ssize_t r = ::pwrite(fd, buf, n, at);
-        if (r <= 0) {
-            if (r < 0 && errno == EINTR)
-                continue;
-            return false;
-        }
-        buf += r;
-        n -= size_t(r);
-        at += r;
-    }
-    return true;
+    return transferAll(::pwrite, fd, buf, n, at);
 }
 
 // Writes bytes at `at` and reads them back; on failure the old bytes go back in.
