@@ -66,8 +66,10 @@ public:
     // The time of day in seconds since midnight; tests set their own clock.
     std::function<double()> timeOfDay;
 
-private:
+    // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();
+
+private:
     void playOnMainPlayer();
     void setTrayTipForChoice();
 
