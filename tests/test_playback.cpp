@@ -43,7 +43,7 @@ private slots:
         QVERIFY(app.m.stateFolder.endsWith('/') && !app.m.stateFolder.endsWith("//"));
         QCOMPARE(app.m.previewSecs, int16_t(10));
         QCOMPARE(app.m.folderChanged, int16_t(-1));
-        QCOMPARE(f.Combo2->count(), 11);
+        QCOMPARE(f.Combo2->count(), 12);
         QCOMPARE(f.Combo2->currentIndex(), 10);
         QCOMPARE(f.File1->pattern(), QStringLiteral("*.mp3"));
         QVERIFY(f.mnumoretags->isEnabled());

@@ -15,7 +15,8 @@ namespace testkit {
 // vo=null and ao=null (paced on the clock): no window, no sound device.
 MpvPlayer::Options headless();
 
-// Makes a small media file with ffmpeg: kind "mp3", "wav" or "avi"; seconds long.
+// Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
+// 160x120 test picture with a tone); seconds long.
 // Returns its path, or an empty string when ffmpeg failed.
 QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
 

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QMetaObject>
 #include <cmath>
+#include <utility>
 #include <mpv/client.h>
 
 namespace {
@@ -304,9 +305,14 @@ void MpvPlayer::setVolume(int v)
 
 QSize MpvPlayer::extent()
 {
-    int64_t w = 0, h = 0;
-    if (!m_mpv || mpv_get_property(m_mpv, "dwidth", MPV_FORMAT_INT64, &w) < 0
-        || mpv_get_property(m_mpv, "dheight", MPV_FORMAT_INT64, &h) < 0)
+    if (!m_mpv)
         return {};
-    return QSize(int(w), int(h));
+    // The display size is known once a frame is decoded; until then the container's.
+    for (const auto &[wp, hp] : {std::pair{"dwidth", "dheight"}, std::pair{"width", "height"}}) {
+        int64_t w = 0, h = 0;
+        if (mpv_get_property(m_mpv, wp, MPV_FORMAT_INT64, &w) >= 0
+            && mpv_get_property(m_mpv, hp, MPV_FORMAT_INT64, &h) >= 0 && w > 0 && h > 0)
+            return QSize(int(w), int(h));
+    }
+    return {};
 }

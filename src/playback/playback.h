@@ -55,9 +55,13 @@ public:
     void mnuvideohide_Click();
     void mnuvideoauto_Click();
     void Form2_QueryUnload();
+    // The strip's buttons and slider act on the player that has the file.
+    void followWatchedPlayer();
 
     // Volume and preview (settings.cpp)
     void HScroll1_Change();
+    // The thumb being dragged: the same steps with the thumb's position.
+    void HScroll1_Scroll();
     void mnumorepreview_Click();
     void mnumoreduration_Click();
     // Setting HScroll1's value from code runs its change handling.

@@ -3,6 +3,7 @@
 #include "playback/playback.h"
 
 #include "playback/player.h"
+#include "playback/video_logic.h"
 #include "session/app.h"
 #include "session/numtext.h"
 #include "ui/dialogs.h"
@@ -36,8 +37,16 @@ void Playback::HScroll1_Change()
 {
     app.m.volume = int16_t(app.form1().HScroll1->value());
     app.mainPlayer().setVolume(app.m.volume);
-    if (app.m.videoMode == 1)
+    if (videologic::volumeReachesVideo(app.m.videoMode, app.mainPlayer().inUse()))
         app.videoPlayer().setVolume(app.m.volume);
+}
+
+void Playback::HScroll1_Scroll()
+{
+    // While the thumb moves its position leads the value: read the position.
+    QScrollBar *bar = app.form1().HScroll1;
+    bar->setValue(bar->sliderPosition());
+    HScroll1_Change();
 }
 
 void Playback::mnumorepreview_Click()

@@ -23,9 +23,11 @@ void Playback::Timer1_Timer()
     Form1 &f = app.form1();
     Player &main = app.mainPlayer();
 
-    const double pos = main.CurrentPosition();
+    // Elapsed time and the preview's end follow the player that has the file.
+    Player &w = watchedPlayer();
+    const double pos = w.CurrentPosition();
     const status::Elapsed e =
-        status::elapsedTexts(pos, main.Duration(), m.previewOn, m.previewSecs, m.previewStart);
+        status::elapsedTexts(pos, w.Duration(), m.previewOn, m.previewSecs, m.previewStart);
     if (e.display && f.Text1[6]->text() != *e.display)
         f.Text1[6]->setText(*e.display);
     const numtext::Hms split = numtext::splitSeconds(numtext::roundHalfEven(pos));
@@ -41,7 +43,6 @@ void Playback::Timer1_Timer()
                                         + QChar(u'\0')));
     }
 
-    Player &w = watchedPlayer();
     bool ended = w.openCount() > 0 && w.Duration() == w.CurrentPosition();
     if (m.previewOn == kOn) {
         const int stop = int(m.previewStart) + int(m.previewSecs);

@@ -108,8 +108,11 @@ void Playback::decide_video()
 {
     Module1 &m = app.m;
     auto toVideoWindow = [&] {
-        if (m.userPick == kOn)
+        // A picked entry starts from its beginning, not where the previous file stood.
+        if (m.userPick == kOn) {
+            m.resumePos = 0;
             m.userPick = 0;
+        }
         video();
     };
     switch (m.videoMode) {
@@ -135,6 +138,7 @@ void Playback::playOnMainPlayer()
         m.userPick = 0;
     }
     p.setInUse(true);
+    followWatchedPlayer();
     p.setFileName(m.currentFile);
     if (m.previewOn == kOn) {
         long long d = roundHalfEven(p.Duration());

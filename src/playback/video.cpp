@@ -3,6 +3,8 @@
 #include "playback/playback.h"
 
 #include "playback/player.h"
+#include "playback/player_strip.h"
+#include "playback/video_logic.h"
 #include "session/app.h"
 #include "session/numtext.h"
 #include "ui/form1.h"
@@ -11,8 +13,33 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QScreen>
 
 using numtext::roundHalfEven;
+
+namespace {
+// The window takes its picture's size, made smaller where the screen is smaller, and is
+// moved back onto the screen when that size would reach past its edge.
+void fitToScreen(Form2 &w, QSize picture)
+{
+    QScreen *screen = w.screen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect();
+    // Title bar and borders, once the window manager has framed the window.
+    const QSize frame = w.frameGeometry().size() - w.size();
+    const QSize size = videologic::fitWindow(picture, avail.size() - frame);
+    if (!size.isValid())
+        return;
+    w.resize(size);
+    if (avail.isEmpty())
+        return;
+    const QSize outer = size + frame;
+    QPoint at = w.frameGeometry().topLeft();
+    at.setX(std::clamp(at.x(), avail.left(), std::max(avail.left(), avail.right() + 1 - outer.width())));
+    at.setY(std::clamp(at.y(), avail.top(), std::max(avail.top(), avail.bottom() + 1 - outer.height())));
+    if (at != w.frameGeometry().topLeft())
+        w.move(at);
+}
+} // namespace
 
 void Playback::video()
 {
@@ -22,6 +49,7 @@ void Playback::video()
     Player &main = app.mainPlayer();
     Player &vid = app.videoPlayer();
     main.setInUse(false);
+    followWatchedPlayer();
     Form2 &w = app.form2();
     w.show();
     // Let the window get its GL context before the file opens, so the picture has a target.
@@ -52,9 +80,12 @@ void Playback::video()
     m.mins = int16_t(t.m);
     m.secs = int16_t(t.s);
     app.form1().Text1[5]->setText(numtext::hmsText(roundHalfEven(vid.Duration())));
-    const QSize size = vid.extent();
-    if (size.isValid() && !size.isEmpty())
-        w.resize(size);
+    fitToScreen(w, vid.extent());
+}
+
+void Playback::followWatchedPlayer()
+{
+    app.form1().MediaPlayer1->setPlayer(&watchedPlayer());
 }
 
 static void checkOnly(Form1 &f, QAction *item)
@@ -94,6 +125,7 @@ void Playback::Form2_QueryUnload()
     main.setFileName(m.currentFile);
     main.setCurrentPosition(pos);
     main.setInUse(true);
+    followWatchedPlayer();
     main.Play();
     main.setVolume(m.volume);
     checkOnly(app.form1(), app.form1().mnuvideohide);

@@ -46,6 +46,9 @@ QStringList Playlist::fileTypesTable()
         QStringLiteral("*.avi;*.wmv"),
         QStringLiteral("*.cda"),
         QStringLiteral("*.mp3"),
+        // Appended so that the rows above keep their indexes; the name before the first
+        // ";" is a part of the pattern that no media file's name matches.
+        QStringLiteral("Νεότερα - Newer media;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv;*.m4a;*.aac;*.ogg;*.opus;*.flac"),
     };
 }
 
@@ -71,7 +74,7 @@ void Playlist::Combo2_Click()
     if (row < 0)
         return;
     if (row == 0) {
-        f.File1->setPattern(app.m.fileTypes.mid(1).join(QLatin1Char(';')));
+        f.File1->setPattern(app.m.fileTypes.mid(1, 10).join(QLatin1Char(';')));
         return;
     }
     f.File1->setPattern(f.Combo2->itemText(row));

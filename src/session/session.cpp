@@ -37,8 +37,9 @@ void Session::SaveState()
     ListBox &list = *f.List2;
 
     m.lastIndex = int16_t(list.listIndex());
+    // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
-    m.resumePos = numtext::toInt16(numtext::roundHalfEven(app.mainPlayer().CurrentPosition()));
+    m.resumePos = numtext::toInt16(numtext::roundHalfEven(app.playback.watchedPlayer().CurrentPosition()));
 
     state::Snapshot s;
     s.drive = f.Drive1->drive();

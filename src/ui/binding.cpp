@@ -50,6 +50,7 @@ void bind(App &app)
     QObject::connect(f.List2, &ListBox::userDoubleClicked, &f, [&pb] { pb.List2_DblClick(); });
     QObject::connect(f.Command3, &QPushButton::clicked, &f, [&pb] { pb.Command3_Click(); });
     QObject::connect(f.HScroll1, &QScrollBar::valueChanged, &f, [&pb] { pb.HScroll1_Change(); });
+    QObject::connect(f.HScroll1, &QScrollBar::sliderMoved, &f, [&pb] { pb.HScroll1_Scroll(); });
 
     // Subdirectories, add and subtract, search, drops
     QObject::connect(f.Command1, &QPushButton::clicked, &f, [&pl] { pl.Command1_Click(); });
