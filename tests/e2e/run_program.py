@@ -6,6 +6,10 @@ smoke:  starts in an empty folder, the main window appears with its caption, a s
         empty-playlist session file of 14 records.
 resume: plays a folder's session into its second file, closes, checks records 3-5,
         starts again and checks that the same file resumes at that second.
+video:  a session whose entry is a generated film, mode Auto: the video window appears with
+        the main window's caption and the film's size, its screenshot holds the test
+        picture's colours; closing it as a window manager does hands the film back to the
+        main player, and the session written at the end holds the second reached, mode Hide.
 drop:   another program drags two files (names with blanks and Greek letters) onto the
         playlist through XDND, moved by xdotool; the session file then holds both.
 """
@@ -23,7 +27,12 @@ CAPTION = "Μπραστομέρ -  Brastomere"
 REC = 255
 
 
-def find_window(d, pred, timeout=20):
+def role(d, w):
+    prop = w.get_full_property(d.intern_atom("WM_WINDOW_ROLE"), X.AnyPropertyType)
+    return prop.value.decode("utf-8", "replace") if prop else ""
+
+
+def find_window(d, pred, timeout=20, skip_role=None):
     deadline = time.time() + timeout
     atom_name = d.intern_atom("_NET_WM_NAME")
     utf8 = d.intern_atom("UTF8_STRING")
@@ -34,7 +43,7 @@ def find_window(d, pred, timeout=20):
             try:
                 prop = w.get_full_property(atom_name, utf8)
                 name = prop.value.decode("utf-8") if prop else None
-                if name and pred(name):
+                if name and pred(name) and not (skip_role and role(d, w) == skip_role):
                     attrs = w.get_attributes()
                     if attrs.map_state == X.IsViewable:
                         return w, name
@@ -77,7 +86,8 @@ def run(binary, cwd, seconds, shot=None, meanwhile=None):
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
     proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     d = display.Display()
-    w, name = find_window(d, lambda n: n.startswith("Μπραστομέρ"))
+    # The video window carries the same caption: tell it by its role.
+    w, name = find_window(d, lambda n: n.startswith("Μπραστομέρ"), skip_role="video")
     if w is None:
         proc.kill()
         sys.exit("main window did not appear")
@@ -183,8 +193,118 @@ def drop(binary, outdir, source):
         shutil.rmtree(cwd)
 
 
+def find_windows(d, pred):
+    """Every viewable window whose name satisfies pred."""
+    atom_name = d.intern_atom("_NET_WM_NAME")
+    utf8 = d.intern_atom("UTF8_STRING")
+    found = []
+    stack = [d.screen().root]
+    while stack:
+        w = stack.pop()
+        try:
+            prop = w.get_full_property(atom_name, utf8)
+            name = prop.value.decode("utf-8") if prop else None
+            if name and pred(name) and w.get_attributes().map_state == X.IsViewable:
+                found.append(w)
+            stack.extend(w.query_tree().children)
+        except Exception:
+            pass
+    return found
+
+
+def grab(d, w, width, height, png=None):
+    """The window's pixels as RGB bytes, read from the screen."""
+    pos = w.translate_coords(d.screen().root, 0, 0)
+    src = "%s+%d,%d" % (os.environ["DISPLAY"], -pos.x, -pos.y)
+    grab_args = ["ffmpeg", "-loglevel", "error", "-y", "-f", "x11grab", "-video_size", "%dx%d" % (width, height),
+                 "-i", src, "-frames:v", "1"]
+    if png:
+        subprocess.run(grab_args + [png], check=False)
+    out = subprocess.run(grab_args + ["-f", "rawvideo", "-pix_fmt", "rgb24", "-"], check=True,
+                         stdout=subprocess.PIPE).stdout
+    assert len(out) == width * height * 3, f"grabbed {len(out)} bytes"
+    return out
+
+
+def picture_checks(rgb):
+    """Variance of the brightness, and which strong colours cover at least 1% of the picture."""
+    n = len(rgb) // 3
+    lum = [(rgb[3 * i] + rgb[3 * i + 1] + rgb[3 * i + 2]) / 3 for i in range(n)]
+    mean = sum(lum) / n
+    var = sum((v - mean) ** 2 for v in lum) / n
+    kinds = {"red": (1, 0, 0), "green": (0, 1, 0), "blue": (0, 0, 1),
+             "yellow": (1, 1, 0), "cyan": (0, 1, 1), "magenta": (1, 0, 1)}
+    counts = dict.fromkeys(kinds, 0)
+    for i in range(n):
+        px = rgb[3 * i:3 * i + 3]
+        hi = tuple(1 if c > 150 else 0 if c < 90 else None for c in px)
+        for k, want in kinds.items():
+            if hi == want:
+                counts[k] += 1
+    return var, [k for k, c in counts.items() if c >= n // 100]
+
+
+def video(binary, outdir):
+    cwd = tempfile.mkdtemp()
+    try:
+        film = os.path.join(cwd, "film.mkv")
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=30",
+                        "-f", "lavfi", "-i", "sine=frequency=440:duration=30", "-c:v", "mpeg4", "-q:v", "3",
+                        "-c:a", "mp3", "-shortest", film], check=True)
+        recs = [str_rec("/"), str_rec(cwd), int_rec(0), int_rec(0), str_rec(film), int_rec(0),
+                int_rec(0), int_rec(0), int_rec(10), int_rec(0), int_rec(0), int_rec(0),
+                int_rec(0), int_rec(0), str_rec(film), int_rec(0)]
+        open(os.path.join(cwd, "velloran.txt"), "wb").write(b"".join(recs))
+        result = {}
+
+        def watch(d, main):
+            deadline = time.time() + 20
+            found = []
+            while time.time() < deadline and not found:
+                found = [w for w in find_windows(d, lambda n: n.startswith("Μπραστομέρ")) if role(d, w) == "video"]
+                time.sleep(0.2)
+            assert found, "the video window did not appear"
+            vw = found[0]
+            name_of = lambda w: w.get_full_property(d.intern_atom("_NET_WM_NAME"), d.intern_atom("UTF8_STRING")).value
+            result["captions"] = (name_of(vw).decode("utf-8"), name_of(main).decode("utf-8"))
+            started = time.time()
+            geo = vw.get_geometry()
+            result["size"] = (geo.width, geo.height)
+            # No window manager here: bring it over the main window as a person would.
+            vw.configure(stack_mode=X.Above)
+            d.flush()
+            time.sleep(2.0)
+            rgb = grab(d, vw, geo.width, geo.height, os.path.join(outdir, "e2e-video.png"))
+            result["picture"] = picture_checks(rgb)
+            time.sleep(1.0)
+            close_like_a_window_manager(d, vw)
+            result["closed_after"] = time.time() - started
+            time.sleep(1.0)
+            result["windows_after"] = [w.id for w in find_windows(d, lambda n: n.startswith("Μπραστομέρ"))]
+            result["main"] = main.id
+
+        _, code = run(binary, cwd, 1.0, meanwhile=watch)
+        assert code == 0, f"exit status {code}"
+        assert result["captions"][0] == result["captions"][1], f"captions {result['captions']}"
+        assert result["size"] == (320, 240), f"video window of {result['size']}"
+        var, colours = result["picture"]
+        assert var > 500, f"picture variance {var:.0f}: blank"
+        assert len(colours) >= 4, f"test picture colours found: {colours}"
+        assert result["windows_after"] == [result["main"]], "the video window is still there"
+        data = open(os.path.join(cwd, "velloran.txt"), "rb").read()
+        assert read_str(data, 5) == film
+        reached = read_int(data, 4)
+        # Shown about 3 s, then about 2 s more on the main player.
+        lo, hi = int(result["closed_after"]), int(result["closed_after"]) + 6
+        assert lo <= reached <= hi, f"saved position {reached}, expected {lo}..{hi}"
+        assert read_int(data, 16) == -1, f"video mode {read_int(data, 16)}"
+    finally:
+        shutil.rmtree(cwd)
+
+
 if __name__ == "__main__":
     binary, outdir, which = sys.argv[1], sys.argv[2], sys.argv[3]
     {"smoke": lambda: smoke(binary, outdir), "resume": lambda: resume(binary),
+     "video": lambda: video(binary, outdir),
      "drop": lambda: drop(binary, outdir, sys.argv[4])}[which]()
     print(which, "ok")
