@@ -15,6 +15,8 @@
 #include "ui/form2.h"
 #include "ui/listbox.h"
 
+#include <QTimer>
+
 #include <QAction>
 #include <QFile>
 #include <QtEndian>
@@ -379,6 +381,60 @@ private slots:
         QCOMPARE(app.mainPlayer().PlayState(), int(Player::Playing));
         for (int i = 0; i < 3; ++i)
             QCOMPARE(app.m.playedMarks[size_t(i)], kOn);
+    }
+
+    void savedPlaceIsThePlayingEntrys()
+    {
+        // A scripted main player: the film stands exactly at 0:20 without 20 s of waiting.
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        const QStringList rows{"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/d.mp3"};
+        auto start = [&](testkit::ScriptedPlayer *&player) {
+            auto app = std::make_unique<App>(App::Options{{}, [&player] {
+                auto p = std::make_unique<testkit::ScriptedPlayer>();
+                p->duration = 600;
+                player = p.get();
+                return p;
+            }});
+            app->Form_Load();
+            app->form1().Timer1->stop();
+            return app;
+        };
+        testkit::ScriptedPlayer *first = nullptr;
+        {
+            auto app = start(first);
+            fillPlaylist(*app, rows);
+            pick(*app, rows[1]);
+            QCOMPARE(first->file, rows[1]);
+            first->position = 20;
+            // A single click on another row shows its tag; the file plays on.
+            app->playback.setList2Index(3);
+            QCOMPARE(app->m.currentFile, rows[3]);
+            app->shutdownSteps();
+            QFile file(cwd.file("velloran.txt"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const state::Records r(file.readAll());
+            QCOMPARE(r.readInt(3), int16_t(1));
+            QCOMPARE(r.readInt(4), int16_t(20));
+            QCOMPARE(*r.readString(5), rows[1]);
+        }
+        testkit::ScriptedPlayer *second = nullptr;
+        {
+            auto app = start(second);
+            QCOMPARE(second->file, rows[1]);
+            QCOMPARE(second->position, 20.0);
+            QCOMPARE(app->m.lastIndex, int16_t(1));
+
+            // Nothing playing: the selected row is saved, as before.
+            second->Stop();
+            app->playback.setList2Index(2);
+            app->shutdownSteps();
+            QFile file(cwd.file("velloran.txt"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const state::Records r(file.readAll());
+            QCOMPARE(r.readInt(3), int16_t(2));
+            QCOMPARE(*r.readString(5), rows[2]);
+        }
     }
 };
 

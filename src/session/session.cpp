@@ -17,6 +17,19 @@
 
 using numtext::N;
 
+namespace {
+// Row of the playing file: the entry it was started from while that row still holds it
+// (the same path may be listed twice), else the first row that does; -1 when none.
+int playingRow(const ListBox &list, int startedRow, const QString &file)
+{
+    if (file.isEmpty())
+        return -1;
+    if (startedRow >= 0 && startedRow < list.count() && list.text(startedRow) == file)
+        return startedRow;
+    return list.findExact(file);
+}
+} // namespace
+
 QString Session::workingStateFolder()
 {
     QString folder = QDir::currentPath();
@@ -36,17 +49,21 @@ void Session::SaveState()
     Form1 &f = app.form1();
     ListBox &list = *f.List2;
 
-    m.lastIndex = int16_t(list.listIndex());
+    // The entry that plays, not the row the cursor was last moved to (a click only shows
+    // another file's tag); with nothing playing, the selected row.
+    Player &player = app.playback.watchedPlayer();
+    const int playing = player.PlayState() == Player::Stopped ? -1 : playingRow(list, m.lastIndex, player.FileName());
+    m.lastIndex = int16_t(playing >= 0 ? playing : list.listIndex());
     // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
-    m.resumePos = numtext::toInt16(numtext::roundHalfEven(app.playback.watchedPlayer().CurrentPosition()));
+    m.resumePos = numtext::toInt16(numtext::roundHalfEven(player.CurrentPosition()));
 
     state::Snapshot s;
     s.drive = f.Drive1->drive();
     s.folder = f.Dir1->path();
     s.lastIndex = m.lastIndex;
     s.resumePos = m.resumePos;
-    s.currentEntry = list.currentText();
+    s.currentEntry = playing >= 0 ? list.text(playing) : list.currentText();
     s.volume = m.volume;
     s.shuffleOn = m.shuffleOn;
     s.previewOn = m.previewOn;
