@@ -22,6 +22,7 @@
 #include <QtEndian>
 #include <QLineEdit>
 #include <QLocale>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -351,6 +352,19 @@ private slots:
         QCOMPARE(app.m.previewStart, int16_t(1));
         QVERIFY2(vid.CurrentPosition() >= 0.9 && vid.CurrentPosition() < 2.0,
                  qPrintable(QString::number(vid.CurrentPosition())));
+
+        // A picture larger than the screen: the window shrinks to it, aspect kept.
+        const QString hd = testkit::makeMedia(cwd.path(), "hd.mkv", "hd", 1);
+        QVERIFY(!hd.isEmpty());
+        fillPlaylist(app, {hd});
+        pick(app, hd);
+        Form2 *w = app.existingForm2();
+        QVERIFY(w);
+        const QRect screen = w->screen()->availableGeometry();
+        QVERIFY2(w->width() <= screen.width() && w->height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1x%2").arg(w->width()).arg(w->height())));
+        QVERIFY(std::abs(w->width() * 9 - w->height() * 16) <= 16);
+        QVERIFY(screen.contains(w->geometry()));
     }
 
     void badFilesInTheVideoWindowAreSkipped()

@@ -17,8 +17,9 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
     const QString out = QDir(dir).filePath(name);
     const QString dur = QString::number(seconds);
     QStringList args{"-loglevel", "error", "-y"};
-    if (kind == QLatin1String("avi") || kind == QLatin1String("mkv")) {
-        args << "-f" << "lavfi" << "-i" << QStringLiteral("testsrc=size=160x120:rate=10:duration=%1").arg(dur)
+    if (kind == QLatin1String("avi") || kind == QLatin1String("mkv") || kind == QLatin1String("hd")) {
+        const char *size = kind == QLatin1String("hd") ? "1920x1080" : "160x120";
+        args << "-f" << "lavfi" << "-i" << QStringLiteral("testsrc=size=%1:rate=10:duration=%2").arg(size, dur)
              << "-f" << "lavfi" << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur)
              << "-c:v" << "mpeg4" << "-c:a" << "mp3" << "-shortest";
     } else {

@@ -16,7 +16,7 @@ namespace testkit {
 MpvPlayer::Options headless();
 
 // Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
-// 160x120 test picture with a tone); seconds long.
+// 160x120 test picture with a tone), or "hd" (a 1920x1080 one, .mkv); seconds long.
 // Returns its path, or an empty string when ffmpeg failed.
 QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
 

@@ -119,6 +119,9 @@ void App::Form_Load()
     // The watch loop's first act: show the main window. Qt's event loop then serves drops
     // and every other event for the rest of the run.
     f.show();
+    // A film resumed at start-up keeps its picture in sight over the main window.
+    if (m_form2 && m_form2->isVisible())
+        m_form2->raise();
 }
 
 void App::shutdownSteps()

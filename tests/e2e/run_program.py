@@ -270,9 +270,6 @@ def video(binary, outdir):
             started = time.time()
             geo = vw.get_geometry()
             result["size"] = (geo.width, geo.height)
-            # No window manager here: bring it over the main window as a person would.
-            vw.configure(stack_mode=X.Above)
-            d.flush()
             time.sleep(2.0)
             rgb = grab(d, vw, geo.width, geo.height, os.path.join(outdir, "e2e-video.png"))
             result["picture"] = picture_checks(rgb)
