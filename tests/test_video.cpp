@@ -365,6 +365,16 @@ private slots:
                  qPrintable(QStringLiteral("%1x%2").arg(w->width()).arg(w->height())));
         QVERIFY(std::abs(w->width() * 9 - w->height() * 16) <= 16);
         QVERIFY(screen.contains(w->geometry()));
+
+        // Auto takes the film over at once, except while the start-up resume waits.
+        const quint64 before = vid.openCount();
+        app.m.resumePending = 1;
+        app.playback.mnuvideoauto_Click();
+        QCOMPARE(vid.openCount(), before);
+        app.m.resumePending = 0;
+        app.playback.mnuvideoauto_Click();
+        QCOMPARE(vid.openCount(), before + 1);
+        QVERIFY(onlyChecked(app.form1(), app.form1().mnuvideoauto));
     }
 
     void badFilesInTheVideoWindowAreSkipped()
