@@ -38,7 +38,9 @@ void Session::SaveState()
 
     m.lastIndex = int16_t(list.listIndex());
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
-    m.resumePos = numtext::toInt16(numtext::roundHalfEven(app.mainPlayer().CurrentPosition()));
+    // A close while a file still opens keeps the second it is about to start at.
+    const double at = app.playback.startInProgress() ? m.resumePos : app.mainPlayer().CurrentPosition();
+    m.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
 
     state::Snapshot s;
     s.drive = f.Drive1->drive();
@@ -79,7 +81,9 @@ void Session::LoadState()
         file.close(); // a missing file is created empty, as the first run expects
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) {
-        bytes = file.readAll();
+        // Nothing past the furthest record a playlist of 32 767 entries reaches is ever
+        // read: a huge or endless file costs no more than a full one.
+        bytes = file.read(qint64(state::kMaxRecords) * state::kRecordSize);
         file.close();
     }
     const state::Records r(bytes);
