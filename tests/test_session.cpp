@@ -9,11 +9,14 @@
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
 #include <clocale>
+#include <sys/resource.h>
 
 namespace {
 
@@ -277,6 +280,53 @@ private slots:
         QVERIFY(QDir(cwd.path()).mkdir("velloran.txt"));
         app.session.SaveState();
         QVERIFY(QFileInfo(cwd.file("velloran.txt")).isDir());
+    }
+
+    void hugeFileStartsLikeANormalOne()
+    {
+        // Peak memory of the whole process, which has not yet read a big file.
+        const auto peakMiB = [] {
+            rusage u{};
+            getrusage(RUSAGE_SELF, &u);
+            return u.ru_maxrss / 1024;
+        };
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        HandFile h;
+        h.folder = cwd.path();
+        h.entries = QStringList{"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"};
+        h.current = "/x/2.mp3";
+        h.last = 1;
+        h.volume = -300;
+        h.replay = 2;
+        const QString path = cwd.file("velloran.txt");
+        writeFile(path, h.bytes());
+        qint64 normalMs = 0;
+        {
+            QElapsedTimer t;
+            t.start();
+            App app({testkit::headless()});
+            app.Form_Load();
+            normalMs = t.elapsed();
+        }
+
+        // Two gigabytes of holes behind the valid records.
+        QFile f(path);
+        QVERIFY(f.resize(f.size() + (qint64(2) << 30)));
+        QElapsedTimer t;
+        t.start();
+        App app({testkit::headless()});
+        app.Form_Load();
+        QVERIFY2(t.elapsed() < normalMs + 1000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(peakMiB() < 150, qPrintable(QString::number(peakMiB())));
+        QCOMPARE(app.form1().List2->count(), 3);
+        QCOMPARE(app.m.lastIndex, int16_t(1));
+        QCOMPARE(app.m.volume, int16_t(-300));
+        QCOMPARE(app.m.replayMode, int16_t(2));
+        QVERIFY(dialogs.messages.empty());
+        // The save drops the tail.
+        app.session.SaveState();
+        QCOMPARE(QFileInfo(path).size(), qint64(20 * 255));
     }
 };
 
