@@ -257,12 +257,13 @@ private slots:
         f.Text2->installEventFilter(&counter);
 
         bool returned = false;
-        int servedDuringWait = 0, paintsDuringWait = 0;
+        int servedDuringWait = 0, paintsDuringWait = 0, openingSeen = 0;
         QTimer probe;
         QObject::connect(&probe, &QTimer::timeout, [&] {
             if (returned)
                 return;
             ++servedDuringWait;
+            openingSeen += p.opening();
             f.Text2->setText(QString::number(servedDuringWait));
             paintsDuringWait = counter.paints;
         });
@@ -276,6 +277,7 @@ private slots:
         QVERIFY2(servedDuringWait >= 60, qPrintable(QString::number(servedDuringWait)));
         QVERIFY(paintsDuringWait >= 10);
         QCOMPARE(p.openCount(), 1u);
+        QVERIFY(openingSeen >= 60 && !p.opening());
         // The caller went on with the loaded file, as the order of a start needs.
         QCOMPARE(p.FileName(), a);
         QVERIFY(p.Duration() > 1.5);

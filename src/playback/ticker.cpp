@@ -44,7 +44,7 @@ void Playback::Timer1_Timer()
 
     Player &w = watchedPlayer();
     // While a file opens the players have nothing to report yet: no end is signalled.
-    if (startInProgress())
+    if (startInProgress() || main.opening() || w.opening())
         return;
     bool ended = w.openCount() > 0 && w.Duration() == w.CurrentPosition();
     if (m.previewOn == kOn) {
