@@ -327,6 +327,16 @@ private slots:
         // The save drops the tail.
         app.session.SaveState();
         QCOMPARE(QFileInfo(path).size(), qint64(20 * 255));
+
+        // A count that claims the longest playlist reads no further than its records reach.
+        QByteArray claims = h.bytes();
+        claims.replace(9 * 255, 255, intRecord(32766));
+        writeFile(path, claims);
+        QVERIFY(f.resize(f.size() + (qint64(2) << 30)));
+        App again({testkit::headless()});
+        again.Form_Load();
+        QVERIFY2(peakMiB() < 150, qPrintable(QString::number(peakMiB())));
+        QCOMPARE(again.m.playedMarks.size(), size_t(32767));
     }
 };
 

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QSaveFile>
+#include <algorithm>
 
 using numtext::N;
 
@@ -81,9 +82,12 @@ void Session::LoadState()
         file.close(); // a missing file is created empty, as the first run expects
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly)) {
-        // Nothing past the furthest record a playlist of 32 767 entries reaches is ever
-        // read: a huge or endless file costs no more than a full one.
-        bytes = file.read(qint64(state::kMaxRecords) * state::kRecordSize);
+        // Nothing past the last record the saved playlist length reaches is read: a huge
+        // or endless file costs no more than the records it names, 16 + 2 x 32 767 at most.
+        bytes = file.read(qint64(10) * state::kRecordSize);
+        const int16_t n = state::Records(bytes).readInt(10);
+        const qint64 records = std::clamp(state::videoRecord(n), 16, state::kMaxRecords);
+        bytes += file.read(records * state::kRecordSize - bytes.size());
         file.close();
     }
     const state::Records r(bytes);
