@@ -9,6 +9,7 @@
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -86,17 +87,20 @@ int childMain(int argc, char **argv)
         std::printf("waiting\n");
         std::fflush(stdout);
     };
-    if (mode == "sigterm") {
-        mpvMain(app).loadEventHoldMs = 5000;
+    if (mode == "sigterm" || mode == "fifo") {
+        mpvMain(app).loadEventHoldMs = mode == "sigterm" ? 5000 : 0;
         QTimer::singleShot(300, announce);
         app.Form_Load();
     } else {
         app.Form_Load();
         mpvMain(app).loadEventHoldMs = 5000;
         QTimer::singleShot(0, [&app] { app.playback.Command3_Click(); });
-        QTimer::singleShot(300, [&app, announce] {
+        QTimer::singleShot(300, [&app, announce, mode] {
             announce();
-            app.form1().close();
+            if (mode == "tray")
+                app.form1().mnusystemtrayexit->trigger();
+            else
+                app.form1().close();
         });
     }
     QTimer::singleShot(8000, [] { std::_Exit(3); }); // the close was never served
@@ -321,13 +325,21 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::newRow("signal at start-up") << "sigterm";
         QTest::newRow("window closed on Next") << "close";
+        QTest::newRow("tray Quit on Next") << "tray";
+        QTest::newRow("signal while a FIFO is replayed") << "fifo";
     }
 
     void closeDuringASlowOpenSavesAndExits()
     {
         QFETCH(QString, mode);
         QTemporaryDir dir;
-        writeSession(dir.path(), {a, b}, 0, 1);
+        const QString fifo = dir.filePath("fifo.mp3");
+        if (mode == "fifo") {
+            QVERIFY(makeFifo(fifo));
+            writeSession(dir.path(), {fifo}, 0, 0, 1);
+        } else {
+            writeSession(dir.path(), {a, b}, 0, 1);
+        }
         QProcess child;
         child.setProgram(QCoreApplication::applicationFilePath());
         child.setArguments({"--child", dir.path(), mode});
@@ -337,7 +349,7 @@ private slots:
         QCOMPARE(child.readLine().trimmed(), QByteArray("waiting"));
         QElapsedTimer t;
         t.start();
-        if (mode == "sigterm")
+        if (mode == "sigterm" || mode == "fifo")
             ::kill(pid_t(child.processId()), SIGTERM);
         QVERIFY(child.waitForFinished(3000));
         QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
@@ -347,6 +359,12 @@ private slots:
         QFile f(dir.filePath("velloran.txt"));
         QVERIFY(f.open(QIODevice::ReadOnly));
         const state::Records r(f.readAll());
+        if (mode == "fifo") {
+            QCOMPARE(r.readInt(10), int16_t(0));
+            QCOMPARE(*r.readString(5), fifo);
+            QCOMPARE(r.readInt(state::replayRecord(0)), int16_t(1));
+            return;
+        }
         QCOMPARE(r.readInt(10), int16_t(1));
         if (mode == "sigterm") {
             // The resumed entry and the second it was about to start at.
