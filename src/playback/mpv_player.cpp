@@ -6,7 +6,11 @@
 #include <QFile>
 #include <QMetaObject>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <memory>
+#include <thread>
 #include <mpv/client.h>
 #include <sys/stat.h>
 
@@ -167,8 +171,11 @@ void MpvPlayer::setFileName(const QString &path)
 
     // A FIFO, socket or device would block the player's open (a FIFO until some writer
     // comes): like a missing file it fails at once and is never opened.
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    const QDeadlineTimer deadline(kOpenTimeoutMs);
+    const std::optional<bool> strange = strangeFile(path, me, deadline);
+    if (me != m_openGeneration)
+        return;
+    if (strange.value_or(true)) {
         mpv_command_string(m_mpv, "stop");
         m_failed = true;
         emit changed();
@@ -192,33 +199,57 @@ void MpvPlayer::setFileName(const QString &path)
     }
     mpv_free_node_contents(&result);
 
-    waitForOpen(me);
+    waitInLoop(me, deadline, [this] { return m_loaded || m_failed; });
     if (me != m_openGeneration)
         return; // a newer open took the player over while this one waited
+    if (!m_loaded)
+        m_failed = true;
     emit changed();
 }
 
-void MpvPlayer::waitForOpen(quint64 generation)
+std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generation,
+                                           const QDeadlineTimer &deadline)
+{
+    // -1 while unknown; shared with a worker that may outlive the wait (a hung mount).
+    auto kind = std::make_shared<std::atomic<int>>(-1);
+    std::thread([kind, name = QFile::encodeName(path)] {
+        struct stat st {};
+        kind->store(::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? 1 : 0);
+    }).detach();
+    // Usually the answer comes from the cache at once.
+    for (int i = 0; i < 20 && kind->load() < 0; ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    waitInLoop(generation, deadline, [&kind] { return kind->load() >= 0; }, 5);
+    const int k = kind->load();
+    if (k < 0)
+        return std::nullopt;
+    return k == 1;
+}
+
+void MpvPlayer::waitInLoop(quint64 generation, const QDeadlineTimer &deadline,
+                           const std::function<bool()> &done, int pollMs)
 {
     // The caller goes on with a loaded or a failed file, as before; meanwhile the event
     // loop runs (paint, close, timers, mpv's own events), so a slow disk never freezes
     // the window. Whoever starts a file during the wait must expect this one to give way.
     drainEvents();
-    if (m_loaded || m_failed)
+    if (done() || generation != m_openGeneration || deadline.hasExpired())
         return;
     QEventLoop loop;
     QEventLoop *outer = m_openLoop;
     m_openLoop = &loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [this, generation, &loop] {
-        if (generation == m_openGeneration && !m_loaded && !m_failed)
-            m_failed = true;
-        loop.quit();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
     });
-    deadline.start(kOpenTimeoutMs);
-    if (generation == m_openGeneration && !m_loaded && !m_failed)
-        loop.exec();
+    if (pollMs > 0)
+        poll.start(pollMs);
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(int(std::max<qint64>(0, deadline.remainingTime())));
+    loop.exec();
     m_openLoop = outer;
 }
 

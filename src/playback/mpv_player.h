@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QPair>
+#include <functional>
 #include <optional>
 
 struct mpv_handle;
@@ -57,7 +58,14 @@ private:
     void handleEvent(const struct mpv_event &ev);
     bool eofReached();
     void setPause(bool pause);
-    void waitForOpen(quint64 generation);
+    // Runs the event loop until done() holds, a newer open begins or the deadline passes;
+    // done() is asked again every pollMs when pollMs > 0.
+    void waitInLoop(quint64 generation, const class QDeadlineTimer &deadline,
+                    const std::function<bool()> &done, int pollMs = 0);
+    // Whether path names something other than a regular file; asked on a worker thread,
+    // since a sleeping disk answers even that slowly. nullopt: no answer in time.
+    std::optional<bool> strangeFile(const QString &path, quint64 generation,
+                                    const QDeadlineTimer &deadline);
     void loadedNow();
     void openEnded();
 
