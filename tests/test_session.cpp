@@ -17,6 +17,7 @@
 #include <QTest>
 #include <clocale>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -337,6 +338,15 @@ private slots:
         again.Form_Load();
         QVERIFY2(peakMiB() < 150, qPrintable(QString::number(peakMiB())));
         QCOMPARE(again.m.playedMarks.size(), size_t(32767));
+
+        // A FIFO in the file's place starts like a missing file, and the save replaces it.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        App fifo({testkit::headless()});
+        fifo.Form_Load();
+        QCOMPARE(fifo.form1().List2->count(), 0);
+        fifo.session.SaveState();
+        QCOMPARE(QFileInfo(path).size(), qint64(14 * 255));
     }
 };
 

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <algorithm>
+#include <sys/stat.h>
 
 using numtext::N;
 
@@ -81,7 +82,10 @@ void Session::LoadState()
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close(); // a missing file is created empty, as the first run expects
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) {
+    // A FIFO or device in the file's place would block or never end: read as empty.
+    struct stat st {};
+    const bool regular = ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && file.open(QIODevice::ReadOnly)) {
         // Nothing past the last record the saved playlist length reaches is read: a huge
         // or endless file costs no more than the records it names, 16 + 2 x 32 767 at most.
         bytes = file.read(qint64(10) * state::kRecordSize);
