@@ -9,11 +9,15 @@
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
 #include <clocale>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -277,6 +281,72 @@ private slots:
         QVERIFY(QDir(cwd.path()).mkdir("velloran.txt"));
         app.session.SaveState();
         QVERIFY(QFileInfo(cwd.file("velloran.txt")).isDir());
+    }
+
+    void hugeFileStartsLikeANormalOne()
+    {
+        // Peak memory of the whole process, which has not yet read a big file.
+        const auto peakMiB = [] {
+            rusage u{};
+            getrusage(RUSAGE_SELF, &u);
+            return u.ru_maxrss / 1024;
+        };
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        HandFile h;
+        h.folder = cwd.path();
+        h.entries = QStringList{"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"};
+        h.current = "/x/2.mp3";
+        h.last = 1;
+        h.volume = -300;
+        h.replay = 2;
+        const QString path = cwd.file("velloran.txt");
+        writeFile(path, h.bytes());
+        qint64 normalMs = 0;
+        {
+            QElapsedTimer t;
+            t.start();
+            App app({testkit::headless()});
+            app.Form_Load();
+            normalMs = t.elapsed();
+        }
+
+        // Two gigabytes of holes behind the valid records.
+        QFile f(path);
+        QVERIFY(f.resize(f.size() + (qint64(2) << 30)));
+        QElapsedTimer t;
+        t.start();
+        App app({testkit::headless()});
+        app.Form_Load();
+        QVERIFY2(t.elapsed() < normalMs + 1000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY2(peakMiB() < 150, qPrintable(QString::number(peakMiB())));
+        QCOMPARE(app.form1().List2->count(), 3);
+        QCOMPARE(app.m.lastIndex, int16_t(1));
+        QCOMPARE(app.m.volume, int16_t(-300));
+        QCOMPARE(app.m.replayMode, int16_t(2));
+        QVERIFY(dialogs.messages.empty());
+        // The save drops the tail.
+        app.session.SaveState();
+        QCOMPARE(QFileInfo(path).size(), qint64(20 * 255));
+
+        // A count that claims the longest playlist reads no further than its records reach.
+        QByteArray claims = h.bytes();
+        claims.replace(9 * 255, 255, intRecord(32766));
+        writeFile(path, claims);
+        QVERIFY(f.resize(f.size() + (qint64(2) << 30)));
+        App again({testkit::headless()});
+        again.Form_Load();
+        QVERIFY2(peakMiB() < 150, qPrintable(QString::number(peakMiB())));
+        QCOMPARE(again.m.playedMarks.size(), size_t(32767));
+
+        // A FIFO in the file's place starts like a missing file, and the save replaces it.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        App fifo({testkit::headless()});
+        fifo.Form_Load();
+        QCOMPARE(fifo.form1().List2->count(), 0);
+        fifo.session.SaveState();
+        QCOMPARE(QFileInfo(path).size(), qint64(14 * 255));
     }
 };
 

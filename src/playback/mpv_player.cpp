@@ -1,11 +1,19 @@
 #include "playback/mpv_player.h"
 
-#include <QElapsedTimer>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
 #include <QMetaObject>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <utility>
+#include <memory>
+#include <thread>
 #include <mpv/client.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -104,10 +112,32 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
         }
         emit changed();
         break;
+    case MPV_EVENT_START_FILE: {
+        // Replacing a file first ends the old entry: only our own entry's start counts.
+        const auto *sf = static_cast<const mpv_event_start_file *>(ev.data);
+        if (sf && m_entryId >= 0 && sf->playlist_entry_id == m_entryId)
+            m_started = true;
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        if (m_started && !m_loaded && !m_failed) {
+            if (loadEventHoldMs > 0) {
+                const quint64 gen = m_openGeneration;
+                QTimer::singleShot(loadEventHoldMs, this, [this, gen] {
+                    if (gen == m_openGeneration && !m_failed)
+                        loadedNow();
+                });
+            } else {
+                loadedNow();
+            }
+        }
+        break;
     case MPV_EVENT_END_FILE: {
         const auto *ef = static_cast<const mpv_event_end_file *>(ev.data);
-        if (ef && ef->playlist_entry_id == m_entryId && !m_loaded)
+        if (ef && ef->playlist_entry_id == m_entryId && !m_loaded && !m_failed) {
             m_failed = true;
+            openEnded();
+        }
         break;
     }
     default:
@@ -117,6 +147,10 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
 
 void MpvPlayer::setFileName(const QString &path)
 {
+    const quint64 me = ++m_openGeneration;
+    // An open still waiting below us gives way: its loop ends once ours has.
+    if (m_openLoop)
+        m_openLoop->quit();
     m_file = path;
     dropSample();
     ++m_openCount;
@@ -124,6 +158,8 @@ void MpvPlayer::setFileName(const QString &path)
     m_failed = false;
     m_paused = true;
     m_stopped = false;
+    m_atEnd = false;
+    m_started = false;
     m_duration = 0;
     m_pendingSeek.reset();
     m_entryId = -1;
@@ -133,6 +169,19 @@ void MpvPlayer::setFileName(const QString &path)
     }
     drainEvents(); // whatever is queued belongs to the previous file
     mpv_set_property_string(m_mpv, "pause", "yes");
+
+    // A FIFO, socket or device would block the player's open (a FIFO until some writer
+    // comes): like a missing file it fails at once and is never opened.
+    const QDeadlineTimer deadline(kOpenTimeoutMs);
+    const std::optional<bool> strange = strangeFile(path, me, deadline);
+    if (me != m_openGeneration)
+        return;
+    if (strange.value_or(true)) {
+        mpv_command_string(m_mpv, "stop");
+        m_failed = true;
+        emit changed();
+        return;
+    }
 
     const QByteArray file = path.toUtf8();
     const char *cmd[] = {"loadfile", file.constData(), "replace", nullptr};
@@ -151,35 +200,72 @@ void MpvPlayer::setFileName(const QString &path)
     }
     mpv_free_node_contents(&result);
 
-    // Replacing a file first ends the old entry: wait for our own entry's start, then
-    // for it to load or to fail.
-    bool started = false;
-    QDeadlineTimer deadline(kOpenTimeoutMs);
-    while (!m_loaded && !m_failed) {
-        const qint64 left = deadline.remainingTime();
-        if (left <= 0) {
-            m_failed = true;
-            break;
-        }
-        mpv_event *ev = mpv_wait_event(m_mpv, left / 1000.0);
-        switch (ev->event_id) {
-        case MPV_EVENT_START_FILE: {
-            const auto *sf = static_cast<const mpv_event_start_file *>(ev->data);
-            started = sf && sf->playlist_entry_id == m_entryId;
-            break;
-        }
-        case MPV_EVENT_FILE_LOADED:
-            if (started)
-                m_loaded = true;
-            break;
-        default:
-            handleEvent(*ev);
-            break;
-        }
-    }
-    if (m_loaded)
-        mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &m_duration);
+    waitInLoop(me, deadline, [this] { return m_loaded || m_failed; });
+    if (me != m_openGeneration)
+        return; // a newer open took the player over while this one waited
+    if (!m_loaded)
+        m_failed = true;
     emit changed();
+}
+
+std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generation,
+                                           const QDeadlineTimer &deadline)
+{
+    // -1 while unknown; shared with a worker that may outlive the wait (a hung mount).
+    auto kind = std::make_shared<std::atomic<int>>(-1);
+    std::thread([kind, name = QFile::encodeName(path)] {
+        struct stat st {};
+        kind->store(::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? 1 : 0);
+    }).detach();
+    // Usually the answer comes from the cache at once.
+    for (int i = 0; i < 20 && kind->load() < 0; ++i)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    waitInLoop(generation, deadline, [&kind] { return kind->load() >= 0; }, 5);
+    const int k = kind->load();
+    if (k < 0)
+        return std::nullopt;
+    return k == 1;
+}
+
+void MpvPlayer::waitInLoop(quint64 generation, const QDeadlineTimer &deadline,
+                           const std::function<bool()> &done, int pollMs)
+{
+    // The caller goes on with a loaded or a failed file, as before; meanwhile the event
+    // loop runs (paint, close, timers, mpv's own events), so a slow disk never freezes
+    // the window. Whoever starts a file during the wait must expect this one to give way.
+    drainEvents();
+    if (done() || generation != m_openGeneration || deadline.hasExpired())
+        return;
+    QEventLoop loop;
+    QEventLoop *outer = m_openLoop;
+    m_openLoop = &loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    if (pollMs > 0)
+        poll.start(pollMs);
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timeout.start(int(std::max<qint64>(0, deadline.remainingTime())));
+    loop.exec();
+    m_openLoop = outer;
+}
+
+void MpvPlayer::loadedNow()
+{
+    m_loaded = true;
+    dropSample();
+    mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &m_duration);
+    openEnded();
+}
+
+void MpvPlayer::openEnded()
+{
+    if (m_openLoop)
+        m_openLoop->quit();
 }
 
 const MpvPlayer::Sample &MpvPlayer::sample()
@@ -199,7 +285,8 @@ const MpvPlayer::Sample &MpvPlayer::sample()
             m_duration = d;
         double pos = 0;
         mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &pos);
-        m_sample.position = pos;
+        // The first frame of some files lies a hair before 0.
+        m_sample.position = std::max(0.0, pos);
     }
     return m_sample;
 }
@@ -222,7 +309,7 @@ double MpvPlayer::CurrentPosition()
         return 0;
     // A file that failed to open, or one played to its end, reports its length as its
     // position, so that whoever follows it sees the end.
-    if (m_failed || !m_loaded || eofReached())
+    if (m_failed || !m_loaded || m_atEnd || eofReached())
         return Duration();
     if (m_pendingSeek)
         return *m_pendingSeek;
@@ -235,6 +322,14 @@ void MpvPlayer::setCurrentPosition(double seconds)
         return;
     if (seconds < 0)
         seconds = 0;
+    // A start at or past the end (a remembered second of a file since shortened) is the
+    // file's end at once: seeking there would stall and then play from the top.
+    m_atEnd = m_duration > 0 && seconds >= m_duration;
+    if (m_atEnd) {
+        m_pendingSeek.reset();
+        setPause(true);
+        return;
+    }
     const QByteArray target = QByteArray::number(seconds, 'f', 3);
     const char *cmd[] = {"seek", target.constData(), "absolute+exact", nullptr};
     if (mpv_command(m_mpv, cmd) < 0)
@@ -263,14 +358,14 @@ void MpvPlayer::setPause(bool pause)
 
 int MpvPlayer::PlayState()
 {
-    if (!m_loaded || m_failed || eofReached())
+    if (!m_loaded || m_failed || m_atEnd || eofReached())
         return Stopped;
     return m_paused ? (m_stopped ? Stopped : Paused) : Playing;
 }
 
 void MpvPlayer::Play()
 {
-    if (!m_loaded || m_failed)
+    if (!m_loaded || m_failed || m_atEnd)
         return;
     if (eofReached())
         setCurrentPosition(0);

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QPair>
+#include <functional>
 #include <optional>
 
 struct mpv_handle;
@@ -35,11 +36,19 @@ public:
     void Stop() override;
     QSize extent() override;
     quint64 openCount() const override { return m_openCount; }
+    bool openFailed() const override { return m_failed; }
+    bool opening() const override { return m_openLoop != nullptr; }
 
     // Gain of mpv's cubic volume scale for hundredths of a decibel.
     static double mpvVolumeFor(int hundredthsDb);
 
-    static constexpr int kOpenTimeoutMs = 8000;
+    // How long an open may take before the file counts as failed. The window stays live
+    // meanwhile, so the bound only has to end an open that never answers (a hung network
+    // mount): long enough for a sleeping disk to spin up, short enough to move on.
+    static constexpr int kOpenTimeoutMs = 15000;
+
+    // Tests: act on the load event this much later, as a slow disk would deliver it.
+    int loadEventHoldMs = 0;
 
 private slots:
     void drainEventsSlot();
@@ -49,6 +58,16 @@ private:
     void handleEvent(const struct mpv_event &ev);
     bool eofReached();
     void setPause(bool pause);
+    // Runs the event loop until done() holds, a newer open begins or the deadline passes;
+    // done() is asked again every pollMs when pollMs > 0.
+    void waitInLoop(quint64 generation, const class QDeadlineTimer &deadline,
+                    const std::function<bool()> &done, int pollMs = 0);
+    // Whether path names something other than a regular file; asked on a worker thread,
+    // since a sleeping disk answers even that slowly. nullopt: no answer in time.
+    std::optional<bool> strangeFile(const QString &path, quint64 generation,
+                                    const QDeadlineTimer &deadline);
+    void loadedNow();
+    void openEnded();
 
     mpv_handle *m_mpv = nullptr;
     QString m_file;
@@ -58,6 +77,12 @@ private:
     bool m_failed = false;
     bool m_paused = true;
     bool m_stopped = false;
+    // Set to a position at or past the end: stands at its end until moved or reopened.
+    bool m_atEnd = false;
+    // Counts opens; a wait or a held load event that sees a newer open gives way to it.
+    quint64 m_openGeneration = 0;
+    bool m_started = false;
+    class QEventLoop *m_openLoop = nullptr;
     double m_duration = 0;
     // Reads within a few milliseconds share one sample of the core's state: one tick asks
     // for position, length and end several times, and every asking locks the core.

@@ -73,6 +73,9 @@ public:
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();
 
+    // A file is being opened: the window lives on meanwhile, but no end is signalled.
+    bool startInProgress() const { return startsRunning > 0; }
+
 private:
     void playOnMainPlayer();
     void setTrayTipForChoice();
@@ -86,6 +89,13 @@ private:
     quint64 endSignalledOpen = 0;
     quint64 endSignalledMainOpen = 0;
     track::Random rng;
+    // Starts under way (an open waits in a nested event loop) and starts begun so far; a
+    // start that sees a newer one has begun leaves the player to it.
+    int startsRunning = 0;
+    quint64 startGeneration = 0;
+    // A file that could not be opened is tried again no more than once a second.
+    QString failedFile;
+    qint64 failedAtMs = -1;
     // Row of the completed list for each playlist index, as put_form4 left it.
     std::vector<int> completedRowOf;
 };

@@ -39,6 +39,11 @@ public:
     // file from the next, and an idle player from an ended one.
     virtual quint64 openCount() const = 0;
 
+    // The last file set could not be opened (missing, not a regular file, not media).
+    virtual bool openFailed() const { return false; }
+    // An open is still waiting for the file: position and length mean nothing yet.
+    virtual bool opening() const { return false; }
+
     bool inUse() const { return m_inUse; }
     void setInUse(bool v) { m_inUse = v; }
     bool flag1089() const { return m_flag1089; }

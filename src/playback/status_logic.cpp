@@ -90,4 +90,11 @@ QString shownTip(const QString &field)
     return nul < 0 ? field : field.left(nul);
 }
 
+QString openFailedText(const QString &path, bool exists)
+{
+    return (exists ? QStringLiteral("Δεν ανοίγει το αρχείο - Cannot open file: ")
+                   : QStringLiteral("Λείπει το αρχείο - Missing file: "))
+           + path;
+}
+
 } // namespace status

@@ -39,4 +39,8 @@ QString tipField(const QString &text);
 // What the desktop shows of a tip field: up to its NUL, else all 64 characters.
 QString shownTip(const QString &field);
 
+// The status line after a file failed to open: missing, or there but not playable (not a
+// regular file, not media).
+QString openFailedText(const QString &path, bool exists);
+
 } // namespace status

@@ -10,6 +10,7 @@
 #include "ui/listbox.h"
 
 #include <QLineEdit>
+#include <chrono>
 
 Player &Playback::watchedPlayer()
 {
@@ -43,6 +44,9 @@ void Playback::Timer1_Timer()
                                         + QChar(u'\0')));
     }
 
+    // While a file opens the players have nothing to report yet: no end is signalled.
+    if (startInProgress() || main.opening() || w.opening())
+        return;
     bool ended = w.openCount() > 0 && w.Duration() == w.CurrentPosition();
     if (m.previewOn == kOn) {
         const int stop = int(m.previewStart) + int(m.previewSecs);
@@ -54,6 +58,17 @@ void Playback::Timer1_Timer()
                                   && endSignalledMainOpen == main.openCount();
     if (!ended || alreadySignalled)
         return;
+    // A file that cannot be opened ends at once; started again (replay One) it would be
+    // reopened on every tick.
+    if (w.openFailed()) {
+        const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+        if (w.FileName() == failedFile && failedAtMs >= 0 && now - failedAtMs < 1000)
+            return;
+        failedFile = w.FileName();
+        failedAtMs = now;
+    }
     endSignalledPlayer = &w;
     endSignalledOpen = w.openCount();
     endSignalledMainOpen = main.openCount();

@@ -13,7 +13,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTime>
 
 using numtext::roundHalfEven;
@@ -81,6 +83,9 @@ void Playback::bres_kommati()
 
     if (m.lastIndex == -1) {
         if (m.replayMode == 0) {
+            // A preview ends its file like any other end: nothing follows the last one.
+            if (m.previewOn == kOn)
+                watchedPlayer().Stop();
             dialogs::MsgBox(QStringLiteral("Αναπαράχθηκαν Όλα Τα αρχεία\r\nEvery file has been reproduced"),
                             dialogs::Style::OkInformation);
             return;
@@ -107,6 +112,8 @@ void Playback::setTrayTipForChoice()
 void Playback::decide_video()
 {
     Module1 &m = app.m;
+    ++startsRunning;
+    const auto done = qScopeGuard([this] { --startsRunning; });
     auto toVideoWindow = [&] {
         // A picked entry starts from its beginning, not where the previous file stood.
         if (m.userPick == kOn) {
@@ -139,7 +146,12 @@ void Playback::playOnMainPlayer()
     }
     p.setInUse(true);
     followWatchedPlayer();
+    const quint64 me = ++startGeneration;
     p.setFileName(m.currentFile);
+    if (me != startGeneration)
+        return; // another start came while this file opened and has the player now
+    if (p.openFailed())
+        app.form1().Text2->setText(status::openFailedText(m.currentFile, QFileInfo::exists(m.currentFile)));
     if (m.previewOn == kOn) {
         long long d = roundHalfEven(p.Duration());
         if (d > 32767)

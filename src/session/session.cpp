@@ -14,6 +14,8 @@
 #include <QFile>
 #include <QPushButton>
 #include <QSaveFile>
+#include <algorithm>
+#include <sys/stat.h>
 
 using numtext::N;
 
@@ -56,7 +58,9 @@ void Session::SaveState()
     m.lastIndex = int16_t(playing >= 0 ? playing : list.listIndex());
     // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
-    m.resumePos = numtext::toInt16(numtext::roundHalfEven(player.CurrentPosition()));
+    // A close while a file still opens keeps the second it is about to start at.
+    const double at = app.playback.startInProgress() ? m.resumePos : player.CurrentPosition();
+    m.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
 
     state::Snapshot s;
     s.drive = f.Drive1->drive();
@@ -96,8 +100,16 @@ void Session::LoadState()
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close(); // a missing file is created empty, as the first run expects
     QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly)) {
-        bytes = file.readAll();
+    // A FIFO or device in the file's place would block or never end: read as empty.
+    struct stat st {};
+    const bool regular = ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && file.open(QIODevice::ReadOnly)) {
+        // Nothing past the last record the saved playlist length reaches is read: a huge
+        // or endless file costs no more than the records it names, 16 + 2 x 32 767 at most.
+        bytes = file.read(qint64(10) * state::kRecordSize);
+        const int16_t n = state::Records(bytes).readInt(10);
+        const qint64 records = std::clamp(state::videoRecord(n), 16, state::kMaxRecords);
+        bytes += file.read(records * state::kRecordSize - bytes.size());
         file.close();
     }
     const state::Records r(bytes);

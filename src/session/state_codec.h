@@ -15,6 +15,8 @@ namespace state {
 
 constexpr int kRecordSize = 255;
 constexpr int kMaxText = kRecordSize - 2;
+// 16 + 2N records for the last index N of the longest playlist, 32 766, with room to spare.
+constexpr int kMaxRecords = 16 + 2 * 32767;
 
 class Records {
 public:

@@ -1,6 +1,9 @@
 #include "ui/dialogs.h"
 
+#include <QApplication>
+#include <QEventLoop>
 #include <QInputDialog>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -23,13 +26,46 @@ public:
         case Style::YesNo:
         case Style::OkPlain: box.setIcon(QMessageBox::NoIcon); break;
         }
-        if (style == Style::YesNo) {
-            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-            return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
-        }
-        box.setStandardButtons(QMessageBox::Ok);
-        box.exec();
+        box.setStandardButtons(style == Style::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                     : QMessageBox::Ok);
+        waitForAnswer(box);
+        if (style == Style::YesNo)
+            return box.standardButton(box.clickedButton()) == QMessageBox::Yes ? Answer::Yes : Answer::No;
         return Answer::Ok;
+    }
+
+    // Input elsewhere waits for the answer as with a modal box, but the box is not modal:
+    // Qt refuses a window manager's close of a window under a modal box, and the main
+    // window's close must always save and quit. Menus stay open to the tray's Quit.
+    static void waitForAnswer(QMessageBox &box)
+    {
+        struct InputGate : QObject {
+            QWidget *box;
+            explicit InputGate(QWidget *b) : box(b) {}
+            bool eventFilter(QObject *o, QEvent *e) override
+            {
+                switch (e->type()) {
+                case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease:
+                case QEvent::MouseButtonDblClick: case QEvent::Wheel: case QEvent::KeyPress:
+                case QEvent::KeyRelease: case QEvent::ShortcutOverride: case QEvent::DragEnter:
+                case QEvent::Drop: {
+                    auto *w = qobject_cast<QWidget *>(o);
+                    return w && w->window() != box && !qobject_cast<QMenu *>(w->window());
+                }
+                default:
+                    return false;
+                }
+            }
+        } gate(&box);
+        box.setWindowModality(Qt::NonModal);
+        QEventLoop loop;
+        QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+        qApp->installEventFilter(&gate);
+        box.show();
+        box.raise();
+        box.activateWindow();
+        loop.exec();
+        qApp->removeEventFilter(&gate);
     }
 
     std::optional<QString> inputBox(const QString &prompt, const QString &title,

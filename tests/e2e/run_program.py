@@ -11,6 +11,8 @@ video:  a session whose entry is a generated film, mode Auto: the video window a
         picture's colours; closing it as a window manager does hands the film back to the
         main player, and the session written at the end holds the second reached, mode Hide.
 video_nogl: the same on a display without OpenGL: the window stays black, the film plays.
+allplayed: the only file plays to its end and the "all played" box comes up; closing the
+        main window as a window manager does still saves the session and ends within 1 s.
 drop:   another program drags two files (names with blanks and Greek letters) onto the
         playlist through XDND, moved by xdotool; the session file then holds both.
 """
@@ -307,10 +309,47 @@ def video(binary, outdir, gl=True):
         shutil.rmtree(cwd)
 
 
+def allplayed(binary):
+    cwd = tempfile.mkdtemp()
+    try:
+        song = os.path.join(cwd, "a.wav")
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "sine=frequency=330:duration=1", song], check=True)
+        recs = [str_rec("/"), str_rec(cwd), int_rec(0), int_rec(0), str_rec(song), int_rec(0),
+                int_rec(0), int_rec(0), int_rec(10), int_rec(0), int_rec(0), int_rec(0),
+                int_rec(0), int_rec(0), str_rec(song), int_rec(0)]
+        # Junk records behind: only a save shortens the file to its 16 records.
+        open(os.path.join(cwd, "velloran.txt"), "wb").write(b"".join(recs) + b"x" * (4 * REC))
+        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
+        proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            d = display.Display()
+            w, _ = find_window(d, lambda n: n.startswith("Μπραστομέρ"))
+            assert w is not None, "main window did not appear"
+            box, _ = find_window(d, lambda n: n == "Brastomere", timeout=10)
+            assert box is not None, "the all-played box did not appear"
+            close_like_a_window_manager(d, w)
+            start = time.time()
+            code = proc.wait(timeout=5)
+            took = time.time() - start
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+        assert code == 0, f"exit status {code}"
+        assert took < 1.0, f"close served after {took:.2f} s"
+        data = open(os.path.join(cwd, "velloran.txt"), "rb").read()
+        assert len(data) == 16 * REC, f"session file of {len(data)} bytes: not saved"
+        assert read_str(data, 5) == song
+    finally:
+        shutil.rmtree(cwd)
+
+
 if __name__ == "__main__":
     binary, outdir, which = sys.argv[1], sys.argv[2], sys.argv[3]
     {"smoke": lambda: smoke(binary, outdir), "resume": lambda: resume(binary),
      "video": lambda: video(binary, outdir),
      "video_nogl": lambda: video(binary, outdir, gl=False),
-     "drop": lambda: drop(binary, outdir, sys.argv[4])}[which]()
+     "drop": lambda: drop(binary, outdir, sys.argv[4]),
+     "allplayed": lambda: allplayed(binary)}[which]()
+
     print(which, "ok")
