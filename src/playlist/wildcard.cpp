@@ -1,5 +1,7 @@
 #include "playlist/wildcard.h"
 
+#include "ui/name_order.h"
+
 #include <QFile>
 #include <algorithm>
 #include <dirent.h>
@@ -42,10 +44,7 @@ bool Pattern::matches(const QString &fileName) const
 
 void sortNoCase(QStringList &names)
 {
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int c = QString::compare(a, b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
+    nameorder::sort(names);
 }
 
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok)

@@ -108,6 +108,7 @@ QWidget *Form1::buildPlaylist()
     auto *col = new QVBoxLayout(Frame5);
     List2 = named(new ListBox(ListBox::Selection::Extended, Frame5), "List2");
     List2->setAccessibleName(QStringLiteral("Λίστα αναπαραγωγής - Playlist"));
+    List2->markCurrentAsPlaying();
     MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
     Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"),
                               Frame5), "Label3");
