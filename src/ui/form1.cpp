@@ -19,6 +19,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -60,13 +62,21 @@ Form1::Form1(QWidget *parent)
     Timer1->setInterval(60);
 
     auto *central = new QWidget(this);
-    auto *columns = new QHBoxLayout(central);
+    auto *rows = new QVBoxLayout(central);
+    auto *columns = new QHBoxLayout;
     columns->addWidget(buildBrowser(), 2);
     columns->addWidget(buildPlaylist(), 5);
-    columns->addWidget(buildSideColumn(), 3);
+    columns->addWidget(sideScroller(buildSideColumn()), 3);
+    rows->addLayout(columns, 1);
+    // The status line spans the window, so its longest reports show whole.
+    auto *searchRow = new QHBoxLayout;
+    searchRow->addWidget(Text2, 1);
+    searchRow->addWidget(Command6);
+    rows->addLayout(searchRow);
+    connect(Text2, &QLineEdit::textChanged, Text2, &QWidget::setToolTip);
     setCentralWidget(central);
     buildMenus();
-    resize(1260, 760);
+    resize(QSize(1260, 760).boundedTo(screen()->availableGeometry().size()));
     // Files dropped anywhere on the window reach the window's own drop handling; text
     // boxes would otherwise take a dropped path as text.
     for (QLineEdit *box : findChildren<QLineEdit *>())
@@ -86,6 +96,11 @@ QWidget *Form1::buildBrowser()
     File1->setAccessibleName(QStringLiteral("Αρχεία - Files"));
     Combo2 = named(new QComboBox(Frame1), "Combo2");
     Combo2->setEditable(true);
+    // Long patterns must not widen the column; the open list shows them whole.
+    Combo2->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Combo2->setMinimumContentsLength(12);
+    Drive1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Drive1->setMinimumContentsLength(12);
     Combo2->setInsertPolicy(QComboBox::NoInsert);
     Combo2->setEditText(QStringLiteral("Combo2"));
     Combo2->setAccessibleName(QStringLiteral("Είδος αρχείων - File types"));
@@ -112,6 +127,7 @@ QWidget *Form1::buildPlaylist()
     MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
     Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"),
                               Frame5), "Label3");
+    Label3->setWordWrap(true);
     Label6 = named(new QLabel(QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"), Frame5), "Label6");
     Command3 = named(new QPushButton(QStringLiteral("Επόμενο - Next"), Frame5), "Command3");
     Label4 = named(new QLabel(QStringLiteral("Ένταση - Volume"), Frame5), "Label4");
@@ -204,17 +220,26 @@ QWidget *Form1::buildSideColumn()
     Text2 = named(new QLineEdit(QStringLiteral("Κείμενο - Text"), Frame4), "Text2");
     Text2->setAccessibleName(QStringLiteral("Κείμενο - Text"));
     Command6 = named(new QPushButton(QStringLiteral("Αναζήτηση - Εύρεση"), Frame4), "Command6");
-    auto *searchRow = new QHBoxLayout;
-    searchRow->addWidget(Text2, 1);
-    searchRow->addWidget(Command6);
     subs->addWidget(List1, 1);
-    subs->addLayout(searchRow);
 
     col->addWidget(Frame2);
     col->addWidget(Frame3);
     col->addWidget(Frame6);
     col->addWidget(Frame4, 1);
     return side;
+}
+
+// On a short screen the tag and command column scrolls instead of pushing the window taller.
+QWidget *Form1::sideScroller(QWidget *side)
+{
+    auto *area = new QScrollArea(this);
+    area->setWidget(side);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setMinimumWidth(side->minimumSizeHint().width()
+                          + area->verticalScrollBar()->sizeHint().width());
+    return area;
 }
 
 void Form1::buildMenus()

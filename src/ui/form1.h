@@ -109,4 +109,5 @@ private:
     QWidget *buildBrowser();
     QWidget *buildPlaylist();
     QWidget *buildSideColumn();
+    QWidget *sideScroller(QWidget *side);
 };
