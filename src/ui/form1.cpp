@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -66,7 +65,7 @@ Form1::Form1(QWidget *parent)
     auto *columns = new QHBoxLayout;
     columns->addWidget(buildBrowser(), 2);
     columns->addWidget(buildPlaylist(), 5);
-    columns->addWidget(sideScroller(buildSideColumn()), 3);
+    columns->addWidget(buildSideColumn(), 3);
     rows->addLayout(columns, 1);
     // The status line spans the window, so its longest reports show whole.
     auto *searchRow = new QHBoxLayout;
@@ -127,8 +126,9 @@ QWidget *Form1::buildPlaylist()
     MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
     Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"),
                               Frame5), "Label3");
-    Label3->setWordWrap(true);
+    Label3->setWordWrap(true); // narrow windows wrap the status texts instead of widening
     Label6 = named(new QLabel(QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"), Frame5), "Label6");
+    Label6->setWordWrap(true);
     Command3 = named(new QPushButton(QStringLiteral("Επόμενο - Next"), Frame5), "Command3");
     Label4 = named(new QLabel(QStringLiteral("Ένταση - Volume"), Frame5), "Label4");
     HScroll1 = named(new QScrollBar(Qt::Horizontal, Frame5), "HScroll1");
@@ -222,24 +222,14 @@ QWidget *Form1::buildSideColumn()
     Command6 = named(new QPushButton(QStringLiteral("Αναζήτηση - Εύρεση"), Frame4), "Command6");
     subs->addWidget(List1, 1);
 
-    col->addWidget(Frame2);
-    col->addWidget(Frame3);
+    // File and tag fields side by side: the column stays short enough for a 600-pixel screen.
+    auto *fields = new QHBoxLayout;
+    fields->addWidget(Frame2, 1);
+    fields->addWidget(Frame3, 1);
+    col->addLayout(fields);
     col->addWidget(Frame6);
     col->addWidget(Frame4, 1);
     return side;
-}
-
-// On a short screen the tag and command column scrolls instead of pushing the window taller.
-QWidget *Form1::sideScroller(QWidget *side)
-{
-    auto *area = new QScrollArea(this);
-    area->setWidget(side);
-    area->setWidgetResizable(true);
-    area->setFrameShape(QFrame::NoFrame);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area->setMinimumWidth(side->minimumSizeHint().width()
-                          + area->verticalScrollBar()->sizeHint().width());
-    return area;
 }
 
 void Form1::buildMenus()

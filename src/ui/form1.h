@@ -109,5 +109,4 @@ private:
     QWidget *buildBrowser();
     QWidget *buildPlaylist();
     QWidget *buildSideColumn();
-    QWidget *sideScroller(QWidget *side);
 };
