@@ -216,6 +216,24 @@ private slots:
         QVERIFY(dialogs.messages.empty());
     }
 
+    void goneSavedFolderKeepsTheFolderShown()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        HandFile h;
+        h.folder = cwd.file("gone/away");
+        writeFile(cwd.file("velloran.txt"), h.bytes());
+        {
+            App app({testkit::headless()});
+            app.Form_Load();
+            QCOMPARE(app.form1().Dir1->path(), QDir::currentPath());
+            QCOMPARE(app.form1().Drive1->drive(), DriveBox::driveOf(QDir::currentPath()));
+            app.session.SaveState();
+        }
+        const state::Records r(readFile(cwd.file("velloran.txt")));
+        QCOMPARE(r.readString(2).value_or(QString()), QDir::currentPath());
+    }
+
     void damagedFilesNeverBreakTheProgram()
     {
         testkit::ScratchCwd cwd;

@@ -84,10 +84,16 @@ void Session::LoadState()
     }
     const state::Records r(bytes);
 
+    // A saved folder that is gone is skipped and the boxes keep the folder they showed,
+    // although the drive step has already moved them to the drive's root.
+    const QString shownBefore = f.Dir1->path();
     if (const auto drive = r.readString(1); drive && !drive->isEmpty())
         app.playlist.setDrive(*drive);
-    if (const auto folder = r.readString(2); folder && !folder->isEmpty())
-        app.playlist.setDirPath(*folder);
+    if (const auto folder = r.readString(2); folder && !folder->isEmpty()
+        && !app.playlist.setDirPath(*folder) && f.Dir1->path() != shownBefore) {
+        f.Drive1->setDrive(DriveBox::driveOf(shownBefore));
+        app.playlist.setDirPath(shownBefore);
+    }
 
     // A damaged file may carry any value; an index below "none" or a negative second is
     // read as none and as the start.

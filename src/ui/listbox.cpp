@@ -7,6 +7,7 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <memory>
 
 namespace {
 // Case folding with a quick road for ASCII, which is most of any path; the result equals
@@ -263,6 +264,8 @@ void ListBoxModel::clearAll()
 
 int ListBoxModel::findExact(const QString &text) const
 {
+    if (m_rows.empty())
+        return -1;
     // Names equal without regard to case share their first-level key; only those are compared.
     const QCollatorSortKey key = nameorder::key(text);
     size_t lo = 0, hi = m_rows.size();
@@ -506,8 +509,19 @@ void ListBox::measureRows()
     const QSize sample = style()->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), this);
     const QFontMetrics bold(opt.font);
     const int extra = sample.width() - bold.horizontalAdvance(QStringLiteral("Ag"));
-    m_model->measure = [bold, extra](const QString &text) {
-        return bold.horizontalAdvance(text) + extra;
+    // Shaping a whole row costs microseconds, too much for 32 767 rows; the sum of the
+    // characters' own advances, each measured once, is as wide or wider (kerning only
+    // narrows), so no row is cut.
+    auto advances = std::make_shared<std::vector<int16_t>>(0x10000, int16_t(-1));
+    m_model->measure = [bold, extra, advances](const QString &text) {
+        int w = extra;
+        for (const QChar c : text) {
+            int16_t &a = (*advances)[c.unicode()];
+            if (a < 0)
+                a = int16_t(c.isSurrogate() ? bold.maxWidth() : bold.horizontalAdvance(c));
+            w += a;
+        }
+        return w;
     };
     m_model->rowHeight = sample.height();
     m_model->remeasure();
