@@ -2,9 +2,12 @@
 
 #include "session/app.h"
 #include "testkit.h"
+#include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
+#include <QAccessible>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTest>
@@ -50,6 +53,44 @@ private slots:
             QVERIFY2(f.Text2->width() > need + 8, qPrintable(report));
             QCOMPARE(f.Text2->toolTip(), report);
         }
+    }
+
+    void filterBoxWaitsForAChoiceAndBoxesAreNamed()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        App app({testkit::headless()});
+        app.Form_Load();
+        Form1 &f = app.form1();
+        f.show();
+        QApplication::processEvents();
+        const QString pattern = f.File1->pattern();
+        const int row = f.Combo2->currentIndex();
+        f.Combo2->setFocus();
+        f.Combo2->lineEdit()->clear();
+        QTest::keyClicks(f.Combo2->lineEdit(), "*.w");
+        QTest::keyClick(f.Combo2->lineEdit(), Qt::Key_Tab);
+        QTest::keyClick(f.Combo2, Qt::Key_Return);
+        QApplication::processEvents();
+        QCOMPARE(f.File1->pattern(), pattern);
+        QCOMPARE(f.Combo2->currentIndex(), row);
+        QCOMPARE(f.Combo2->lineEdit()->text(), QStringLiteral("*.w"));
+
+        const auto name = [](QObject *o) {
+            QAccessibleInterface *i = QAccessible::queryAccessibleInterface(o);
+            return i ? i->text(QAccessible::Name) : QString();
+        };
+        // Combo boxes are announced by the label that names them.
+        const auto label = [](QObject *o) {
+            QAccessibleInterface *i = QAccessible::queryAccessibleInterface(o);
+            QStringList names;
+            for (const auto &rel : i->relations(QAccessible::Label))
+                names.append(rel.first->text(QAccessible::Name));
+            return names;
+        };
+        QCOMPARE(label(f.Drive1), QStringList{"Δίσκος - Drive"});
+        QCOMPARE(label(f.Combo2), QStringList{"Τύπος αρχείων - File type"});
+        QCOMPARE(name(f.Combo2->lineEdit()), QStringLiteral("Τύπος αρχείων - File type"));
     }
 };
 

@@ -102,16 +102,28 @@ QWidget *Form1::buildBrowser()
     Drive1->setMinimumContentsLength(12);
     Combo2->setInsertPolicy(QComboBox::NoInsert);
     Combo2->setEditText(QStringLiteral("Combo2"));
-    Combo2->setAccessibleName(QStringLiteral("Είδος αρχείων - File types"));
+    Combo2->setAccessibleName(QStringLiteral("Τύπος αρχείων - File type"));
+    // Typing alone changes nothing until a row is chosen, so no completion either; the
+    // text field, which takes the focus, is announced by the same label.
+    Combo2->setCompleter(nullptr);
+    Combo2->lineEdit()->setAccessibleName(Combo2->accessibleName());
     // Design-time state: the process's current drive and folder, pattern "*.mp3".
     const QString cwd = QDir::currentPath();
     Drive1->setDrive(DriveBox::driveOf(cwd));
     Dir1->setPath(cwd);
     File1->setPattern(QStringLiteral("*.mp3"));
     File1->setPath(cwd);
+    // Screen readers on Linux give a combo box's value as its name; a buddy label says what
+    // the box is.
+    auto *driveLabel = named(new QLabel(Drive1->accessibleName(), Frame1), "Drive1Label");
+    driveLabel->setBuddy(Drive1);
+    auto *typeLabel = named(new QLabel(Combo2->accessibleName(), Frame1), "Combo2Label");
+    typeLabel->setBuddy(Combo2);
+    col->addWidget(driveLabel);
     col->addWidget(Drive1);
     col->addWidget(Dir1, 3);
     col->addWidget(File1, 4);
+    col->addWidget(typeLabel);
     col->addWidget(Combo2);
     return Frame1;
 }
