@@ -1,5 +1,7 @@
 #include "playback/mpv_player.h"
 
+#include "session/fsname.h"
+
 #include <QElapsedTimer>
 #include <QDeadlineTimer>
 #include <QMetaObject>
@@ -133,7 +135,7 @@ void MpvPlayer::setFileName(const QString &path)
     drainEvents(); // whatever is queued belongs to the previous file
     mpv_set_property_string(m_mpv, "pause", "yes");
 
-    const QByteArray file = path.toUtf8();
+    const QByteArray file = fsname::encode(path); // the file system's own bytes
     const char *cmd[] = {"loadfile", file.constData(), "replace", nullptr};
     mpv_node result;
     if (mpv_command_ret(m_mpv, cmd, &result) < 0) {

@@ -5,6 +5,7 @@
 
 #include "playlist/playlist_logic.h"
 #include "session/app.h"
+#include "session/fsname.h"
 #include "session/numtext.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
@@ -22,6 +23,7 @@
 #include <dirent.h>
 #include <linux/magic.h>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -114,14 +116,14 @@ void Playlist::DirSearch(QString folder)
         folder += QLatin1Char('/');
 
     QByteArray treeReal;
-    if (char *real = ::realpath(QFile::encodeName(folder).constData(), nullptr)) {
+    if (char *real = ::realpath(fsname::encode(folder).constData(), nullptr)) {
         treeReal = real;
         ::free(real);
     }
     // Every folder is listed once however many links lead to it, so link cycles end.
     std::set<FolderId> seen;
     FolderId id{dev_t(-1), 0};
-    if (folderId(QFile::encodeName(folder), dev_t(-1), &id))
+    if (folderId(fsname::encode(folder), dev_t(-1), &id))
         seen.insert(id);
     // Folders to list, with the device each lies on.
     std::deque<std::pair<QString, dev_t>> queue{{folder, id.first}};
@@ -160,7 +162,7 @@ void Playlist::DirSearch(QString folder)
     while (going && !queue.empty()) {
         const auto [dir, dirDev] = queue.front();
         queue.pop_front();
-        const QByteArray dirBytes = QFile::encodeName(dir);
+        const QByteArray dirBytes = fsname::encode(dir);
         // A folder that cannot be listed (gone, no permission) is passed over.
         if (DIR *d = ::opendir(dirBytes.constData())) {
             while (const dirent *e = ::readdir(d)) {
@@ -173,7 +175,7 @@ void Playlist::DirSearch(QString folder)
                         && !(e->d_type != DT_DIR && !treeReal.isEmpty()
                              && linkIntoTree(dirBytes + name, e->d_type, treeReal))
                         && seen.insert(id).second) {
-                        const QString sub = dir + QFile::decodeName(name) + QLatin1Char('/');
+                        const QString sub = dir + fsname::decode(name, qsizetype(std::strlen(name))) + QLatin1Char('/');
                         queue.emplace_back(sub, id.first);
                         found.push_back(sub);
                         ++found_n;

@@ -1,5 +1,6 @@
 #include "ui/listbox.h"
 
+#include "session/fsname.h"
 #include "ui/name_order.h"
 
 #include <QEvent>
@@ -110,7 +111,7 @@ QVariant ListBoxModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_rows[size_t(index.row())];
+        return fsname::shown(m_rows[size_t(index.row())]);
     if (role == Qt::AccessibleTextRole && playingFrom
         && playingFrom->currentIndex().row() == index.row())
         return m_rows[size_t(index.row())] + kPlaying;
