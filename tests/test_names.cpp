@@ -6,6 +6,7 @@
 #include "session/fsname.h"
 #include "session/state_codec.h"
 #include "testkit.h"
+#include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <clocale>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -76,13 +78,22 @@ private slots:
         QVERIFY(QDir().mkpath(cwd.file("old")));
         const QString made = testkit::makeMedia(cwd.file("old"), "made.mp3", "mp3", 1.0);
         QVERIFY(!made.isEmpty());
-        const QByteArray raw = folder + "/caf\xe9 \xe1\xe3\xdc\xf0\xe7.mp3";
+        // A Windows-1253 folder holding a Latin-1 file.
+        const QByteArray sub = folder + "/\xc4\xdf\xf3\xea\xef\xe9";
+        QCOMPARE(::mkdir(sub.constData(), 0700), 0);
+        const QByteArray raw = sub + "/caf\xe9 \xe1\xe3\xdc\xf0\xe7.mp3";
         QCOMPARE(::rename(QFile::encodeName(made).constData(), raw.constData()), 0);
         {
             App app({testkit::headless()});
             app.Form_Load();
             Form1 &f = app.form1();
-            app.playlist.setDirPath(cwd.file("old"));
+            QVERIFY(app.playlist.setDirPath(cwd.file("old")));
+            // The folder box lists the folder and goes into it.
+            const int row = f.Dir1->count() - 1;
+            QCOMPARE(fsname::encode(f.Dir1->item(row)->data(Qt::UserRole).toString()), sub);
+            QVERIFY(f.Dir1->item(row)->text().contains(QChar::ReplacementCharacter));
+            QVERIFY(app.playlist.setDirPath(fsname::decode(sub)));
+            QCOMPARE(f.File1->files().size(), 1);
             f.Option1[0]->setChecked(true);
             app.playlist.Command4_Click();
             QCOMPARE(f.List2->count(), 1);
