@@ -4,7 +4,7 @@
 BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev
-TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0
+TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 python3-pyatspi at-spi2-core dbus
 BENCH_PKGS  := findutils
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -3,8 +3,11 @@
 #include "playlist/wildcard.h"
 #include "ui/listbox.h"
 
+#include <QAccessible>
 #include <QFile>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QApplication>
 #include <QTest>
 
 class TestBrowser : public QObject {
@@ -75,6 +78,60 @@ private slots:
         checks.setItems({"x/", "y/"});
         checks.setSelected(1, true);
         QVERIFY(checks.isSelected(1) && !checks.isSelected(0));
+    }
+
+    void rowsAreWholeAsTheWidestComesAndGoes()
+    {
+        ListBox box;
+        box.enableHorizontalScroll();
+        box.resize(160, 200);
+        box.show();
+        const QString longRow = "/m/bΜάρκος B/" + QString(60, QChar(u'ω')) + ".mp3";
+        box.setItems({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/z.mp3"});
+        const auto width = [&](int row) {
+            return box.model()->data(box.model()->index(row, 0), Qt::SizeHintRole).toSize().width();
+        };
+        const int shortWidth = width(3);
+        QVERIFY(shortWidth >= box.fontMetrics().horizontalAdvance("/m/z.mp3"));
+        // The long row in the middle: every row, the last included, takes its width.
+        const int at = box.addItem(longRow);
+        QCOMPARE(at, 2);
+        const int need = box.fontMetrics().horizontalAdvance(longRow);
+        QVERIFY(width(box.count() - 1) >= need);
+        QApplication::processEvents();
+        QVERIFY(box.visualRect(box.model()->index(at, 0)).width() >= need);
+        QVERIFY(box.horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(box.textElideMode(), Qt::ElideNone);
+        // Gone again: back to the short rows' width.
+        box.removeItem(at);
+        QCOMPARE(width(0), shortWidth);
+        box.addItems({longRow});
+        QVERIFY(width(0) >= need);
+        box.keepItems({1, 1, 0, 1, 1});
+        QCOMPARE(box.count(), 4);
+        QCOMPARE(width(2), shortWidth);
+    }
+
+    void playingRowIsNamedSoWithoutChangingItsText()
+    {
+        ListBox box;
+        box.markCurrentAsPlaying();
+        box.setItems({"/m/a.mp3", "/m/b.mp3"});
+        box.selectOnly({0});
+        box.setListIndex(1);
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
+        QVERIFY(list);
+        const auto name = [&](int row) {
+            QAccessibleInterface *item = list->child(row);
+            return item ? item->text(QAccessible::Name) : QString();
+        };
+        QCOMPARE(name(1), QStringLiteral("/m/b.mp3 - Παίζει - Playing"));
+        QCOMPARE(name(0), QStringLiteral("/m/a.mp3"));
+        QCOMPARE(box.text(1), QStringLiteral("/m/b.mp3"));
+        QVERIFY(box.isSelected(0) && !box.isSelected(1));
+        box.setListIndex(0);
+        QCOMPARE(name(0), QStringLiteral("/m/a.mp3 - Παίζει - Playing"));
+        QCOMPARE(name(1), QStringLiteral("/m/b.mp3"));
     }
 };
 

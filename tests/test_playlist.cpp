@@ -180,6 +180,25 @@ private slots:
         QCOMPARE(p.f.List2->count(), 3);
     }
 
+    void linkNeverTakesTheRealFoldersRow()
+    {
+        Program p;
+        const QString root = p.cwd.file("tree");
+        const QString outside = p.cwd.file("elsewhere");
+        for (const char *d : {"m/real/sub", "z"})
+            QDir().mkpath(root + "/" + d);
+        QDir().mkpath(outside + "/inner");
+        // Links listed wherever readdir puts them, before and after their targets.
+        QFile::link(root + "/m/real", root + "/0first");
+        QFile::link(root + "/m/real", root + "/z/zlast");
+        QFile::link(outside, root + "/out");
+        p.go(root);
+        p.subdirsOn();
+        QCOMPARE(rows(*p.f.List1),
+                 QStringList({root + "/", root + "/m/", root + "/m/real/", root + "/m/real/sub/",
+                              root + "/out/", root + "/out/inner/", root + "/z/"}));
+    }
+
     void scanTree()
     {
         Program p;

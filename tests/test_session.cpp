@@ -158,6 +158,30 @@ private slots:
         QCOMPARE(r.readInt(state::videoRecord(2)), int16_t(-1));
     }
 
+    void listSavedInTheOlderOrderKeepsItsPlace()
+    {
+        // Written by the older sort (code points after case folding): Ά before Α.
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        HandFile h;
+        h.folder = cwd.path();
+        h.entries = QStringList{"/nowhere/Άλμπουμ.mp3", "/nowhere/Αγάπη.mp3", "/nowhere/Βράδυ.mp3"};
+        h.marks = {-1, 0, 0};
+        h.last = 1;
+        h.current = "/nowhere/Αγάπη.mp3";
+        writeFile(cwd.file("velloran.txt"), h.bytes());
+
+        App app({testkit::headless()});
+        app.Form_Load();
+        ListBox &list = *app.form1().List2;
+        QCOMPARE(list.text(0), QStringLiteral("/nowhere/Αγάπη.mp3"));
+        QCOMPARE(app.m.currentFile, h.current);
+        QCOMPARE(app.m.lastIndex, int16_t(0));
+        QCOMPARE(app.m.playedMarks[1], int16_t(-1)); // Άλμπουμ stays played
+        QCOMPARE(app.m.playedMarks[2], int16_t(0));
+        QVERIFY(dialogs.messages.empty());
+    }
+
     void blankEntriesGiveTheReconciliationMessage()
     {
         testkit::ScratchCwd cwd;
@@ -218,6 +242,24 @@ private slots:
         QCOMPARE(app.form1().List2->count(), 0);
         QCOMPARE(app.m.playedMarks.size(), size_t(1));
         QVERIFY(dialogs.messages.empty());
+    }
+
+    void goneSavedFolderKeepsTheFolderShown()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        HandFile h;
+        h.folder = cwd.file("gone/away");
+        writeFile(cwd.file("velloran.txt"), h.bytes());
+        {
+            App app({testkit::headless()});
+            app.Form_Load();
+            QCOMPARE(app.form1().Dir1->path(), QDir::currentPath());
+            QCOMPARE(app.form1().Drive1->drive(), DriveBox::driveOf(QDir::currentPath()));
+            app.session.SaveState();
+        }
+        const state::Records r(readFile(cwd.file("velloran.txt")));
+        QCOMPARE(r.readString(2).value_or(QString()), QDir::currentPath());
     }
 
     void damagedFilesNeverBreakTheProgram()

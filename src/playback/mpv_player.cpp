@@ -1,5 +1,7 @@
 #include "playback/mpv_player.h"
 
+#include "session/fsname.h"
+
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -183,7 +185,7 @@ void MpvPlayer::setFileName(const QString &path)
         return;
     }
 
-    const QByteArray file = path.toUtf8();
+    const QByteArray file = fsname::encode(path); // the file system's own bytes
     const char *cmd[] = {"loadfile", file.constData(), "replace", nullptr};
     mpv_node result;
     if (mpv_command_ret(m_mpv, cmd, &result) < 0) {
@@ -213,7 +215,7 @@ std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generati
 {
     // -1 while unknown; shared with a worker that may outlive the wait (a hung mount).
     auto kind = std::make_shared<std::atomic<int>>(-1);
-    std::thread([kind, name = QFile::encodeName(path)] {
+    std::thread([kind, name = fsname::encode(path)] {
         struct stat st {};
         kind->store(::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? 1 : 0);
     }).detach();

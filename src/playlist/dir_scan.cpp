@@ -5,6 +5,7 @@
 
 #include "playlist/playlist_logic.h"
 #include "session/app.h"
+#include "session/fsname.h"
 #include "session/numtext.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
@@ -21,6 +22,8 @@
 #include <deque>
 #include <dirent.h>
 #include <linux/magic.h>
+#include <cstdlib>
+#include <cstring>
 #include <set>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -60,6 +63,23 @@ bool folderId(const QByteArray &path, dev_t parentDev, FolderId *id)
     return true;
 }
 
+// A link to a folder inside the tree being scanned: the scan reaches that folder under its
+// real path, and the link must not take its row, whichever of the two readdir lists first.
+bool linkIntoTree(const QByteArray &path, unsigned char type, const QByteArray &treeReal)
+{
+    if (type != DT_LNK) {
+        struct stat st {};
+        if (type != DT_UNKNOWN || ::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return false;
+    }
+    char *real = ::realpath(path.constData(), nullptr);
+    if (!real)
+        return false;
+    const QByteArray target(real);
+    ::free(real);
+    return target == treeReal || target.startsWith(treeReal.endsWith('/') ? treeReal : treeReal + '/');
+}
+
 } // namespace
 
 bool Playlist::yieldDue() const
@@ -95,10 +115,15 @@ void Playlist::DirSearch(QString folder)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
 
+    QByteArray treeReal;
+    if (char *real = ::realpath(fsname::encode(folder).constData(), nullptr)) {
+        treeReal = real;
+        ::free(real);
+    }
     // Every folder is listed once however many links lead to it, so link cycles end.
     std::set<FolderId> seen;
     FolderId id{dev_t(-1), 0};
-    if (folderId(QFile::encodeName(folder), dev_t(-1), &id))
+    if (folderId(fsname::encode(folder), dev_t(-1), &id))
         seen.insert(id);
     // Folders to list, with the device each lies on.
     std::deque<std::pair<QString, dev_t>> queue{{folder, id.first}};
@@ -137,7 +162,7 @@ void Playlist::DirSearch(QString folder)
     while (going && !queue.empty()) {
         const auto [dir, dirDev] = queue.front();
         queue.pop_front();
-        const QByteArray dirBytes = QFile::encodeName(dir);
+        const QByteArray dirBytes = fsname::encode(dir);
         // A folder that cannot be listed (gone, no permission) is passed over.
         if (DIR *d = ::opendir(dirBytes.constData())) {
             while (const dirent *e = ::readdir(d)) {
@@ -146,8 +171,11 @@ void Playlist::DirSearch(QString folder)
                 if (name[0] != '.') {
                     const bool maybeFolder =
                         e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
-                    if (maybeFolder && folderId(dirBytes + name, dirDev, &id) && seen.insert(id).second) {
-                        const QString sub = dir + QFile::decodeName(name) + QLatin1Char('/');
+                    if (maybeFolder && folderId(dirBytes + name, dirDev, &id)
+                        && !(e->d_type != DT_DIR && !treeReal.isEmpty()
+                             && linkIntoTree(dirBytes + name, e->d_type, treeReal))
+                        && seen.insert(id).second) {
+                        const QString sub = dir + fsname::decode(name, qsizetype(std::strlen(name))) + QLatin1Char('/');
                         queue.emplace_back(sub, id.first);
                         found.push_back(sub);
                         ++found_n;

@@ -54,14 +54,10 @@ bool PlaylistEdits::remove(const QString &entry)
 void PlaylistEdits::apply()
 {
     if (!removeKeys.isEmpty()) {
-        std::vector<QString> keep;
-        keep.reserve(size_t(list.count()));
+        std::vector<char> keep(size_t(list.count()));
         for (int i = 0; i < list.count(); ++i)
-            if (!removeKeys.contains(ListBox::foldKey(list.text(i))))
-                keep.push_back(list.text(i));
-        const QString current = list.currentText();
-        list.setItems(std::move(keep));
-        list.setListIndex(list.findExact(current));
+            keep[size_t(i)] = !removeKeys.contains(ListBox::foldKey(list.text(i)));
+        list.keepItems(keep);
         removeKeys.clear();
     }
     list.addItems(std::move(adds));

@@ -1,7 +1,11 @@
 #include "playlist/wildcard.h"
 
+#include "session/fsname.h"
+#include "ui/name_order.h"
+
 #include <QFile>
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -42,16 +46,13 @@ bool Pattern::matches(const QString &fileName) const
 
 void sortNoCase(QStringList &names)
 {
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int c = QString::compare(a, b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
+    nameorder::sort(names);
 }
 
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok)
 {
     // readdir's own type field spares a stat per file; only links and unknown types need one.
-    const QByteArray dirBytes = QFile::encodeName(joinPath(folder, QString()));
+    const QByteArray dirBytes = fsname::encode(joinPath(folder, QString()));
     DIR *d = ::opendir(dirBytes.constData());
     if (ok)
         *ok = d != nullptr;
@@ -68,7 +69,7 @@ QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *o
         }
         if (!file)
             continue;
-        const QString name = QFile::decodeName(e->d_name);
+        const QString name = fsname::decode(e->d_name, qsizetype(std::strlen(e->d_name)));
         if (pattern.matches(name))
             out.append(name);
     }

@@ -24,7 +24,7 @@ private:
 // regard to case. An unreadable or missing folder gives an empty list and ok=false.
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok = nullptr);
 
-// Sorts names alphabetically without regard to case (ties by exact text).
+// Sorts names alphabetically, as the lists order them (ui/name_order.h).
 void sortNoCase(QStringList &names);
 
 // folder + "/" + name, with exactly one "/" between them.

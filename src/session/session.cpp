@@ -114,10 +114,16 @@ void Session::LoadState()
     }
     const state::Records r(bytes);
 
+    // A saved folder that is gone is skipped and the boxes keep the folder they showed,
+    // although the drive step has already moved them to the drive's root.
+    const QString shownBefore = f.Dir1->path();
     if (const auto drive = r.readString(1); drive && !drive->isEmpty())
         app.playlist.setDrive(*drive);
-    if (const auto folder = r.readString(2); folder && !folder->isEmpty())
-        app.playlist.setDirPath(*folder);
+    if (const auto folder = r.readString(2); folder && !folder->isEmpty()
+        && !app.playlist.setDirPath(*folder) && f.Dir1->path() != shownBefore) {
+        f.Drive1->setDrive(DriveBox::driveOf(shownBefore));
+        app.playlist.setDirPath(shownBefore);
+    }
 
     // A damaged file may carry any value; an index below "none" or a negative second is
     // read as none and as the start.
@@ -147,14 +153,19 @@ void Session::LoadState()
                 f.mnumorereplayn[size_t(i)]->setChecked(false);
 
     std::vector<QString> entries;
+    std::vector<int> savedAt; // each kept entry's record index
     for (int i = 0; i <= n; ++i) {
         const auto text = r.readString(state::entryRecord(n, i));
-        if (text && !text->isEmpty() && *text != QLatin1String(" "))
+        if (text && !text->isEmpty() && *text != QLatin1String(" ")) {
             entries.push_back(*text);
+            savedAt.push_back(i);
+        }
     }
+    const std::vector<QString> saved = entries;
     list.setItems(std::move(entries));
     if (m.playedMarks.size() < size_t(std::max(1, list.count())))
         m.playedMarks.resize(size_t(std::max(1, list.count())), 0);
+    followSavedOrder(saved, savedAt, remembered);
 
     if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
         app.playback.setList2Index(m.lastIndex);
@@ -186,6 +197,36 @@ void Session::LoadState()
 
     m.resumePending = kOn;
     app.playback.bres_kommati();
+}
+
+// A list written in another order (by the older sort of names) indexes its marks and its
+// remembered entry in that order: they move with their entries, so nothing played is
+// forgotten and the same file resumes. The sign is that record 5 names the entry at record
+// 3 in the file's order but not in the box's; otherwise indexes stay as they are.
+void Session::followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
+                               const QString &remembered)
+{
+    Module1 &m = app.m;
+    ListBox &list = *app.form1().List2;
+    if (m.lastIndex < 0 || m.lastIndex >= list.count() || list.text(m.lastIndex) == remembered)
+        return;
+    const auto at = std::find(savedAt.begin(), savedAt.end(), int(m.lastIndex));
+    if (at == savedAt.end() || saved[size_t(at - savedAt.begin())] != remembered)
+        return;
+    std::vector<int16_t> marks(m.playedMarks.size(), 0);
+    int16_t last = m.lastIndex;
+    for (size_t k = 0; k < saved.size(); ++k) {
+        const int row = list.findExact(saved[k]);
+        if (row < 0 || size_t(row) >= marks.size())
+            continue;
+        const int from = savedAt[k];
+        if (size_t(from) < m.playedMarks.size() && m.playedMarks[size_t(from)] != 0)
+            marks[size_t(row)] = kOn;
+        if (from == m.lastIndex)
+            last = int16_t(row);
+    }
+    m.playedMarks = std::move(marks);
+    m.lastIndex = last;
 }
 
 void Session::reconcile(const QString &remembered, int savedLast)

@@ -21,5 +21,7 @@ public:
 
 private:
     void reconcile(const QString &remembered, int savedLast);
+    void followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
+                          const QString &remembered);
     App &app;
 };

@@ -1,5 +1,7 @@
 #include "session/state_codec.h"
 
+#include "session/fsname.h"
+
 #include <QtEndian>
 
 namespace state {
@@ -26,7 +28,7 @@ std::optional<QString> Records::readString(int record) const
     const int16_t n = qFromLittleEndian<int16_t>(r.constData());
     if (n < 0 || n > kMaxText)
         return std::nullopt;
-    return QString::fromUtf8(r.constData() + 2, n);
+    return fsname::decode(r.constData() + 2, n); // byte for byte, whatever the writer was
 }
 
 char *Records::recordForWrite(int record)
@@ -47,17 +49,12 @@ void Records::writeInt(int record, int16_t value)
 bool fitsRecord(const QString &text)
 {
     // Counted without converting: called for every file a pass adds.
-    qsizetype bytes = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
-    }
-    return bytes <= kMaxText;
+    return fsname::encodedSize(text) <= kMaxText;
 }
 
 bool Records::writeString(int record, const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = fsname::encode(text);
     char *p = recordForWrite(record);
     if (utf8.size() > kMaxText)
         return false; // left as a zero-length string

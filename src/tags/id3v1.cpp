@@ -1,5 +1,7 @@
 #include "tags/id3v1.h"
 
+#include "session/fsname.h"
+
 #include <QFile>
 #include <QHash>
 #include <array>
@@ -160,7 +162,7 @@ QByteArray encode(const Fields &f)
 
 std::optional<Fields> readFile(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(fsname::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct stat st {};
@@ -174,10 +176,10 @@ std::optional<Fields> readFile(const QString &path)
 
 Saved writeFile(const QString &path, const Fields &fields)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(fsname::encode(path).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         struct stat st {};
-        const bool exists = ::stat(QFile::encodeName(path).constData(), &st) == 0;
+        const bool exists = ::stat(fsname::encode(path).constData(), &st) == 0;
         return exists && !S_ISREG(st.st_mode) ? Saved::NotAFile : Saved::NotWritable;
     }
     struct stat st {};

@@ -1,9 +1,16 @@
 #include "ui/browser_boxes.h"
 
+#include "playlist/wildcard.h"
+#include "session/fsname.h"
+#include "ui/name_order.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QTimer>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -73,10 +80,16 @@ DirBox::DirBox(QWidget *parent)
 
 bool DirBox::setPath(const QString &folder)
 {
-    const QFileInfo fi(folder);
-    if (folder.isEmpty() || !fi.isDir())
+    if (folder.isEmpty())
         return false;
-    m_path = QDir::cleanPath(fi.absoluteFilePath());
+    // Checked on the name's own bytes: a folder named in Latin-1 or Windows-1253 is a folder too.
+    const QString path = QDir::cleanPath(QDir::isAbsolutePath(folder)
+                                             ? folder
+                                             : QDir::currentPath() + QLatin1Char('/') + folder);
+    struct stat st {};
+    if (::stat(fsname::encode(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    m_path = path;
     fill();
     return true;
 }
@@ -91,27 +104,38 @@ void DirBox::onItemChosen(QListWidgetItem *item)
 void DirBox::fill()
 {
     clear();
-    // Parents from the root down, each indented one step more than its parent.
-    QStringList chain;
-    for (QDir d(m_path);; ) {
-        chain.prepend(d.absolutePath());
-        if (d.isRoot() || !d.cdUp())
-            break;
-    }
+    // Parents from the root down, each indented one step more than its parent; worked out
+    // on the text, so names of any bytes need no trip to the disk.
+    QStringList chain{QStringLiteral("/")};
+    for (const QString &part : m_path.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        chain.append(wildcard::joinPath(chain.last(), part));
     int depth = 0;
     for (const QString &p : chain) {
-        const QString name = p == QLatin1String("/") ? p : QFileInfo(p).fileName();
-        auto *it = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + name, this);
+        const QString name = p == QLatin1String("/") ? p : p.mid(p.lastIndexOf(QLatin1Char('/')) + 1);
+        auto *it = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + fsname::shown(name), this);
         it->setData(Qt::UserRole, p);
         if (p == m_path)
             setCurrentItem(it);
         ++depth;
     }
     // An unreadable folder lists no subfolders; it is still shown as current.
-    const QStringList subs = QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                    QDir::Name | QDir::IgnoreCase);
+    QStringList subs;
+    const QByteArray dirBytes = fsname::encode(wildcard::joinPath(m_path, QString()));
+    if (DIR *d = ::opendir(dirBytes.constData())) {
+        while (const dirent *e = ::readdir(d)) {
+            if (e->d_name[0] == '.')
+                continue;
+            struct stat st {};
+            if (e->d_type == DT_DIR
+                || ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
+                    && ::stat((dirBytes + e->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode)))
+                subs.append(fsname::decode(e->d_name, qsizetype(std::strlen(e->d_name))));
+        }
+        ::closedir(d);
+    }
+    nameorder::sort(subs);
     for (const QString &s : subs) {
-        auto *it = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + s, this);
+        auto *it = new QListWidgetItem(QString(depth * 2, QLatin1Char(' ')) + fsname::shown(s), this);
         it->setData(Qt::UserRole, wildcard::joinPath(m_path, s));
     }
 }
@@ -146,7 +170,11 @@ bool FileBox::refresh()
             m_showPending = false;
             setUpdatesEnabled(false);
             clear();
-            addItems(m_files);
+            QStringList shown;
+            shown.reserve(m_files.size());
+            for (const QString &name : m_files)
+                shown.append(fsname::shown(name));
+            addItems(shown);
             setUpdatesEnabled(true);
         });
     }

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -60,13 +61,21 @@ Form1::Form1(QWidget *parent)
     Timer1->setInterval(60);
 
     auto *central = new QWidget(this);
-    auto *columns = new QHBoxLayout(central);
+    auto *rows = new QVBoxLayout(central);
+    auto *columns = new QHBoxLayout;
     columns->addWidget(buildBrowser(), 2);
     columns->addWidget(buildPlaylist(), 5);
     columns->addWidget(buildSideColumn(), 3);
+    rows->addLayout(columns, 1);
+    // The status line spans the window, so its longest reports show whole.
+    auto *searchRow = new QHBoxLayout;
+    searchRow->addWidget(Text2, 1);
+    searchRow->addWidget(Command6);
+    rows->addLayout(searchRow);
+    connect(Text2, &QLineEdit::textChanged, Text2, &QWidget::setToolTip);
     setCentralWidget(central);
     buildMenus();
-    resize(1260, 760);
+    resize(QSize(1260, 760).boundedTo(screen()->availableGeometry().size()));
     // Files dropped anywhere on the window reach the window's own drop handling; text
     // boxes would otherwise take a dropped path as text.
     for (QLineEdit *box : findChildren<QLineEdit *>())
@@ -86,18 +95,35 @@ QWidget *Form1::buildBrowser()
     File1->setAccessibleName(QStringLiteral("Αρχεία - Files"));
     Combo2 = named(new QComboBox(Frame1), "Combo2");
     Combo2->setEditable(true);
+    // Long patterns must not widen the column; the open list shows them whole.
+    Combo2->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Combo2->setMinimumContentsLength(12);
+    Drive1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    Drive1->setMinimumContentsLength(12);
     Combo2->setInsertPolicy(QComboBox::NoInsert);
     Combo2->setEditText(QStringLiteral("Combo2"));
-    Combo2->setAccessibleName(QStringLiteral("Είδος αρχείων - File types"));
+    Combo2->setAccessibleName(QStringLiteral("Τύπος αρχείων - File type"));
+    // Typing alone changes nothing until a row is chosen, so no completion either; the
+    // text field, which takes the focus, is announced by the same label.
+    Combo2->setCompleter(nullptr);
+    Combo2->lineEdit()->setAccessibleName(Combo2->accessibleName());
     // Design-time state: the process's current drive and folder, pattern "*.mp3".
     const QString cwd = QDir::currentPath();
     Drive1->setDrive(DriveBox::driveOf(cwd));
     Dir1->setPath(cwd);
     File1->setPattern(QStringLiteral("*.mp3"));
     File1->setPath(cwd);
+    // Screen readers on Linux give a combo box's value as its name; a buddy label says what
+    // the box is.
+    auto *driveLabel = named(new QLabel(Drive1->accessibleName(), Frame1), "Drive1Label");
+    driveLabel->setBuddy(Drive1);
+    auto *typeLabel = named(new QLabel(Combo2->accessibleName(), Frame1), "Combo2Label");
+    typeLabel->setBuddy(Combo2);
+    col->addWidget(driveLabel);
     col->addWidget(Drive1);
     col->addWidget(Dir1, 3);
     col->addWidget(File1, 4);
+    col->addWidget(typeLabel);
     col->addWidget(Combo2);
     return Frame1;
 }
@@ -108,10 +134,13 @@ QWidget *Form1::buildPlaylist()
     auto *col = new QVBoxLayout(Frame5);
     List2 = named(new ListBox(ListBox::Selection::Extended, Frame5), "List2");
     List2->setAccessibleName(QStringLiteral("Λίστα αναπαραγωγής - Playlist"));
+    List2->markCurrentAsPlaying();
     MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
     Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"),
                               Frame5), "Label3");
+    Label3->setWordWrap(true); // narrow windows wrap the status texts instead of widening
     Label6 = named(new QLabel(QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"), Frame5), "Label6");
+    Label6->setWordWrap(true);
     Command3 = named(new QPushButton(QStringLiteral("Επόμενο - Next"), Frame5), "Command3");
     Label4 = named(new QLabel(QStringLiteral("Ένταση - Volume"), Frame5), "Label4");
     HScroll1 = named(new QScrollBar(Qt::Horizontal, Frame5), "HScroll1");
@@ -203,14 +232,13 @@ QWidget *Form1::buildSideColumn()
     Text2 = named(new QLineEdit(QStringLiteral("Κείμενο - Text"), Frame4), "Text2");
     Text2->setAccessibleName(QStringLiteral("Κείμενο - Text"));
     Command6 = named(new QPushButton(QStringLiteral("Αναζήτηση - Εύρεση"), Frame4), "Command6");
-    auto *searchRow = new QHBoxLayout;
-    searchRow->addWidget(Text2, 1);
-    searchRow->addWidget(Command6);
     subs->addWidget(List1, 1);
-    subs->addLayout(searchRow);
 
-    col->addWidget(Frame2);
-    col->addWidget(Frame3);
+    // File and tag fields side by side: the column stays short enough for a 600-pixel screen.
+    auto *fields = new QHBoxLayout;
+    fields->addWidget(Frame2, 1);
+    fields->addWidget(Frame3, 1);
+    col->addLayout(fields);
     col->addWidget(Frame6);
     col->addWidget(Frame4, 1);
     return side;

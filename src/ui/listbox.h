@@ -1,11 +1,14 @@
 #pragma once
-// A sorted list box as the program's lists need it: rows kept in case-insensitive order,
+// A sorted list box as the program's lists need it: rows kept in alphabetical order,
 // whole-row lookup without regard to case in logarithmic time, a current index that code
 // can set without running any handler, and multiple selection (or check boxes standing
 // for the selection).
 
 #include <QAbstractListModel>
+#include <QCollatorSortKey>
+#include <QItemSelectionModel>
 #include <QListView>
+#include <functional>
 #include <vector>
 
 class ListBoxModel : public QAbstractListModel {
@@ -18,21 +21,39 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     int insertSorted(const QString &text);
-    // Merges rows in at their sorted places in one step, keeping every check.
-    void insertSortedMany(std::vector<QString> rows);
+    // Merges rows in at their sorted places in one step, keeping every check; returns where
+    // each earlier row went.
+    std::vector<int> insertSortedMany(std::vector<QString> rows);
     void setAll(std::vector<QString> rows);
+    // Keeps the rows whose flag is set, in their order; returns where each row went (-1: gone).
+    std::vector<int> retain(const std::vector<char> &keep);
     void removeAt(int row);
     void clearAll();
     int findExact(const QString &text) const;
     const QString &at(int row) const { return m_rows[size_t(row)]; }
 
     bool checkable = false;
+    // The current row's accessible name says it plays (see ListBox::markCurrentAsPlaying).
+    const QItemSelectionModel *playingFrom = nullptr;
+    // Width of a row's text; set, every row reports the widest row's width as its size,
+    // so a view with uniform row sizes scrolls to the end of the longest row.
+    std::function<int(const QString &)> measure;
+    int rowHeight = 0;
+    // Forgets the widest width (the font changed).
+    void remeasure() { m_widest = -1; }
+    int widest() const;
     bool isChecked(int row) const { return m_checked[size_t(row)] != 0; }
     void setChecked(int row, bool on);
 
 private:
+    int upperBound(const QString &text, const QCollatorSortKey &key) const;
+
     std::vector<QString> m_rows;
+    std::vector<QCollatorSortKey> m_keys; // one per row, computed when the row comes in
     std::vector<char> m_checked;
+    mutable int m_widest = -1; // -1: to be measured again over all rows
+    void grewBy(const QString &text);
+    void lost(const QString &text);
 };
 
 class ListBox : public QListView {
@@ -55,8 +76,10 @@ public:
     void clear();
     // Replaces every row at once (sorted here), far cheaper than adding one by one.
     void setItems(std::vector<QString> rows);
-    // Adds many rows in one step; checks stay and the current row stays on its entry.
+    // Adds many rows in one step; checks, selection and the current row stay on their entries.
     void addItems(std::vector<QString> rows);
+    // Removes the rows whose flag is not set; the others keep selection and current row.
+    void keepItems(const std::vector<char> &keep);
 
     // Index of the row equal to text without regard to case, or -1.
     int findExact(const QString &text) const;
@@ -71,18 +94,28 @@ public:
     // Selects exactly the given rows in one step.
     void selectOnly(const std::vector<int> &rows);
 
-    // The horizontal scroll bar for rows wider than the box.
+    // The horizontal scroll bar for rows wider than the box; rows are never cut short.
     void enableHorizontalScroll();
+    // Draws the current row bold after a "▶" and lets its accessible name say it plays.
+    void markCurrentAsPlaying();
 
 signals:
     // The user (mouse or keyboard) moved the current row.
     void userClicked();
     void userDoubleClicked();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void onCurrentChanged();
+    void measureRows();
+    std::vector<int> selectedRows() const;
+    // Puts selection and current row back after the rows moved (moved[old] = new, -1: gone).
+    void followMoves(const std::vector<int> &moved, const std::vector<int> &selected, int current);
 
     ListBoxModel *m_model;
     Selection m_mode;
     bool m_settingInCode = false;
+    bool m_wholeRows = false;
 };

@@ -1,0 +1,132 @@
+#include "session/fsname.h"
+
+namespace {
+constexpr char16_t kHeldFirst = 0xDC80, kHeldLast = 0xDCFF;
+
+bool held(const QString &s, qsizetype i)
+{
+    const char16_t u = s[i].unicode();
+    return u >= kHeldFirst && u <= kHeldLast && (i == 0 || !s[i - 1].isHighSurrogate());
+}
+
+// Length of the valid UTF-8 sequence at p (at most n bytes), 0 when there is none;
+// overlong forms, encoded surrogates and values past U+10FFFF are not valid.
+int sequence(const unsigned char *p, qsizetype n, char32_t *cp)
+{
+    const unsigned char b = p[0];
+    int len;
+    char32_t v, least;
+    if (b < 0x80) {
+        *cp = b;
+        return 1;
+    } else if ((b & 0xE0) == 0xC0) {
+        len = 2, v = b & 0x1F, least = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3, v = b & 0x0F, least = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4, v = b & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n < len)
+        return 0;
+    for (int i = 1; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        v = (v << 6) | (p[i] & 0x3F);
+    }
+    if (v < least || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF))
+        return 0;
+    *cp = v;
+    return len;
+}
+} // namespace
+
+namespace fsname {
+
+QString decode(const char *bytes, qsizetype size)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes);
+    QString out;
+    out.reserve(size);
+    for (qsizetype i = 0; i < size;) {
+        char32_t cp = 0;
+        const int len = sequence(p + i, size - i, &cp);
+        if (len == 0) {
+            out.append(QChar(char16_t(0xDC00 + p[i])));
+            ++i;
+            continue;
+        }
+        if (cp < 0x10000) {
+            out.append(QChar(char16_t(cp)));
+        } else {
+            out.append(QChar(QChar::highSurrogate(cp)));
+            out.append(QChar(QChar::lowSurrogate(cp)));
+        }
+        i += len;
+    }
+    return out;
+}
+
+QByteArray encode(const QString &name)
+{
+    QByteArray out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        char32_t cp = c.unicode();
+        if (held(name, i)) {
+            out.append(char(cp - 0xDC00));
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(c, name[++i]);
+        } else if (c.isSurrogate()) {
+            cp = 0xFFFD; // a lone surrogate of no byte: nothing names it on disk
+        }
+        if (cp < 0x80) {
+            out.append(char(cp));
+        } else if (cp < 0x800) {
+            out.append(char(0xC0 | (cp >> 6)));
+            out.append(char(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.append(char(0xE0 | (cp >> 12)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.append(char(0x80 | (cp & 0x3F)));
+        } else {
+            out.append(char(0xF0 | (cp >> 18)));
+            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
+            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.append(char(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+qsizetype encodedSize(const QString &name)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t u = name[i].unicode();
+        if (u < 0x80 || held(name, i))
+            bytes += 1;
+        else if (u < 0x800)
+            bytes += 2;
+        else if (name[i].isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate())
+            bytes += 4, ++i;
+        else
+            bytes += 3;
+    }
+    return bytes;
+}
+
+QString shown(const QString &name)
+{
+    QString out = name;
+    for (qsizetype i = 0; i < out.size(); ++i)
+        if (held(name, i))
+            out[i] = QChar(QChar::ReplacementCharacter);
+    return out;
+}
+
+} // namespace fsname

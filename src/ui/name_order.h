@@ -1,0 +1,28 @@
+#pragma once
+// Alphabetical order of names as a reader expects it, the same under every process locale:
+// a Unicode collation that ignores case and accents first; names that tie there are
+// ordered by accents, then case, then code units. Equal means equal without regard to case.
+
+#include <QCollatorSortKey>
+#include <QString>
+#include <QStringList>
+
+namespace nameorder {
+
+// The first-level key of a name, computed once per row and kept beside it.
+QCollatorSortKey key(const QString &name);
+
+// Full order of two names given their keys: <0, 0 (same text) or >0.
+int compare(const QString &a, const QCollatorSortKey &ka, const QString &b,
+            const QCollatorSortKey &kb);
+// The same, computing the keys (for one-off comparisons).
+int compare(const QString &a, const QString &b);
+bool less(const QString &a, const QString &b);
+
+// Sorts names into this order, each name's key computed once.
+void sort(QStringList &names);
+
+// The names of two rows name one entry.
+bool sameEntry(const QString &a, const QString &b);
+
+} // namespace nameorder
