@@ -4,9 +4,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QSystemTrayIcon>
+#include <functional>
 
 class App;
-class QSystemTrayIcon;
 
 class Shell : public QObject {
     Q_OBJECT
@@ -19,6 +20,10 @@ public:
     void setTrayTip(const QString &field);
     const QString &trayTip() const { return m_tip; }
 
+    // What the icon reports (a QSystemTrayIcon::ActivationReason).
+    void trayActivated(int reason);
+    // Whether the desktop has a tray now; tests put their own answer in.
+    std::function<bool()> trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     // Left click on the icon: hide or show the main window.
     void trayLeftClick();
     void mnusystemtraypause_Click();
@@ -26,7 +31,9 @@ public:
     // The per-user autostart entry named after the executable.
     static QString autostartPath(const QString &valueName);
     static bool RunAtStartupIsSet(const QString &valueName);
-    static void SetRunAtStartup(const QString &valueName, const QString &folder, bool enable);
+    // workFolder: the folder the entry starts the program in (none when empty).
+    static void SetRunAtStartup(const QString &valueName, const QString &folder, bool enable,
+                                const QString &workFolder = {});
     void mnumorewindows_Click();
     static QString executableName();
     static QString executableFolder();
