@@ -111,6 +111,7 @@ void App::Form_Load()
         playback.mnuvideoauto_Click();
 
     shell.AddTrayIcon();
+    shell.startMediaControl();
     f.hide();
     f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
     // Drops are accepted on the main window and the playlist from here on.

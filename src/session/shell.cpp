@@ -4,6 +4,7 @@
 #include "playback/status_logic.h"
 #include "session/app.h"
 #include "session/autostart_logic.h"
+#include "session/mpris.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 
@@ -32,6 +33,18 @@ void Shell::AddTrayIcon()
     }
     m_icon->setToolTip(status::shownTip(m_tip).trimmed());
     m_icon->show();
+}
+
+void Shell::startMediaControl()
+{
+    if (m_mpris)
+        return;
+    m_mpris = new Mpris(app);
+    m_mpris->setParent(this);
+    if (!m_mpris->start()) {
+        delete m_mpris;
+        m_mpris = nullptr;
+    }
 }
 
 void Shell::RemoveTrayIcon()

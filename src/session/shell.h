@@ -8,6 +8,7 @@
 #include <functional>
 
 class App;
+class Mpris;
 
 class Shell : public QObject {
     Q_OBJECT
@@ -15,6 +16,9 @@ public:
     explicit Shell(App &app) : app(app) {}
 
     void AddTrayIcon();
+    // MPRIS2 on the session bus, when there is one.
+    void startMediaControl();
+    Mpris *mediaControl() const { return m_mpris; }
     void RemoveTrayIcon();
     // field: the 64-character tip field; the icon shows it up to its NUL.
     void setTrayTip(const QString &field);
@@ -42,4 +46,5 @@ private:
     App &app;
     QSystemTrayIcon *m_icon = nullptr;
     QString m_tip;
+    Mpris *m_mpris = nullptr;
 };
