@@ -4,7 +4,7 @@
 BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev
-TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils desktop-file-utils dbus playerctl
+TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils desktop-file-utils dbus playerctl trayer strace
 BENCH_PKGS  := findutils
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
