@@ -5,6 +5,16 @@
 #include "session/autostart_logic.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
+#include "ui/listbox.h"
+
+#include <QAccessible>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QMenuBar>
+#include <QSignalSpy>
+#include <QScrollBar>
+#include <QUrl>
 
 #include <QAction>
 #include <QFile>
@@ -30,6 +40,21 @@ QString validate(const QString &path)
     const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
     return p.exitCode() == 0 && !out.contains(QStringLiteral("error:")) ? QString()
                                                                          : out + QStringLiteral("(failed)");
+}
+
+// Catches the links the program opens instead of a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+QString accessibleName(QObject *o)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(o);
+    return a ? a->text(QAccessible::Name) : QString();
 }
 
 } // namespace
@@ -164,6 +189,66 @@ private slots:
         const bool shuffled = f.mnusystemtraysuffle->isChecked();
         f.mnusystemtraysuffle->trigger();
         QCOMPARE(f.mnusystemtraysuffle->isChecked(), !shuffled);
+    }
+
+    void keyboardAndScreenReaders()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        const QStringList files{testkit::makeMedia(cwd.path(), "a.wav", "wav", 3),
+                                testkit::makeMedia(cwd.path(), "b.wav", "wav", 3)};
+        App app{{testkit::headless(), {}}};
+        app.Form_Load();
+        Form1 &f = app.form1();
+
+        // Every control reachable by Tab, and every menu item, has a name for screen readers.
+        QStringList unnamed;
+        // (a combo box's own editor and list are named through the box)
+        const auto inCombo = [](QWidget *w) {
+            for (QWidget *p = w->parentWidget(); p; p = p->parentWidget())
+                if (qobject_cast<QComboBox *>(p) || p->inherits("QComboBoxPrivateContainer"))
+                    return true;
+            return false;
+        };
+        for (QWidget *w : f.findChildren<QWidget *>())
+            if ((w->focusPolicy() & Qt::TabFocus) && !inCombo(w) && accessibleName(w).trimmed().isEmpty())
+                unnamed << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                                      : w->objectName());
+        for (QMenu *menu : f.findChildren<QMenu *>()) {
+            QAccessibleInterface *a = QAccessible::queryAccessibleInterface(menu);
+            QVERIFY(a);
+            for (int i = 0; i < a->childCount(); ++i)
+                if (a->child(i)->text(QAccessible::Name).isEmpty() && !menu->actions().at(i)->isSeparator())
+                    unnamed << menu->objectName() + QStringLiteral("/%1").arg(i);
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        QCOMPARE(accessibleName(f.HScroll1), QStringLiteral("Ένταση - Volume"));
+
+        // Enter and Return on an entry take the double click's road: that entry plays.
+        f.List2->setItems(std::vector<QString>(files.begin(), files.end()));
+        app.playback.resetMarksToPlaylist();
+        app.playback.put_form4();
+        QSignalSpy doubles(f.List2, &ListBox::userDoubleClicked);
+        f.List2->setCurrentIndex(f.List2->model()->index(1, 0));
+        QTest::keyClick(f.List2, Qt::Key_Return);
+        QCOMPARE(doubles.size(), 1);
+        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == files[1]; }, 5000));
+        QCOMPARE(int(app.m.lastIndex), 1);
+        f.List2->setCurrentIndex(f.List2->model()->index(0, 0));
+        QTest::keyClick(f.List2, Qt::Key_Enter);
+        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == files[0]; }, 5000));
+        QTest::keyClick(f.List2, Qt::Key_Down); // other keys keep moving the selection only
+        QCOMPARE(doubles.size(), 2);
+
+        // The about window's link: in the Tab chain, named, and opened by Enter.
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("https", &catcher, "open");
+        Form3 &about = app.form3();
+        QVERIFY(about.Label1->focusPolicy() & Qt::TabFocus);
+        QVERIFY(!accessibleName(about.Label1).isEmpty());
+        QTest::keyClick(about.Label1, Qt::Key_Return);
+        QDesktopServices::unsetUrlHandler("https");
+        QCOMPARE(catcher.opened.size(), 1);
     }
 
     void pauseActsOnThePlayerInUse()
