@@ -4,8 +4,10 @@
 BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev
-TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 python3-pyatspi at-spi2-core dbus
+TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 python3-pyatspi at-spi2-core dbus desktop-file-utils playerctl trayer strace
 BENCH_PKGS  := findutils
+PREFIX      ?= /usr/local
+DESTDIR     ?=
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 define ensure_pkgs
@@ -19,7 +21,7 @@ define ensure_pkgs
 	fi
 endef
 
-.PHONY: all deps test-deps build run test bench clean
+.PHONY: all deps test-deps build run test bench clean install
 
 all: build
 
@@ -40,6 +42,10 @@ run: build
 
 test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure --timeout 300
+
+# The program, its desktop entry and its icon under $(DESTDIR)$(PREFIX).
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 bench: test-deps build
 	./bench/run.sh $(BUILD)

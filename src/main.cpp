@@ -1,11 +1,20 @@
 #include "session/app.h"
+#include "session/mpris_logic.h"
 #include "session/shutdown_signals.h"
 
 #include <QApplication>
 #include <clocale>
+#include <cstdlib>
+#include <unistd.h>
 
 int main(int argc, char *argv[])
 {
+    // Without a session bus Qt's parts (tray, accessibility, media control) would make libdbus
+    // launch a bus daemon that outlives the program; point them at the standard socket instead.
+    const QByteArray bus = mpris::addressWithoutAutolaunch(qgetenv("DBUS_SESSION_BUS_ADDRESS"),
+                                                          qgetenv("XDG_RUNTIME_DIR"), ::getuid());
+    if (!bus.isEmpty())
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.constData(), 1);
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velloran"));
     QApplication::setApplicationDisplayName(QString());

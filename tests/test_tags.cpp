@@ -101,6 +101,14 @@ private slots:
         QCOMPARE(id3v1::genreRowFromByte(255), -1);
         for (int row = -1; row <= 38; ++row)
             QCOMPARE(id3v1::genreRowFromByte(id3v1::genreByteForRow(row)), row);
+        // Rows 9-38 stay clear of the numeric genres other taggers write (0-191, 255).
+        QCOMPARE(id3v1::genreByteForRow(9), uchar(192));
+        QCOMPARE(id3v1::genreByteForRow(38), uchar(221));
+        for (int byte = 0; byte <= 255; ++byte) {
+            const int row = id3v1::genreRowFromByte(uchar(byte));
+            if (byte < '1' || (byte > '9' && byte < 192) || byte > 221)
+                QCOMPARE(row, -1);
+        }
 
         QByteArray rec = id3v1::encode({"T", "A", "B", "2007", "C", 4});
         QCOMPARE(rec.size(), 128);

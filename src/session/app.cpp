@@ -1,6 +1,7 @@
 #include "session/app.h"
 
 #include "playback/player_strip.h"
+#include "session/keyboard_access.h"
 #include "session/shutdown_signals.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
@@ -111,6 +112,8 @@ void App::Form_Load()
         playback.mnuvideoauto_Click();
 
     shell.AddTrayIcon();
+    shell.startMediaControl();
+    keyboard_access::install(*this);
     f.hide();
     f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
     // Drops are accepted on the main window and the playlist from here on.

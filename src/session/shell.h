@@ -4,9 +4,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QSystemTrayIcon>
+#include <functional>
 
 class App;
-class QSystemTrayIcon;
+class Mpris;
 
 class Shell : public QObject {
     Q_OBJECT
@@ -14,11 +16,18 @@ public:
     explicit Shell(App &app) : app(app) {}
 
     void AddTrayIcon();
+    // MPRIS2 on the session bus, when there is one.
+    void startMediaControl();
+    Mpris *mediaControl() const { return m_mpris; }
     void RemoveTrayIcon();
     // field: the 64-character tip field; the icon shows it up to its NUL.
     void setTrayTip(const QString &field);
     const QString &trayTip() const { return m_tip; }
 
+    // What the icon reports (a QSystemTrayIcon::ActivationReason).
+    void trayActivated(int reason);
+    // Whether the desktop has a tray now; tests put their own answer in.
+    std::function<bool()> trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     // Left click on the icon: hide or show the main window.
     void trayLeftClick();
     void mnusystemtraypause_Click();
@@ -26,7 +35,9 @@ public:
     // The per-user autostart entry named after the executable.
     static QString autostartPath(const QString &valueName);
     static bool RunAtStartupIsSet(const QString &valueName);
-    static void SetRunAtStartup(const QString &valueName, const QString &folder, bool enable);
+    // workFolder: the folder the entry starts the program in (none when empty).
+    static void SetRunAtStartup(const QString &valueName, const QString &folder, bool enable,
+                                const QString &workFolder = {});
     void mnumorewindows_Click();
     static QString executableName();
     static QString executableFolder();
@@ -35,4 +46,5 @@ private:
     App &app;
     QSystemTrayIcon *m_icon = nullptr;
     QString m_tip;
+    Mpris *m_mpris = nullptr;
 };

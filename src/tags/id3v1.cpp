@@ -123,15 +123,27 @@ QString shownText(const QString &field)
     return t;
 }
 
+// Rows 0-8 keep their digit characters. Rows 9-38 go to 192-221, where no genre number of
+// the common extended list (0-191) nor the usual "none" (255) lies, so that a file tagged by
+// another program never shows one of them by mistake.
+constexpr int kHighRowBase = 192 - 9;
+
 int genreRowFromByte(unsigned char byte)
 {
-    const int row = int(byte) - '1';
-    return row >= 0 && row <= 38 ? row : -1;
+    if (byte >= '1' && byte <= '9')
+        return byte - '1';
+    if (byte >= 192 && byte <= 221)
+        return byte - kHighRowBase;
+    return -1;
 }
 
 unsigned char genreByteForRow(int row)
 {
-    return row >= 0 && row <= 38 ? uchar('1' + row) : kNoGenre;
+    if (row >= 0 && row <= 8)
+        return uchar('1' + row);
+    if (row >= 9 && row <= 38)
+        return uchar(row + kHighRowBase);
+    return kNoGenre;
 }
 
 std::optional<Fields> decode(const QByteArray &record)

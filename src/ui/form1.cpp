@@ -4,6 +4,8 @@
 #include "ui/browser_boxes.h"
 #include "ui/listbox.h"
 
+#include "session/app_icon.h"
+
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -56,7 +58,7 @@ Form1::Form1(QWidget *parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kCaption);
     // The tray needs an icon to show; the window shares it.
-    setWindowIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+    setWindowIcon(shell_icon::appIcon());
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(60);
 

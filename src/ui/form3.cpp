@@ -3,12 +3,24 @@
 #include "info/info_texts.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+
+void ClickLabel::keyPressEvent(QKeyEvent *event)
+{
+    // Reached by Tab, the link opens on Enter as on a click.
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+        emit clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
 {
@@ -54,6 +66,9 @@ Form3::Form3(QWidget *parent)
     Picture3->setObjectName(QStringLiteral("Picture3"));
     Picture3->setPixmap(builtInPicture());
     Label1 = new ClickLabel(info::kMakerPage, Frame3);
+    Label1->setFocusPolicy(Qt::StrongFocus);
+    Label1->setAccessibleName(info::kMakerPage);
+    Label1->setAccessibleDescription(QStringLiteral("Σύνδεσμος - Link"));
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont linkFont(QStringLiteral("Tahoma"));
     linkFont.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});

@@ -1,0 +1,227 @@
+#include "session/mpris.h"
+
+#include "playback/player.h"
+#include "session/app.h"
+#include "session/mpris_logic.h"
+#include "tags/id3v1.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QUrl>
+#include <cmath>
+#include <unistd.h>
+
+namespace {
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+} // namespace
+
+MprisPlayerAdaptor::MprisPlayerAdaptor(QObject *holder, Mpris &m) : QDBusAbstractAdaptor(holder), m(m)
+{
+    connect(&m, &Mpris::seeked, this, &MprisPlayerAdaptor::Seeked);
+}
+
+Mpris::Mpris(App &app) : QObject(nullptr), app(app)
+{
+    m_poll.setInterval(200);
+    connect(&m_poll, &QTimer::timeout, this, &Mpris::announceChanges);
+}
+
+bool Mpris::start()
+{
+    if (!mpris::reachable(qgetenv("DBUS_SESSION_BUS_ADDRESS")))
+        return false;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    new MprisRootAdaptor(this, *this);
+    new MprisPlayerAdaptor(this, *this);
+    if (!bus.registerObject(kPath, this))
+        return false;
+    // A second running copy takes an instance name, as MPRIS allows.
+    m_service = QStringLiteral("org.mpris.MediaPlayer2.velloran");
+    if (!bus.registerService(m_service)) {
+        m_service += QStringLiteral(".instance%1").arg(::getpid());
+        if (!bus.registerService(m_service))
+            return false;
+    }
+    m_announced = {};
+    announceChanges();
+    m_poll.start();
+    return true;
+}
+
+Player &Mpris::player()
+{
+    return app.playback.watchedPlayer();
+}
+
+bool Mpris::hasFile()
+{
+    return !player().FileName().isEmpty();
+}
+
+bool Mpris::canGoNext()
+{
+    return app.form1().List2->count() > 0;
+}
+
+QString Mpris::status()
+{
+    return mpris::playbackStatus(hasFile() ? player().PlayState() : Player::Stopped);
+}
+
+QDBusObjectPath Mpris::trackId()
+{
+    if (!hasFile())
+        return QDBusObjectPath(kNoTrack);
+    return QDBusObjectPath(QStringLiteral("/org/velloran/track/%1").arg(std::max<int>(app.m.lastIndex, 0)));
+}
+
+QVariantMap Mpris::metadata()
+{
+    QVariantMap md;
+    md.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId()));
+    if (!hasFile())
+        return md;
+    const QString file = player().FileName();
+    if (file != m_tagFile) {
+        // Read once per file: the poll asks several times a second.
+        m_tagFile = file;
+        m_tagTitle.clear();
+        m_tagArtist.clear();
+        if (const auto tag = id3v1::readFile(file)) {
+            m_tagTitle = id3v1::shownText(tag->title).trimmed();
+            m_tagArtist = id3v1::shownText(tag->artist).trimmed();
+        }
+    }
+    md.insert(QStringLiteral("xesam:title"), m_tagTitle.isEmpty() ? QFileInfo(file).fileName() : m_tagTitle);
+    if (!m_tagArtist.isEmpty())
+        md.insert(QStringLiteral("xesam:artist"), QStringList{m_tagArtist});
+    md.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(file).toString());
+    const double length = player().Duration();
+    if (std::isfinite(length) && length > 0)
+        md.insert(QStringLiteral("mpris:length"), qlonglong(std::llround(length * 1e6)));
+    return md;
+}
+
+qlonglong Mpris::positionUs()
+{
+    if (!hasFile())
+        return 0;
+    const double s = player().CurrentPosition();
+    return std::isfinite(s) && s > 0 ? qlonglong(std::llround(s * 1e6)) : 0;
+}
+
+double Mpris::volume()
+{
+    return mpris::volumeFromScroll(app.form1().HScroll1->value());
+}
+
+void Mpris::setVolume(double v)
+{
+    app.playback.setHScroll1(mpris::scrollFromVolume(v));
+    announceChanges();
+}
+
+void Mpris::play()
+{
+    if (hasFile())
+        player().Play();
+    else if (canGoNext())
+        next();
+}
+
+void Mpris::pause()
+{
+    if (hasFile() && player().PlayState() == Player::Playing)
+        player().Pause();
+}
+
+void Mpris::playPause()
+{
+    if (hasFile() && player().PlayState() == Player::Playing)
+        pause();
+    else
+        play();
+}
+
+void Mpris::stop()
+{
+    if (hasFile())
+        player().Stop();
+}
+
+void Mpris::next()
+{
+    app.playback.Command3_Click();
+}
+
+void Mpris::seek(qlonglong offsetUs)
+{
+    if (!hasFile())
+        return;
+    const double target = player().CurrentPosition() + double(offsetUs) / 1e6;
+    const double length = player().Duration();
+    // Past the end counts as Next; before the start as the start.
+    if (std::isfinite(length) && length > 0 && target > length) {
+        next();
+        return;
+    }
+    player().setCurrentPosition(std::max(0.0, target));
+    emit seeked(std::llround(std::max(0.0, target) * 1e6));
+}
+
+void Mpris::setPosition(const QDBusObjectPath &track, qlonglong us)
+{
+    const double length = player().Duration();
+    if (!hasFile() || track != trackId() || us < 0 || (std::isfinite(length) && us / 1e6 > length))
+        return;
+    player().setCurrentPosition(us / 1e6);
+    emit seeked(us);
+}
+
+void Mpris::raise()
+{
+    Form1 &f = app.form1();
+    f.showNormal();
+    f.raise();
+    f.activateWindow();
+}
+
+void Mpris::quit()
+{
+    // After the reply has gone out: the same road as the tray's Quit.
+    QTimer::singleShot(0, &app, [this] { app.Form_QueryUnload(); });
+}
+
+void Mpris::announceChanges()
+{
+    if (m_service.isEmpty())
+        return;
+    QVariantMap now;
+    now.insert(QStringLiteral("PlaybackStatus"), status());
+    now.insert(QStringLiteral("Metadata"), metadata());
+    now.insert(QStringLiteral("Volume"), volume());
+    now.insert(QStringLiteral("CanGoNext"), canGoNext());
+    now.insert(QStringLiteral("CanPlay"), canGoNext() || hasFile());
+    now.insert(QStringLiteral("CanPause"), hasFile());
+    now.insert(QStringLiteral("CanSeek"), hasFile());
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (m_announced.value(it.key()) != it.value())
+            changed.insert(it.key(), it.value());
+    m_announced = now;
+    if (changed.isEmpty())
+        return;
+    QDBusMessage signal = QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << kPlayerInterface << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}

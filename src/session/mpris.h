@@ -1,0 +1,131 @@
+#pragma once
+// MPRIS2 on the session bus, so that media keys, desktop media widgets and playerctl control
+// the player. Qt sends no PropertiesChanged by itself: a short poll compares the properties
+// with what was last announced and sends the changes.
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+class App;
+class Player;
+
+class Mpris : public QObject {
+    Q_OBJECT
+public:
+    explicit Mpris(App &app);
+    // Registers on the session bus; false (and nothing touched) when there is none.
+    bool start();
+    QString serviceName() const { return m_service; }
+
+    // What the two interfaces report and do.
+    Player &player();
+    QString status();
+    QVariantMap metadata();
+    qlonglong positionUs();
+    double volume();
+    void setVolume(double v);
+    bool hasFile();
+    bool canGoNext();
+    QDBusObjectPath trackId();
+    void play();
+    void pause();
+    void playPause();
+    void stop();
+    void next();
+    void seek(qlonglong offsetUs);
+    void setPosition(const QDBusObjectPath &track, qlonglong positionUs);
+    void raise();
+    void quit();
+
+    // Compares and announces; the poll calls it, tests may too.
+    void announceChanges();
+
+signals:
+    void seeked(qlonglong positionUs);
+
+private:
+    App &app;
+    QTimer m_poll;
+    QString m_service;
+    QVariantMap m_announced;
+    QString m_tagFile;
+    QString m_tagTitle, m_tagArtist;
+};
+
+class MprisRootAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ canQuit)
+    Q_PROPERTY(bool CanRaise READ canRaise)
+    Q_PROPERTY(bool HasTrackList READ hasTrackList)
+    Q_PROPERTY(QString Identity READ identity)
+    Q_PROPERTY(QString DesktopEntry READ desktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ supportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
+public:
+    MprisRootAdaptor(QObject *holder, Mpris &m) : QDBusAbstractAdaptor(holder), m(m) {}
+    bool canQuit() const { return true; }
+    bool canRaise() const { return true; }
+    bool hasTrackList() const { return false; }
+    QString identity() const { return QStringLiteral("Velloran"); }
+    QString desktopEntry() const { return QStringLiteral("velloran"); }
+    QStringList supportedUriSchemes() const { return {QStringLiteral("file")}; }
+    QStringList supportedMimeTypes() const { return {}; }
+public slots:
+    void Raise() { m.raise(); }
+    void Quit() { m.quit(); }
+
+private:
+    Mpris &m;
+};
+
+class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(double Rate READ rate WRITE setRate)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(double MinimumRate READ rate)
+    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(bool CanGoNext READ canGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ no)
+    Q_PROPERTY(bool CanPlay READ canPlay)
+    Q_PROPERTY(bool CanPause READ canPause)
+    Q_PROPERTY(bool CanSeek READ canPause)
+    Q_PROPERTY(bool CanControl READ yes)
+public:
+    MprisPlayerAdaptor(QObject *holder, Mpris &m);
+    QString playbackStatus() const { return m.status(); }
+    double rate() const { return 1.0; }
+    void setRate(double) {}
+    QVariantMap metadata() const { return m.metadata(); }
+    double volume() const { return m.volume(); }
+    void setVolume(double v) { m.setVolume(v); }
+    qlonglong position() const { return m.positionUs(); }
+    bool canGoNext() const { return m.canGoNext(); }
+    bool canPlay() const { return m.canGoNext() || m.hasFile(); }
+    bool canPause() const { return m.hasFile(); }
+    bool yes() const { return true; }
+    bool no() const { return false; }
+public slots:
+    void Play() { m.play(); }
+    void Pause() { m.pause(); }
+    void PlayPause() { m.playPause(); }
+    void Stop() { m.stop(); }
+    void Next() { m.next(); }
+    void Previous() {}
+    void Seek(qlonglong Offset) { m.seek(Offset); }
+    void SetPosition(const QDBusObjectPath &TrackId, qlonglong Position) { m.setPosition(TrackId, Position); }
+    void OpenUri(const QString &) {}
+signals:
+    void Seeked(qlonglong Position);
+
+private:
+    Mpris &m;
+};

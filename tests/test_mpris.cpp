@@ -1,0 +1,153 @@
+// MPRIS2 media control, driven by playerctl over a private session bus (dbus-run-session).
+
+#include "playback/player.h"
+#include "session/app.h"
+#include "session/mpris.h"
+#include "session/mpris_logic.h"
+#include "tags/id3v1.h"
+#include "testkit.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTest>
+#include <clocale>
+
+using testkit::waitFor;
+
+namespace {
+
+// playerctl run while our event loop keeps serving the bus; its output, trimmed.
+QString ctl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("playerctl"), QStringList{"-p", "velloran"} + args);
+    if (!waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000)) {
+        p.kill();
+        p.waitForFinished();
+        return QStringLiteral("(playerctl hung)");
+    }
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+} // namespace
+
+class TestMpris : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
+
+    void pureMappings()
+    {
+        QCOMPARE(mpris::addressWithoutAutolaunch("unix:path=/x", "/r", 7), QByteArray());
+        QCOMPARE(mpris::addressWithoutAutolaunch("", "/r", 7), QByteArray("unix:path=/r/bus"));
+        QCOMPARE(mpris::addressWithoutAutolaunch("", "", 7), QByteArray("unix:path=/run/user/7/bus"));
+        QVERIFY(!mpris::reachable(""));
+        QVERIFY(!mpris::reachable("autolaunch:"));
+        QVERIFY(!mpris::reachable("unix:path=/nonexistent/bus,guid=1"));
+        QVERIFY(mpris::reachable("unix:abstract=/tmp/dbus-x"));
+        for (int s : {-4000, -2000, -25, 0})
+            QCOMPARE(mpris::scrollFromVolume(mpris::volumeFromScroll(s)), s);
+        QCOMPARE(mpris::scrollFromVolume(7.0), 0);
+        QCOMPARE(mpris::scrollFromVolume(-1.0), -4000);
+        QCOMPARE(mpris::scrollFromVolume(qQNaN()), -4000);
+    }
+
+    void noBusRunsOn()
+    {
+        // Nothing reachable: the program runs on without media control and touches no bus.
+        const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        App app({testkit::headless()});
+        app.Form_Load();
+        QVERIFY(!app.shell.mediaControl());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
+    }
+
+    void playerctlControls()
+    {
+        if (!mpris::reachable(qgetenv("DBUS_SESSION_BUS_ADDRESS")))
+            QFAIL("no session bus: run under dbus-run-session");
+        if (QStandardPaths::findExecutable("playerctl").isEmpty())
+            QFAIL("playerctl is not installed (make test installs it)");
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        const QStringList files{testkit::makeMedia(cwd.path(), "one.mp3", "mp3", 20),
+                                testkit::makeMedia(cwd.path(), "two.mp3", "mp3", 20)};
+        QVERIFY(!files[0].isEmpty() && !files[1].isEmpty());
+        QCOMPARE(id3v1::writeFile(files[0], {"Ρεμπέτικο", "Ένας", "", "", "", -1}), id3v1::Saved::Appended);
+
+        App app({testkit::headless()});
+        app.Form_Load();
+        QVERIFY(app.shell.mediaControl());
+        QCOMPARE(ctl({"status"}), QStringLiteral("Stopped"));
+
+        app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
+        app.playback.resetMarksToPlaylist();
+        app.playback.put_form4();
+
+        // A follower sees the changes the program makes by itself.
+        QProcess follow;
+        follow.start(QStringLiteral("playerctl"), {"-p", "velloran", "--follow", "status"});
+        QVERIFY(follow.waitForStarted());
+
+        // Next: the same road as the Next button; the status and the metadata follow.
+        ctl({"next"});
+        Player &player = app.playback.watchedPlayer();
+        QVERIFY(waitFor([&] { return player.PlayState() == Player::Playing; }, 10000));
+        QCOMPARE(ctl({"status"}), QStringLiteral("Playing"));
+        const QString playing = player.FileName();
+        const bool tagged = playing == files[0];
+        QCOMPARE(ctl({"metadata", "title"}), tagged ? QStringLiteral("Ρεμπέτικο") : QStringLiteral("two.mp3"));
+        QCOMPARE(ctl({"metadata", "artist"}), tagged ? QStringLiteral("Ένας") : QString());
+        QCOMPARE(ctl({"metadata", "xesam:url"}), QUrl::fromLocalFile(playing).toString());
+        const qlonglong length = ctl({"metadata", "mpris:length"}).toLongLong();
+        QVERIFY2(length > 19'000'000 && length < 21'000'000, qPrintable(QString::number(length)));
+
+        // Play-pause both ways, and the follower saw a pause made without it.
+        ctl({"play-pause"});
+        QVERIFY(waitFor([&] { return player.PlayState() == Player::Paused; }, 5000));
+        QCOMPARE(ctl({"status"}), QStringLiteral("Paused"));
+        ctl({"play-pause"});
+        QVERIFY(waitFor([&] { return player.PlayState() == Player::Playing; }, 5000));
+        player.Pause();
+        QByteArray followed;
+        QVERIFY(waitFor([&] { return (followed += follow.readAllStandardOutput()).contains("Paused"); }, 5000));
+        follow.kill();
+        follow.waitForFinished();
+
+        // Position: absolute, then relative.
+        ctl({"position", "12"});
+        QVERIFY(waitFor([&] { return std::abs(player.CurrentPosition() - 12) < 0.5; }, 5000));
+        const double pos = ctl({"position"}).toDouble();
+        QVERIFY2(std::abs(pos - 12) < 0.5, qPrintable(QString::number(pos)));
+        ctl({"position", "5-"});
+        QVERIFY(waitFor([&] { return std::abs(player.CurrentPosition() - 7) < 0.5; }, 5000));
+
+        // Volume both ways through the scroll bar.
+        ctl({"volume", "0.5"});
+        QCOMPARE(app.form1().HScroll1->value(), -2000);
+        QCOMPARE(app.m.volume, int16_t(-2000));
+        app.playback.setHScroll1(-1000);
+        QCOMPARE(ctl({"volume"}).toDouble(), 0.75);
+
+        // Next starts the next choice; the metadata follows it.
+        const quint64 opens = player.openCount();
+        ctl({"next"});
+        QVERIFY(waitFor([&] { return player.openCount() > opens; }, 10000));
+        QVERIFY(waitFor([&] { return ctl({"metadata", "xesam:url"}) == QUrl::fromLocalFile(player.FileName()).toString(); }, 5000));
+
+        // Stop.
+        ctl({"stop"});
+        QVERIFY(waitFor([&] { return player.PlayState() == Player::Stopped; }, 5000));
+    }
+};
+
+QTEST_MAIN(TestMpris)
+#include "test_mpris.moc"
