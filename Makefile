@@ -3,7 +3,7 @@
 
 BUILD       ?= build
 JOBS        ?= $(shell nproc)
-BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev
+BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev libqt6sql6-sqlite
 TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils
 BENCH_PKGS  := findutils
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

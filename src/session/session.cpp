@@ -4,18 +4,27 @@
 #include "session/app.h"
 #include "session/numtext.h"
 #include "session/state_codec.h"
+#include "session/state_db.h"
 #include "ui/browser_boxes.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 
 using numtext::N;
+
+Session::Session(App &app) : app(app) {}
+
+Session::~Session() = default;
 
 QString Session::workingStateFolder()
 {
@@ -30,21 +39,18 @@ QString Session::statePath() const
     return app.m.stateFolder + kFileName;
 }
 
-void Session::SaveState()
+state::Snapshot Session::snapshot()
 {
     Module1 &m = app.m;
     Form1 &f = app.form1();
     ListBox &list = *f.List2;
 
-    m.lastIndex = int16_t(list.listIndex());
-    // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
-    m.resumePos = numtext::toInt16(numtext::roundHalfEven(app.mainPlayer().CurrentPosition()));
-
     state::Snapshot s;
     s.drive = f.Drive1->drive();
     s.folder = f.Dir1->path();
-    s.lastIndex = m.lastIndex;
-    s.resumePos = m.resumePos;
+    s.lastIndex = int16_t(list.listIndex());
+    // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
+    s.resumePos = numtext::toInt16(numtext::roundHalfEven(app.mainPlayer().CurrentPosition()));
     s.currentEntry = list.currentText();
     s.volume = m.volume;
     s.shuffleOn = m.shuffleOn;
@@ -57,14 +63,53 @@ void Session::SaveState()
     for (int i = 0; i < list.count(); ++i)
         s.entries.append(list.text(i));
     s.videoMode = m.videoMode;
+    return s;
+}
+
+void Session::SaveState()
+{
+    Module1 &m = app.m;
+    const state::Snapshot s = snapshot();
+    m.lastIndex = s.lastIndex;
+    m.resumePos = s.resumePos;
 
     // A complete new file replaces the old one in one rename: a crash or a full disk
     // during the save leaves the previous session as it was.
     QSaveFile file(statePath());
-    if (!file.open(QIODevice::WriteOnly))
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(state::encode(s)) >= 0 && file.commit();
+    if (!m_db)
         return;
-    file.write(state::encode(s));
-    file.commit();
+    // Unsaved, the session stays in the database and the next start takes it from there.
+    if (saved)
+        m_db->markClean();
+    else
+        m_db->write(s, QDateTime::currentMSecsSinceEpoch());
+}
+
+void Session::writeRecovery()
+{
+    if (m_db && m_db->isOpen())
+        m_db->write(snapshot(), QDateTime::currentMSecsSinceEpoch());
+}
+
+QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
+{
+    m_skipCrashed = false;
+    m_db = std::make_unique<StateDb>(statedb::defaultPath(), app.m.stateFolder);
+    if (!m_db->open())
+        return fileBytes;
+    const auto last = m_db->load();
+    statedb::Guard guard;
+    if (last && !last->clean) {
+        // The last run was killed, crashed or lost its power after its last write.
+        if (last->savedMs > fileMs)
+            fileBytes = state::encode(last->snapshot);
+        const QString entry = state::Records(fileBytes).readString(5).value_or(QString());
+        guard = statedb::afterUncleanEnd(last->guard, entry);
+        m_skipCrashed = statedb::skipEntry(guard);
+    }
+    m_db->beginRun(guard);
+    return fileBytes;
 }
 
 void Session::LoadState()
@@ -74,6 +119,8 @@ void Session::LoadState()
     ListBox &list = *f.List2;
 
     m.stateFolder = workingStateFolder();
+    const QFileInfo fileInfo(statePath());
+    const qint64 fileMs = fileInfo.exists() ? fileInfo.lastModified().toMSecsSinceEpoch() : 0;
     QFile file(statePath());
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close(); // a missing file is created empty, as the first run expects
@@ -82,7 +129,7 @@ void Session::LoadState()
         bytes = file.readAll();
         file.close();
     }
-    const state::Records r(bytes);
+    const state::Records r(recover(std::move(bytes), fileMs));
 
     if (const auto drive = r.readString(1); drive && !drive->isEmpty())
         app.playlist.setDrive(*drive);
@@ -154,8 +201,28 @@ void Session::LoadState()
 
     reconcile(remembered, n);
 
-    m.resumePending = kOn;
+    if (!m_db->setAside().isEmpty())
+        f.Text2->setText(QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db->setAside()
+                         + QStringLiteral(" - The state database was damaged and was set aside as ")
+                         + m_db->setAside());
+    const int at = list.listIndex();
+    if (m_skipCrashed && at >= 0 && at < list.count() && list.text(at) == remembered) {
+        // Two runs in a row ended on this entry: count it played and go on to the next.
+        if (size_t(at) < m.playedMarks.size())
+            m.playedMarks[size_t(at)] = kOn;
+        m.resumePos = 0;
+        m.resumePending = 0;
+    } else {
+        m.resumePending = kOn;
+    }
     app.playback.bres_kommati();
+
+    if (!m_recoveryTimer) {
+        m_recoveryTimer = new QTimer(&f);
+        m_recoveryTimer->setInterval(kRecoveryIntervalMs);
+        QObject::connect(m_recoveryTimer, &QTimer::timeout, &f, [this] { writeRecovery(); });
+    }
+    m_recoveryTimer->start();
 }
 
 void Session::reconcile(const QString &remembered, int savedLast)
