@@ -6,11 +6,15 @@ smoke:  starts in an empty folder, the main window appears with its caption, a s
         empty-playlist session file of 14 records.
 resume: plays a folder's session into its second file, closes, checks records 3-5,
         starts again and checks that the same file resumes at that second.
+killed: kill -9 in the middle of playback; the next start resumes from the recovery copy in
+        the state database within a few seconds of where it was.
+term:   kill -TERM saves the session as a close does.
 drop:   another program drags two files (names with blanks and Greek letters) onto the
         playlist through XDND, moved by xdotool; the session file then holds both.
 """
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -73,8 +77,13 @@ def read_str(data, n):
     return data[start + 2:start + 2 + length].decode("utf-8")
 
 
+def program_env(cwd):
+    return dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
+                XDG_STATE_HOME=os.path.join(cwd, ".state"))
+
+
 def run(binary, cwd, seconds, shot=None, meanwhile=None):
-    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
+    env = program_env(cwd)
     proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     d = display.Display()
     w, name = find_window(d, lambda n: n.startswith("Μπραστομέρ"))
@@ -139,6 +148,64 @@ def resume(binary):
         shutil.rmtree(cwd)
 
 
+def one_long_file(cwd, seconds=60):
+    path = os.path.join(cwd, "long.wav")
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=330:duration=%d" % seconds, path], check=True)
+    recs = [str_rec("/"), str_rec(cwd), int_rec(0), int_rec(0), str_rec(path), int_rec(0),
+            int_rec(0), int_rec(0), int_rec(10), int_rec(0), int_rec(0), int_rec(0),
+            int_rec(0), int_rec(0), str_rec(path), int_rec(0)]
+    session = os.path.join(cwd, "velloran.txt")
+    open(session, "wb").write(b"".join(recs))
+    return path, session
+
+
+def start_and_signal(binary, cwd, seconds, sig):
+    proc = subprocess.Popen([binary], cwd=cwd, env=program_env(cwd),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    d = display.Display()
+    w, _ = find_window(d, lambda n: n.startswith("Μπραστομέρ"))
+    if w is None:
+        proc.kill()
+        sys.exit("main window did not appear")
+    time.sleep(seconds)
+    proc.send_signal(sig)
+    return proc.wait(timeout=20)
+
+
+def killed(binary):
+    cwd = tempfile.mkdtemp()
+    try:
+        path, session = one_long_file(cwd)
+        before = open(session, "rb").read()
+        code = start_and_signal(binary, cwd, 10.0, signal.SIGKILL)
+        assert code == -signal.SIGKILL, f"status {code}"
+        assert open(session, "rb").read() == before, "the session file is written only by a close"
+
+        # About 10 s were played; started again and closed at once, the place is kept.
+        _, code = run(binary, cwd, 0.5)
+        assert code == 0
+        data = open(session, "rb").read()
+        assert read_str(data, 5) == path
+        pos = read_int(data, 4)
+        assert 5 <= pos <= 14, f"resumed at {pos} after about 10 s of playback"
+    finally:
+        shutil.rmtree(cwd)
+
+
+def term(binary):
+    cwd = tempfile.mkdtemp()
+    try:
+        path, session = one_long_file(cwd)
+        code = start_and_signal(binary, cwd, 4.0, signal.SIGTERM)
+        assert code == 0, f"status {code}"
+        data = open(session, "rb").read()
+        assert read_str(data, 5) == path
+        assert 2 <= read_int(data, 4) <= 6, f"saved at {read_int(data, 4)}"
+    finally:
+        shutil.rmtree(cwd)
+
+
 def xdotool(*args):
     subprocess.run(["xdotool", *map(str, args)], check=True)
 
@@ -186,5 +253,6 @@ def drop(binary, outdir, source):
 if __name__ == "__main__":
     binary, outdir, which = sys.argv[1], sys.argv[2], sys.argv[3]
     {"smoke": lambda: smoke(binary, outdir), "resume": lambda: resume(binary),
+     "killed": lambda: killed(binary), "term": lambda: term(binary),
      "drop": lambda: drop(binary, outdir, sys.argv[4])}[which]()
     print(which, "ok")
