@@ -75,8 +75,16 @@ void Session::SaveState()
 
     // A complete new file replaces the old one in one rename: a crash or a full disk
     // during the save leaves the previous session as it was.
+    // Unbuffered, because a buffered write that fails when flushed (full disk, file size
+    // limit) still let the half-written file replace the good one.
+    const QByteArray bytes = state::encode(s);
     QSaveFile file(statePath());
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(state::encode(s)) >= 0 && file.commit();
+    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    if (saved && file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        saved = false;
+    }
+    saved = saved && file.commit();
     if (!m_db)
         return;
     // Unsaved, the session stays in the database and the next start takes it from there.
@@ -95,6 +103,7 @@ void Session::writeRecovery()
 QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
 {
     m_skipCrashed = false;
+    m_restored = false;
     m_db = std::make_unique<StateDb>(statedb::defaultPath(), app.m.stateFolder);
     if (!m_db->open())
         return fileBytes;
@@ -102,8 +111,10 @@ QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
     statedb::Guard guard;
     if (last && !last->clean) {
         // The last run was killed, crashed or lost its power after its last write.
-        if (last->savedMs > fileMs)
+        if (last->savedMs > fileMs) {
             fileBytes = state::encode(last->snapshot);
+            m_restored = true;
+        }
         const QString entry = state::Records(fileBytes).readString(5).value_or(QString());
         guard = statedb::afterUncleanEnd(last->guard, entry);
         m_skipCrashed = statedb::skipEntry(guard);
@@ -201,6 +212,10 @@ void Session::LoadState()
 
     reconcile(remembered, n);
 
+    // Said where the user looks, so that neither a kill nor a failed save passes unnoticed.
+    if (m_restored)
+        f.Text2->setText(QStringLiteral("Η συνεδρία επανήλθε από το αντίγραφο ανάκτησης"
+                                        " - The session was restored from its recovery copy"));
     if (!m_db->setAside().isEmpty())
         f.Text2->setText(QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db->setAside()
                          + QStringLiteral(" - The state database was damaged and was set aside as ")

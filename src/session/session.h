@@ -39,4 +39,5 @@ private:
     std::unique_ptr<StateDb> m_db;
     QTimer *m_recoveryTimer = nullptr;
     bool m_skipCrashed = false;
+    bool m_restored = false;
 };
