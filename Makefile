@@ -12,7 +12,7 @@ FUZZ_SECONDS ?= 60
 ifeq ($(SANITIZE),1)
 BUILD       := build-san
 CMAKE_ARGS  += -DVELLORAN_SANITIZE=ON
-export ASAN_OPTIONS := detect_leaks=1:abort_on_error=1:strict_string_checks=1
+export ASAN_OPTIONS := detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 endif

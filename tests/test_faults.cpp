@@ -176,7 +176,7 @@ private slots:
     {
         testkit::ScratchCwd cwd;
         testkit::DialogRecorder dialogs;
-        const QString a = testkit::makeMedia(cwd.path(), "a.mp3", "mp3", 20);
+        const QString a = testkit::makeMedia(cwd.path(), "a.wav", "wav", 120);
         const QString b = testkit::makeMedia(cwd.path(), "b.wav", "wav", 1);
         QVERIFY(!a.isEmpty() && !b.isEmpty());
         App app({testkit::headless()});
