@@ -26,6 +26,8 @@ state::Snapshot sample(int entries)
     s.videoMode = -1;
     for (int i = 0; i < entries; ++i)
         s.entries.append(QStringLiteral("/music/ένα %1.mp3").arg(i));
+    if (entries > 2) // names go in as bound values, never as SQL text
+        s.entries[2] = QStringLiteral("/music/it's'); DROP TABLE entries; --.mp3");
     s.currentEntry = s.entries.value(1);
     s.playedMarks.assign(size_t(entries), 0);
     if (entries > 0)
