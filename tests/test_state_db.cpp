@@ -221,6 +221,37 @@ private slots:
         }
     }
 
+    void replayOneDoesNotRestartTheEntryThatEndedTwoRuns()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        testkit::ScriptedPlayer *player = nullptr;
+        auto make = [&player] {
+            auto p = std::make_unique<testkit::ScriptedPlayer>();
+            player = p.get();
+            return std::unique_ptr<Player>(std::move(p));
+        };
+        state::Snapshot start;
+        start.drive = "/";
+        start.folder = cwd.path();
+        start.entries = QStringList{"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"};
+        start.lastIndex = 2;
+        start.resumePos = 4;
+        start.currentEntry = "/x/3.mp3";
+        start.replayMode = 1;
+        writeBytes(cwd.file("velloran.txt"), state::encode(start));
+        for (int run = 0; run < 2; ++run) {
+            App app({{}, make});
+            app.Form_Load();
+            QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
+        }
+        App app({{}, make});
+        app.Form_Load();
+        QCOMPARE(app.m.currentFile, QStringLiteral("/x/1.mp3"));
+        app.playback.Timer1_Timer();
+        QCOMPARE(player->file, QStringLiteral("/x/1.mp3"));
+    }
+
     void aDamagedDatabaseIsToldInTheSearchLine()
     {
         testkit::ScratchCwd cwd;

@@ -227,6 +227,9 @@ void Session::LoadState()
             m.playedMarks[size_t(at)] = kOn;
         m.resumePos = 0;
         m.resumePending = 0;
+        // Replay One would start the same entry again.
+        if (m.replayMode == 1 && list.count() > 1)
+            app.playback.setList2Index((at + 1) % list.count());
     } else {
         m.resumePending = kOn;
     }
