@@ -6,6 +6,10 @@
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/browser_boxes.h"
+#include <QAction>
+#include <QPushButton>
+#include <QRadioButton>
 #include "ui/listbox.h"
 
 #include <QFile>
@@ -188,6 +192,38 @@ private slots:
         QVERIFY(QFile::resize(a, 0));
         QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == b; }, 25000));
         QVERIFY(testkit::waitFor([&] { return !dialogs.messages.empty(); }, 15000));
+    }
+
+    void aFolderRemovedAfterItWasListedIsPassedOver()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        const QString root = cwd.file("music");
+        for (const char *sub : {"a", "b", "c"}) {
+            QVERIFY(QDir().mkpath(root + "/" + sub));
+            writeAll(QStringLiteral("%1/%2/%2.mp3").arg(root, sub), "x");
+        }
+        Scripted s;
+        App app(s.options());
+        app.Form_Load();
+        QVERIFY(app.playlist.setDirPath(root));
+        app.form1().mnumoresub->trigger();
+        QVERIFY(app.form1().List1->count() >= 3);
+        QVERIFY(QDir(root + "/b").removeRecursively());
+        app.form1().Option1[1]->setChecked(true);
+        app.form1().Command4->click();
+        const ListBox &list = *app.form1().List2;
+        QCOMPARE(list.count(), 2);
+        QCOMPARE(list.text(0), root + "/a/a.mp3");
+        QCOMPARE(list.text(1), root + "/c/c.mp3");
+
+        // The listed folder itself gone: Add finds nothing and the playlist stays.
+        QVERIFY(QDir(root).removeRecursively());
+        app.form1().Command4->click();
+        app.playlist.Dir1_change();
+        QCOMPARE(list.count(), 2);
+        app.session.SaveState();
+        QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).recordCount(), 18);
     }
 };
 
