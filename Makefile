@@ -3,11 +3,21 @@
 
 BUILD       ?= build
 JOBS        ?= $(shell nproc)
-BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev
+BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev libqt6sql6-sqlite
 TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 python3-pyatspi at-spi2-core dbus desktop-file-utils playerctl trayer strace
 BENCH_PKGS  := findutils
 PREFIX      ?= /usr/local
 DESTDIR     ?=
+FUZZ_PKGS   := clang-14 libclang-rt-14-dev
+FUZZ_SECONDS ?= 60
+# make test SANITIZE=1: the whole suite under ASan and UBSan, in its own build folder.
+ifeq ($(SANITIZE),1)
+BUILD       := build-san
+CMAKE_ARGS  += -DVELLORAN_SANITIZE=ON
+export ASAN_OPTIONS := detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
+endif
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 define ensure_pkgs
@@ -21,7 +31,7 @@ define ensure_pkgs
 	fi
 endef
 
-.PHONY: all deps test-deps build run test bench clean install
+.PHONY: all deps test-deps build run test bench fuzz clean install
 
 all: build
 
@@ -32,7 +42,7 @@ test-deps: deps
 	$(call ensure_pkgs,$(TEST_PKGS))
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD)
+	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -50,5 +60,11 @@ install: build
 bench: test-deps build
 	./bench/run.sh $(BUILD)
 
+fuzz: deps
+	$(call ensure_pkgs,$(FUZZ_PKGS))
+	cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14
+	cmake --build build-fuzz -j $(JOBS)
+	./fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-san build-fuzz

@@ -150,7 +150,7 @@ void Playback::playOnMainPlayer()
     p.setFileName(m.currentFile);
     if (me != startGeneration)
         return; // another start came while this file opened and has the player now
-    if (p.openFailed())
+    if (p.openFailed() && !m.currentFile.isEmpty())
         app.form1().Text2->setText(status::openFailedText(m.currentFile, QFileInfo::exists(m.currentFile)));
     if (m.previewOn == kOn) {
         long long d = roundHalfEven(p.Duration());

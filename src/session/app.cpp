@@ -117,6 +117,7 @@ void App::Form_Load()
     f.hide();
     f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
     // Drops are accepted on the main window and the playlist from here on.
+    session.keepStartNotice();
     f.setAcceptDrops(true);
     f.Timer1->start();
     // The watch loop's first act: show the main window. Qt's event loop then serves drops

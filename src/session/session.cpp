@@ -4,18 +4,23 @@
 #include "session/app.h"
 #include "session/numtext.h"
 #include "session/state_codec.h"
+#include "session/state_db.h"
 #include "ui/browser_boxes.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
 #include <algorithm>
 #include <sys/stat.h>
+#include <QTimer>
 
 using numtext::N;
 
@@ -32,6 +37,10 @@ int playingRow(const ListBox &list, int startedRow, const QString &file)
 }
 } // namespace
 
+Session::Session(App &app) : app(app) {}
+
+Session::~Session() = default;
+
 QString Session::workingStateFolder()
 {
     QString folder = QDir::currentPath();
@@ -45,28 +54,25 @@ QString Session::statePath() const
     return app.m.stateFolder + kFileName;
 }
 
-void Session::SaveState()
+state::Snapshot Session::snapshot()
 {
     Module1 &m = app.m;
     Form1 &f = app.form1();
     ListBox &list = *f.List2;
 
+    state::Snapshot s;
+    s.drive = f.Drive1->drive();
+    s.folder = f.Dir1->path();
     // The entry that plays, not the row the cursor was last moved to (a click only shows
     // another file's tag); with nothing playing, the selected row.
     Player &player = app.playback.watchedPlayer();
     const int playing = player.PlayState() == Player::Stopped ? -1 : playingRow(list, m.lastIndex, player.FileName());
-    m.lastIndex = int16_t(playing >= 0 ? playing : list.listIndex());
+    s.lastIndex = int16_t(playing >= 0 ? playing : list.listIndex());
     // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
     // A close while a file still opens keeps the second it is about to start at.
     const double at = app.playback.startInProgress() ? m.resumePos : player.CurrentPosition();
-    m.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
-
-    state::Snapshot s;
-    s.drive = f.Drive1->drive();
-    s.folder = f.Dir1->path();
-    s.lastIndex = m.lastIndex;
-    s.resumePos = m.resumePos;
+    s.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
     s.currentEntry = playing >= 0 ? list.text(playing) : list.currentText();
     s.volume = m.volume;
     s.shuffleOn = m.shuffleOn;
@@ -79,14 +85,64 @@ void Session::SaveState()
     for (int i = 0; i < list.count(); ++i)
         s.entries.append(list.text(i));
     s.videoMode = m.videoMode;
+    return s;
+}
+
+void Session::SaveState()
+{
+    Module1 &m = app.m;
+    const state::Snapshot s = snapshot();
+    m.lastIndex = s.lastIndex;
+    m.resumePos = s.resumePos;
 
     // A complete new file replaces the old one in one rename: a crash or a full disk
     // during the save leaves the previous session as it was.
+    // Unbuffered, because a buffered write that fails when flushed (full disk, file size
+    // limit) still let the half-written file replace the good one.
+    const QByteArray bytes = state::encode(s);
     QSaveFile file(statePath());
-    if (!file.open(QIODevice::WriteOnly))
+    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    if (saved && file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        saved = false;
+    }
+    saved = saved && file.commit();
+    if (!m_db)
         return;
-    file.write(state::encode(s));
-    file.commit();
+    // Unsaved, the session stays in the database and the next start takes it from there.
+    if (saved)
+        m_db->markClean();
+    else
+        m_db->write(s, QDateTime::currentMSecsSinceEpoch());
+}
+
+void Session::writeRecovery()
+{
+    if (m_db && m_db->isOpen())
+        m_db->write(snapshot(), QDateTime::currentMSecsSinceEpoch());
+}
+
+QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
+{
+    m_skipCrashed = false;
+    m_restored = false;
+    m_db = std::make_unique<StateDb>(statedb::defaultPath(), app.m.stateFolder);
+    if (!m_db->open())
+        return fileBytes;
+    const auto last = m_db->load();
+    statedb::Guard guard;
+    if (last && !last->clean) {
+        // The last run was killed, crashed or lost its power after its last write.
+        if (last->savedMs > fileMs) {
+            fileBytes = state::encode(last->snapshot);
+            m_restored = true;
+        }
+        const QString entry = state::Records(fileBytes).readString(5).value_or(QString());
+        guard = statedb::afterUncleanEnd(last->guard, entry);
+        m_skipCrashed = statedb::skipEntry(guard);
+    }
+    m_db->beginRun(guard);
+    return fileBytes;
 }
 
 void Session::LoadState()
@@ -96,6 +152,8 @@ void Session::LoadState()
     ListBox &list = *f.List2;
 
     m.stateFolder = workingStateFolder();
+    const QFileInfo fileInfo(statePath());
+    const qint64 fileMs = fileInfo.exists() ? fileInfo.lastModified().toMSecsSinceEpoch() : 0;
     QFile file(statePath());
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close(); // a missing file is created empty, as the first run expects
@@ -112,7 +170,7 @@ void Session::LoadState()
         bytes += file.read(records * state::kRecordSize - bytes.size());
         file.close();
     }
-    const state::Records r(bytes);
+    const state::Records r(recover(std::move(bytes), fileMs));
 
     // A saved folder that is gone is skipped and the boxes keep the folder they showed,
     // although the drive step has already moved them to the drive's root.
@@ -195,14 +253,52 @@ void Session::LoadState()
 
     reconcile(remembered, n);
 
-    m.resumePending = kOn;
+    // Said where the user looks, so that neither a kill nor a failed save passes unnoticed.
+    m_notice.clear();
+    if (m_restored)
+        m_notice = QStringLiteral("Η συνεδρία επανήλθε από το αντίγραφο ανάκτησης"
+                                  " - The session was restored from its recovery copy");
+    if (!m_db->setAside().isEmpty())
+        m_notice = QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db->setAside()
+                   + QStringLiteral(" - The state database was damaged and was set aside as ")
+                   + m_db->setAside();
+    if (!m_notice.isEmpty())
+        f.Text2->setText(m_notice);
+    const int at = list.listIndex();
+    if (m_skipCrashed && at >= 0 && at < list.count() && list.text(at) == remembered) {
+        // Two runs in a row ended on this entry: count it played and go on to the next.
+        if (size_t(at) < m.playedMarks.size())
+            m.playedMarks[size_t(at)] = kOn;
+        m.resumePos = 0;
+        m.resumePending = 0;
+        // Replay One would start the same entry again.
+        if (m.replayMode == 1 && list.count() > 1)
+            app.playback.setList2Index((at + 1) % list.count());
+    } else {
+        m.resumePending = kOn;
+    }
     app.playback.bres_kommati();
+
+    if (!m_recoveryTimer) {
+        m_recoveryTimer = new QTimer(&f);
+        m_recoveryTimer->setInterval(kRecoveryIntervalMs);
+        QObject::connect(m_recoveryTimer, &QTimer::timeout, &f, [this] { writeRecovery(); });
+    }
+    m_recoveryTimer->start();
 }
 
 // A list written in another order (by the older sort of names) indexes its marks and its
 // remembered entry in that order: they move with their entries, so nothing played is
 // forgotten and the same file resumes. The sign is that record 5 names the entry at record
 // 3 in the file's order but not in the box's; otherwise indexes stay as they are.
+void Session::keepStartNotice()
+{
+    // The start-up resume may report a file that failed to open; the notice stays in front.
+    QLineEdit *line = app.form1().Text2;
+    if (!m_notice.isEmpty() && !line->text().contains(m_notice))
+        line->setText(m_notice + QStringLiteral("  *** ") + line->text());
+}
+
 void Session::followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
                                const QString &remembered)
 {

@@ -188,6 +188,11 @@ QWidget *Form1::buildSideColumn()
     }
     Text1[5]->setReadOnly(true);
     Text1[6]->setReadOnly(true);
+    // The times read whole however narrow the column gets.
+    const int timeWidth = Text1[5]->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16;
+    Text1[0]->setMinimumWidth(timeWidth);
+    Text1[5]->setMinimumWidth(timeWidth);
+    Text1[6]->setMinimumWidth(timeWidth);
     Combo1 = named(new QComboBox(side), "Combo1");
 
     Frame2 = frame("Frame2", QString(), side);

@@ -18,11 +18,12 @@ import time
 from Xlib import X, display
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_program import CAPTION, REC, close_like_a_window_manager, find_window  # noqa: E402
+from run_program import CAPTION, REC, close_like_a_window_manager, find_window, int_rec, str_rec  # noqa: E402
 
 
 def env_for(cwd, **extra):
-    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
+                   XDG_STATE_HOME=os.path.join(cwd, ".state"))
     env.update(extra)
     return env
 
@@ -155,6 +156,12 @@ def shot(binary, outdir):
         for n in names:
             subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                             "sine=frequency=440:duration=30", "-q:a", "9", os.path.join(cwd, n)], check=True)
+        # A session whose first entry is played and whose second plays at 0:12.
+        paths = [os.path.join(cwd, n) for n in names]
+        recs = ([str_rec("/"), str_rec(cwd), int_rec(1), int_rec(12), str_rec(paths[1]), int_rec(-800),
+                 int_rec(0), int_rec(0), int_rec(10), int_rec(2), int_rec(-1), int_rec(0), int_rec(0),
+                 int_rec(0), int_rec(0), int_rec(0)] + [str_rec(p) for p in paths] + [int_rec(0)])
+        open(os.path.join(cwd, "velloran.txt"), "wb").write(b"".join(recs))
         proc = subprocess.Popen([binary], cwd=cwd, env=env_for(cwd),
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         d = display.Display()

@@ -17,11 +17,15 @@ screen: (inside dbus-run-session, screen size as argument) the window fits the s
         through the accessibility bus as a screen reader does: the status line
         shows its whole report (after Subtract), the playing entry's name says it plays; on a large screen
         the playlist grows with the window. Screenshot e2e-screen-WxH.png.
+killed: kill -9 in the middle of playback; the next start resumes from the recovery copy in
+        the state database within a few seconds of where it was.
+term:   kill -TERM saves the session as a close does.
 drop:   another program drags two files (names with blanks and Greek letters) onto the
         playlist through XDND, moved by xdotool; the session file then holds both.
 """
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -89,8 +93,13 @@ def read_str(data, n):
     return data[start + 2:start + 2 + length].decode("utf-8")
 
 
+def program_env(cwd):
+    return dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
+                XDG_STATE_HOME=os.path.join(cwd, ".state"))
+
+
 def run(binary, cwd, seconds, shot=None, meanwhile=None, size="1280x800"):
-    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
+    env = program_env(cwd)
     proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     d = display.Display()
     # The video window carries the same caption: tell it by its role.
@@ -152,6 +161,64 @@ def resume(binary):
         assert read_str(data, 5) == files[1]
         second = read_int(data, 4)
         assert first <= second <= first + 4, f"resumed at {second}, saved {first}"
+    finally:
+        shutil.rmtree(cwd)
+
+
+def one_long_file(cwd, seconds=60):
+    path = os.path.join(cwd, "long.wav")
+    subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                    "sine=frequency=330:duration=%d" % seconds, path], check=True)
+    recs = [str_rec("/"), str_rec(cwd), int_rec(0), int_rec(0), str_rec(path), int_rec(0),
+            int_rec(0), int_rec(0), int_rec(10), int_rec(0), int_rec(0), int_rec(0),
+            int_rec(0), int_rec(0), str_rec(path), int_rec(0)]
+    session = os.path.join(cwd, "velloran.txt")
+    open(session, "wb").write(b"".join(recs))
+    return path, session
+
+
+def start_and_signal(binary, cwd, seconds, sig):
+    proc = subprocess.Popen([binary], cwd=cwd, env=program_env(cwd),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    d = display.Display()
+    w, _ = find_window(d, lambda n: n.startswith("Μπραστομέρ"))
+    if w is None:
+        proc.kill()
+        sys.exit("main window did not appear")
+    time.sleep(seconds)
+    proc.send_signal(sig)
+    return proc.wait(timeout=20)
+
+
+def killed(binary):
+    cwd = tempfile.mkdtemp()
+    try:
+        path, session = one_long_file(cwd)
+        before = open(session, "rb").read()
+        code = start_and_signal(binary, cwd, 10.0, signal.SIGKILL)
+        assert code == -signal.SIGKILL, f"status {code}"
+        assert open(session, "rb").read() == before, "the session file is written only by a close"
+
+        # About 10 s were played; started again and closed at once, the place is kept.
+        _, code = run(binary, cwd, 0.5)
+        assert code == 0
+        data = open(session, "rb").read()
+        assert read_str(data, 5) == path
+        pos = read_int(data, 4)
+        assert 5 <= pos <= 14, f"resumed at {pos} after about 10 s of playback"
+    finally:
+        shutil.rmtree(cwd)
+
+
+def term(binary):
+    cwd = tempfile.mkdtemp()
+    try:
+        path, session = one_long_file(cwd)
+        code = start_and_signal(binary, cwd, 4.0, signal.SIGTERM)
+        assert code == 0, f"status {code}"
+        data = open(session, "rb").read()
+        assert read_str(data, 5) == path
+        assert 2 <= read_int(data, 4) <= 6, f"saved at {read_int(data, 4)}"
     finally:
         shutil.rmtree(cwd)
 
@@ -324,7 +391,8 @@ def allplayed(binary):
                 int_rec(0), int_rec(0), str_rec(song), int_rec(0)]
         # Junk records behind: only a save shortens the file to its 16 records.
         open(os.path.join(cwd, "velloran.txt"), "wb").write(b"".join(recs) + b"x" * (4 * REC))
-        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"))
+        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
+                   XDG_STATE_HOME=os.path.join(cwd, ".state"))
         proc = subprocess.Popen([binary], cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             d = display.Display()
@@ -451,5 +519,6 @@ if __name__ == "__main__":
      "video_nogl": lambda: video(binary, outdir, gl=False),
      "drop": lambda: drop(binary, outdir, sys.argv[4]),
      "allplayed": lambda: allplayed(binary),
-     "screen": lambda: screen(binary, outdir, sys.argv[4])}[which]()
+     "screen": lambda: screen(binary, outdir, sys.argv[4]),
+     "killed": lambda: killed(binary), "term": lambda: term(binary)}[which]()
     print(which, "ok")

@@ -1,0 +1,87 @@
+#pragma once
+// The program's state database: SQLite (WAL) under $XDG_STATE_HOME/velloran/, one set of
+// rows per session folder. While the program runs it holds a recovery copy of the session
+// so that a killed run, a crash or a power cut loses no more than a few seconds.
+
+#include "session/state_codec.h"
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace statedb {
+
+// Which parts of the stored copy a new snapshot makes stale. The place (index, second,
+// entry) is one small row; settings and marks one row; the playlist one row per entry.
+struct Changes {
+    bool place = false;
+    bool settings = false;
+    bool marks = false;
+    bool entries = false;
+    bool any() const { return place || settings || marks || entries; }
+};
+Changes changes(const state::Snapshot *stored, const state::Snapshot &now);
+
+// Unclean ends counted on one entry, so that a file that crashes the program is skipped.
+struct Guard {
+    QString entry;
+    int runs = 0;
+};
+Guard afterUncleanEnd(const Guard &before, const QString &entry);
+inline bool skipEntry(const Guard &g) { return g.runs >= 2 && !g.entry.isEmpty(); }
+
+// Where a damaged database is moved to.
+QString setAsideName(const QString &path, const QDateTime &when);
+
+// $XDG_STATE_HOME/velloran/state.sqlite (~/.local/state when the variable is unset or relative).
+QString defaultPath();
+
+} // namespace statedb
+
+class StateDb {
+public:
+    // key: the session file's folder.
+    StateDb(QString path, QString key);
+    ~StateDb();
+    StateDb(const StateDb &) = delete;
+    StateDb &operator=(const StateDb &) = delete;
+
+    // Opens or creates the file; a damaged one is renamed and a fresh one made. False when
+    // no database can be had at all (the session file still works then).
+    bool open();
+    bool isOpen() const { return !m_connection.isEmpty(); }
+    // The name a damaged file was set aside under by open(), or "".
+    QString setAside() const { return m_setAside; }
+    QString lastError() const { return m_error; }
+
+    struct Recovery {
+        state::Snapshot snapshot;
+        qint64 savedMs = 0;
+        bool clean = true;
+        statedb::Guard guard;
+    };
+    // What the last run left for this folder, if anything.
+    std::optional<Recovery> load();
+
+    // A run begins: from now on an end without markClean() counts as unclean.
+    bool beginRun(const statedb::Guard &guard);
+    // Writes what changed since the last write; nothing when nothing changed.
+    bool write(const state::Snapshot &s, qint64 nowMs);
+    // The session file has been saved: the copy is no longer needed for recovery.
+    bool markClean();
+
+    // How many rows the last write() touched (tests, benchmarks).
+    int lastRowsWritten() const { return m_rows; }
+
+private:
+    bool tryOpen();
+    void close();
+    bool exec(const QString &sql);
+    QString m_path;
+    QString m_key;
+    QString m_connection;
+    QString m_setAside;
+    QString m_error;
+    std::optional<state::Snapshot> m_stored;
+    int m_rows = 0;
+};
