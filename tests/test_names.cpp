@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRadioButton>
 #include <QTest>
+#include <QUrl>
 #include <clocale>
 #include <cstdio>
 #include <sys/stat.h>
@@ -68,6 +69,10 @@ private slots:
         QCOMPARE(fsname::shown(fsname::decode(QByteArray("caf\xe9"))), QStringLiteral("caf\uFFFD"));
         // A real surrogate pair is a character, not two held bytes.
         QCOMPARE(fsname::encode(QStringLiteral("🎵")), QByteArray("\xf0\x9f\x8e\xb5"));
+        // A dropped URL carries the same bytes percent-encoded.
+        const QUrl dropped(QStringLiteral("file:///old/caf%E9%20%CE%B1.mp3"));
+        QCOMPARE(fsname::encode(fsname::fromLocalUrl(dropped)), QByteArray("/old/caf\xe9 \xce\xb1.mp3"));
+        QCOMPARE(fsname::fromLocalUrl(QUrl::fromLocalFile(QStringLiteral("/a b/Ζωή.mp3"))), QStringLiteral("/a b/Ζωή.mp3"));
     }
 
     void listedAddedPlayedAndSavedByteForByte()

@@ -1,5 +1,7 @@
 #include "session/fsname.h"
 
+#include <QUrl>
+
 namespace {
 constexpr char16_t kHeldFirst = 0xDC80, kHeldLast = 0xDCFF;
 
@@ -127,6 +129,13 @@ QString shown(const QString &name)
         if (held(name, i))
             out[i] = QChar(QChar::ReplacementCharacter);
     return out;
+}
+
+QString fromLocalUrl(const QUrl &url)
+{
+    if (!url.host().isEmpty())
+        return url.toLocalFile(); // a network share: Qt's own form
+    return decode(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 
 } // namespace fsname

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QUrl;
+
 namespace fsname {
 
 QString decode(const char *bytes, qsizetype size);
@@ -14,6 +16,8 @@ inline QString decode(const QByteArray &bytes) { return decode(bytes.constData()
 QByteArray encode(const QString &name);
 // Bytes that encode(name) gives, without building them.
 qsizetype encodedSize(const QString &name);
+// A dropped file's URL as a name: its percent-encoded bytes, not Qt's UTF-8 reading of them.
+QString fromLocalUrl(const QUrl &url);
 // The name for the eye: each held byte shows as U+FFFD.
 QString shown(const QString &name);
 

@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include "playback/player_strip.h"
+#include "session/fsname.h"
 #include "ui/browser_boxes.h"
 #include "ui/listbox.h"
 
@@ -328,7 +329,7 @@ void Form1::dropEvent(QDropEvent *event)
         return;
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls())
-        paths.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
+        paths.append(url.isLocalFile() ? fsname::fromLocalUrl(url) : url.toString());
     event->acceptProposedAction();
     // Handled after the drag source has been answered, so a long drop never stalls it.
     QMetaObject::invokeMethod(this, [this, paths] { emit filesDropped(paths); },
