@@ -78,9 +78,12 @@ private slots:
             QFAIL("playerctl is not installed (make test installs it)");
         testkit::ScratchCwd cwd;
         testkit::DialogRecorder dialogs;
+        // Three files: the ticker may start the first by itself once the list fills, and the
+        // second Next must still find one not played.
         const QStringList files{testkit::makeMedia(cwd.path(), "one.mp3", "mp3", 20),
-                                testkit::makeMedia(cwd.path(), "two.mp3", "mp3", 20)};
-        QVERIFY(!files[0].isEmpty() && !files[1].isEmpty());
+                                testkit::makeMedia(cwd.path(), "two.mp3", "mp3", 20),
+                                testkit::makeMedia(cwd.path(), "three.mp3", "mp3", 20)};
+        QVERIFY(!files[0].isEmpty() && !files[1].isEmpty() && !files[2].isEmpty());
         QCOMPARE(id3v1::writeFile(files[0], {"Ρεμπέτικο", "Ένας", "", "", "", -1}), id3v1::Saved::Appended);
 
         App app({testkit::headless()});
@@ -104,7 +107,7 @@ private slots:
         QCOMPARE(ctl({"status"}), QStringLiteral("Playing"));
         const QString playing = player.FileName();
         const bool tagged = playing == files[0];
-        QCOMPARE(ctl({"metadata", "title"}), tagged ? QStringLiteral("Ρεμπέτικο") : QStringLiteral("two.mp3"));
+        QCOMPARE(ctl({"metadata", "title"}), tagged ? QStringLiteral("Ρεμπέτικο") : QFileInfo(playing).fileName());
         QCOMPARE(ctl({"metadata", "artist"}), tagged ? QStringLiteral("Ένας") : QString());
         QCOMPARE(ctl({"metadata", "xesam:url"}), QUrl::fromLocalFile(playing).toString());
         const qlonglong length = ctl({"metadata", "mpris:length"}).toLongLong();
