@@ -35,17 +35,7 @@ void writeAll(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
-struct Scripted {
-    testkit::ScriptedPlayer *player = nullptr;
-    App::Options options()
-    {
-        return {{}, [this] {
-                    auto p = std::make_unique<testkit::ScriptedPlayer>();
-                    player = p.get();
-                    return std::unique_ptr<Player>(std::move(p));
-                }};
-    }
-};
+using Scripted = testkit::ScriptedMain;
 
 QByteArray sessionOf(const QString &folder, const QStringList &entries, int16_t last, int16_t pos)
 {

@@ -168,12 +168,8 @@ private slots:
     {
         testkit::ScratchCwd cwd;
         testkit::DialogRecorder dialogs;
-        testkit::ScriptedPlayer *player = nullptr;
-        auto make = [&player] {
-            auto p = std::make_unique<testkit::ScriptedPlayer>();
-            player = p.get();
-            return std::unique_ptr<Player>(std::move(p));
-        };
+        testkit::ScriptedMain scripted;
+        testkit::ScriptedPlayer *&player = scripted.player;
         state::Snapshot start;
         start.drive = "/";
         start.folder = cwd.path();
@@ -184,7 +180,7 @@ private slots:
         QTest::qWait(20); // the copy must be newer than the file on any clock resolution
 
         {
-            App app({{}, make});
+            App app(scripted.options());
             app.Form_Load();
             QCOMPARE(app.m.currentFile, QStringLiteral("/x/1.mp3"));
             app.playback.setList2Index(1);
@@ -194,7 +190,7 @@ private slots:
             app.session.writeRecovery();
         }
         {
-            App app({{}, make});
+            App app(scripted.options());
             app.Form_Load();
             QCOMPARE(app.form1().List2->listIndex(), 1);
             QCOMPARE(app.m.currentFile, QStringLiteral("/x/2.mp3"));
@@ -204,7 +200,7 @@ private slots:
         }
         {
             // The second unclean end on the same entry: it counts as played, the next one starts.
-            App app({{}, make});
+            App app(scripted.options());
             app.Form_Load();
             QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
             QVERIFY(app.m.playedMarks[1] != 0);
@@ -214,7 +210,7 @@ private slots:
         }
         {
             // A clean close: the session file holds, and nothing is skipped any more.
-            App app({{}, make});
+            App app(scripted.options());
             app.Form_Load();
             QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
             QCOMPARE(app.m.resumePos, int16_t(9));
@@ -226,12 +222,8 @@ private slots:
     {
         testkit::ScratchCwd cwd;
         testkit::DialogRecorder dialogs;
-        testkit::ScriptedPlayer *player = nullptr;
-        auto make = [&player] {
-            auto p = std::make_unique<testkit::ScriptedPlayer>();
-            player = p.get();
-            return std::unique_ptr<Player>(std::move(p));
-        };
+        testkit::ScriptedMain scripted;
+        testkit::ScriptedPlayer *&player = scripted.player;
         state::Snapshot start;
         start.drive = "/";
         start.folder = cwd.path();
@@ -242,11 +234,11 @@ private slots:
         start.replayMode = 1;
         writeBytes(cwd.file("velloran.txt"), state::encode(start));
         for (int run = 0; run < 2; ++run) {
-            App app({{}, make});
+            App app(scripted.options());
             app.Form_Load();
             QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
         }
-        App app({{}, make});
+        App app(scripted.options());
         app.Form_Load();
         QCOMPARE(app.m.currentFile, QStringLiteral("/x/1.mp3"));
         app.playback.Timer1_Timer();

@@ -3,6 +3,7 @@
 // folder, and the players' headless options.
 
 #include "playback/mpv_player.h"
+#include "session/app.h"
 #include "ui/dialogs.h"
 
 #include <QDir>
@@ -86,6 +87,19 @@ public:
     void Stop() override { state = Stopped; position = 0; }
     QSize extent() override { return {}; }
     quint64 openCount() const override { return opens; }
+};
+
+// An App whose main player is scripted; player points at it once the App is built.
+struct ScriptedMain {
+    ScriptedPlayer *player = nullptr;
+    App::Options options()
+    {
+        return {{}, [this] {
+                    auto p = std::make_unique<ScriptedPlayer>();
+                    player = p.get();
+                    return std::unique_ptr<Player>(std::move(p));
+                }};
+    }
 };
 
 } // namespace testkit
