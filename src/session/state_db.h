@@ -73,6 +73,12 @@ public:
     // How many rows the last write() touched (tests, benchmarks).
     int lastRowsWritten() const { return m_rows; }
 
+    // The open connection's name, for subsystems that keep their own tables in the same
+    // file (QSqlDatabase::database(name)); "" when closed. Main thread only.
+    QString connectionName() const { return m_connection; }
+    // The session folder the rows of this run are keyed by.
+    QString key() const { return m_key; }
+
 private:
     bool tryOpen();
     void close();
