@@ -133,6 +133,36 @@ private slots:
         QCOMPARE(name(0), QStringLiteral("/m/a.mp3 - Παίζει - Playing"));
         QCOMPARE(name(1), QStringLiteral("/m/b.mp3"));
     }
+
+    void checkRowsToggleFromAScreenReaderAsWithSpace()
+    {
+        ListBox box(ListBox::Selection::Checks);
+        box.setItems({"/m/b", "/m/c"});
+        box.resize(200, 100);
+        box.show();
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
+        QVERIFY(list && list->childCount() == 2);
+        const auto toggle = [&](int row) {
+            QAccessibleInterface *item = list->child(row);
+            QVERIFY(item && item->actionInterface());
+            QVERIFY(item->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        };
+        toggle(1);
+        QVERIFY(box.isSelected(1) && !box.isSelected(0));
+        QVERIFY(list->child(1)->state().checkable && list->child(1)->state().checked);
+        // Space on the current row does the same to the same row.
+        box.setFocus();
+        box.setListIndex(1);
+        QTest::keyClick(&box, Qt::Key_Space);
+        QVERIFY(!box.isSelected(1));
+        QVERIFY(!list->child(1)->state().checked);
+        // A row coming in moves the others: the interfaces follow the rows, not the indexes.
+        box.addItem("/m/a");
+        toggle(0);
+        QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("/m/a"));
+        QVERIFY(box.isSelected(0) && !box.isSelected(1) && !box.isSelected(2));
+    }
 };
 
 QTEST_MAIN(TestBrowser)

@@ -1,8 +1,10 @@
 #include "ui/listbox.h"
 
 #include "session/fsname.h"
+#include "ui/listbox_accessible.h"
 #include "ui/name_order.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QItemSelectionModel>
 #include <QStyle>
@@ -302,6 +304,11 @@ ListBox::ListBox(Selection mode, QWidget *parent)
     , m_model(new ListBoxModel(this))
     , m_mode(mode)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(listboxaccess::factory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     m_model->checkable = mode == Selection::Checks;
     setModel(m_model);
     setUniformItemSizes(true);

@@ -66,6 +66,8 @@ public:
     explicit ListBox(Selection mode = Selection::Extended, QWidget *parent = nullptr);
 
     int count() const { return m_model->rowCount(); }
+    // Check boxes stand for the selection.
+    bool checkBoxes() const { return m_mode == Selection::Checks; }
     QString text(int row) const;
     // Text of the current row, "" without one.
     QString currentText() const;
