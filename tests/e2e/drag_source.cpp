@@ -13,7 +13,7 @@
 
 class Source : public QWidget {
 public:
-    explicit Source(QList<QUrl> urls) : urls(std::move(urls))
+    explicit Source(QByteArray uriList) : uriList(std::move(uriList))
     {
         setWindowTitle(QStringLiteral("drag-source"));
         setWindowFlag(Qt::FramelessWindowHint);
@@ -23,7 +23,7 @@ protected:
     void mousePressEvent(QMouseEvent *) override
     {
         auto *data = new QMimeData;
-        data->setUrls(urls);
+        data->setData(QStringLiteral("text/uri-list"), uriList);
         auto *drag = new QDrag(this);
         drag->setMimeData(data);
         const Qt::DropAction done = drag->exec(Qt::CopyAction);
@@ -35,7 +35,7 @@ protected:
     }
 
 private:
-    QList<QUrl> urls;
+    QByteArray uriList;
 };
 
 int main(int argc, char **argv)
@@ -43,10 +43,11 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     if (argc < 4)
         return 2;
-    QList<QUrl> urls;
+    // The names' own bytes, percent-encoded as file managers send them, whatever their encoding.
+    QByteArray uriList;
     for (int i = 3; i < argc; ++i)
-        urls.append(QUrl::fromLocalFile(QString::fromLocal8Bit(argv[i])));
-    Source w(urls);
+        uriList += "file://" + QByteArray(argv[i]).toPercentEncoding("/") + "\r\n";
+    Source w(uriList);
     w.setGeometry(QString(argv[1]).toInt(), QString(argv[2]).toInt(), 160, 30);
     w.show();
     return app.exec();
