@@ -9,8 +9,10 @@ void Places::attach(const QString &connection, const QString &key)
     m_connection.clear();
     m_key = key;
     m_at.clear();
+    if (connection.isEmpty())
+        return;
     QSqlDatabase db = QSqlDatabase::database(connection, false);
-    if (connection.isEmpty() || !db.isOpen())
+    if (!db.isOpen())
         return;
     QSqlQuery q(db);
     // Without a row id the key is the row: an update touches one leaf page.
