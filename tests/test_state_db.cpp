@@ -252,10 +252,21 @@ private slots:
         const QString path = statedb::defaultPath();
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         writeBytes(path, QByteArray(3000, 'z'));
-        App app({testkit::headless()});
+        // The session file alone still resumes its entry at its second.
+        state::Snapshot saved;
+        saved.folder = cwd.path();
+        saved.entries = QStringList{"/x/1.mp3", "/x/2.mp3"};
+        saved.lastIndex = 1;
+        saved.resumePos = 42;
+        saved.currentEntry = "/x/2.mp3";
+        writeBytes(cwd.file("velloran.txt"), state::encode(saved));
+        testkit::ScriptedMain scripted;
+        App app(scripted.options());
         app.Form_Load();
         QVERIFY(app.form1().Text2->text().contains("The state database was damaged"));
         QVERIFY(app.session.stateDb()->isOpen());
+        QCOMPARE(scripted.player->file, QStringLiteral("/x/2.mp3"));
+        QCOMPARE(scripted.player->position, 42.0);
     }
 };
 

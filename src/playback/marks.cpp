@@ -96,6 +96,8 @@ void Playback::mnumorereset_Click()
 {
     Module1 &m = app.m;
     std::fill(m.playedMarks.begin(), m.playedMarks.end(), int16_t(0));
+    // Every rebuild that can drop entries (subtract, drops) ends here.
+    keepListedPlaces();
     ListBox &list = *app.form1().List2;
     list.clearSelection();
     app.form4().List1->clearSelection();

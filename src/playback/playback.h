@@ -67,6 +67,16 @@ public:
     // Setting HScroll1's value from code runs its change handling.
     void setHScroll1(int value);
 
+    // Places of unfinished files (place_keeping.cpp)
+    // The file the watched player has is left, or its place refreshed: kept or forgotten.
+    void notePlace();
+    // Where the file just opened on p starts; ruleStart is the second the start had chosen.
+    double startFor(Player &p, double ruleStart);
+    // The user's Reset: the marks, and with them every place.
+    void resetMarksAndPlaces();
+    // Places of files no longer in the playlist are forgotten.
+    void keepListedPlaces();
+
     // The time of day in seconds since midnight; tests set their own clock.
     std::function<double()> timeOfDay;
 
@@ -98,4 +108,6 @@ private:
     qint64 failedAtMs = -1;
     // Row of the completed list for each playlist index, as put_form4 left it.
     std::vector<int> completedRowOf;
+    // The start under way is the session's own resume (record 4's second).
+    bool resumingSession = false;
 };

@@ -45,6 +45,7 @@ void Playback::bres_kommati()
             m.playedMarks[size_t(i)] = kOn;
     };
 
+    resumingSession = false;
     const bool keep = m.replayMode == 1 || m.userPick == kOn;
     if (keep && list.listIndex() >= 0) {
         m.lastIndex = int16_t(list.listIndex());
@@ -53,6 +54,7 @@ void Playback::bres_kommati()
         m.resumePending = 0;
         if (n == 0)
             return;
+        resumingSession = true;
         list.setSelected(m.lastIndex, true);
         mark(m.lastIndex);
     } else {
@@ -112,6 +114,8 @@ void Playback::setTrayTipForChoice()
 void Playback::decide_video()
 {
     Module1 &m = app.m;
+    // Whatever plays now is left: its place is noted before anything else opens.
+    notePlace();
     ++startsRunning;
     const auto done = qScopeGuard([this] { --startsRunning; });
     auto toVideoWindow = [&] {
@@ -133,6 +137,7 @@ void Playback::decide_video()
         break;
     default: break;
     }
+    resumingSession = false;
     paigmena();
 }
 
@@ -159,7 +164,7 @@ void Playback::playOnMainPlayer()
         m.resumePos = numtext::toInt16(roundHalfEven(d / 4.0));
         m.previewStart = m.resumePos;
     }
-    p.setCurrentPosition(m.resumePos);
+    p.setCurrentPosition(startFor(p, m.resumePos));
     p.Play();
     p.setVolume(m.volume);
     const numtext::Hms t = numtext::splitSeconds(roundHalfEven(p.Duration()));

@@ -60,16 +60,21 @@ void Playback::video()
     const bool moving = main.FileName() == m.currentFile && main.openCount() > 0;
     const double mainPos = main.CurrentPosition();
     vid.setFileName(m.currentFile);
+    // Whole seconds, but past the 16-bit second too: a long film moves where it stands.
+    double at = double(roundHalfEven(mainPos));
     if (moving)
         m.resumePos = numtext::toInt16(roundHalfEven(mainPos));
+    else
+        at = startFor(vid, m.resumePos);
     if (m.previewOn == kOn) {
         const long long d = roundHalfEven(vid.Duration());
         if (d > 32767)
             return;
         m.resumePos = numtext::toInt16(roundHalfEven(d / 4.0));
         m.previewStart = m.resumePos;
+        at = m.resumePos;
     }
-    vid.setCurrentPosition(m.resumePos);
+    vid.setCurrentPosition(at);
     main.Stop();
     if (main.flag1089())
         vid.setFlag1089(true);

@@ -7,6 +7,7 @@
 #include "playback/playback.h"
 #include "playlist/playlist.h"
 #include "session/module1.h"
+#include "session/places.h"
 #include "session/session.h"
 #include "session/shell.h"
 #include "tags/tags.h"
@@ -54,6 +55,8 @@ public:
     Tags tags;
     Shell shell;
     Info info;
+    // Where each unfinished file was left (placeOf: seconds, 0 when none).
+    Places places;
 
     void setTrayTip(const QString &field) { shell.setTrayTip(field); }
 

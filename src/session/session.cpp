@@ -91,6 +91,7 @@ state::Snapshot Session::snapshot()
 void Session::SaveState()
 {
     Module1 &m = app.m;
+    app.playback.notePlace();
     const state::Snapshot s = snapshot();
     m.lastIndex = s.lastIndex;
     m.resumePos = s.resumePos;
@@ -118,6 +119,7 @@ void Session::SaveState()
 
 void Session::writeRecovery()
 {
+    app.playback.notePlace();
     if (m_db && m_db->isOpen())
         m_db->write(snapshot(), QDateTime::currentMSecsSinceEpoch());
 }
@@ -171,6 +173,7 @@ void Session::LoadState()
         file.close();
     }
     const state::Records r(recover(std::move(bytes), fileMs));
+    app.places.attach(m_db->connectionName(), m_db->key());
 
     // A saved folder that is gone is skipped and the boxes keep the folder they showed,
     // although the drive step has already moved them to the drive's root.

@@ -66,7 +66,7 @@ void bind(App &app)
     onMenu(f.mnumorecompleted, [&pb] { pb.mnumorecompleted_Click(); });
     onMenu(f.mnumorepreview, [&pb] { pb.mnumorepreview_Click(); });
     onMenu(f.mnumoreduration, [&pb] { pb.mnumoreduration_Click(); });
-    onMenu(f.mnumorereset, [&pb] { pb.mnumorereset_Click(); });
+    onMenu(f.mnumorereset, [&pb] { pb.resetMarksAndPlaces(); });
     onMenu(f.mnuvideoshow, [&pb] { pb.mnuvideoshow_Click(); });
     onMenu(f.mnuvideohide, [&pb] { pb.mnuvideohide_Click(); });
     onMenu(f.mnuvideoauto, [&pb] { pb.mnuvideoauto_Click(); });

@@ -1,0 +1,53 @@
+// Keeping the place of every unfinished file: noted when a file is left and every few
+// seconds while it plays, used when it starts again.
+
+#include "playback/playback.h"
+
+#include "playback/places_logic.h"
+#include "playback/player.h"
+#include "session/app.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
+void Playback::notePlace()
+{
+    Player &p = watchedPlayer();
+    if (p.openCount() == 0 || p.opening() || p.openFailed() || startInProgress())
+        return;
+    const QString file = p.FileName();
+    if (file.isEmpty())
+        return;
+    const double at = p.CurrentPosition();
+    switch (places::onLeave(at, p.Duration(), app.m.previewOn == kOn)) {
+    case places::Leave::Keep: app.places.keep(file, at); break;
+    case places::Leave::Forget: app.places.forget(file); break;
+    case places::Leave::Nothing: break;
+    }
+}
+
+double Playback::startFor(Player &p, double ruleStart)
+{
+    const bool session = resumingSession;
+    resumingSession = false;
+    if (p.openFailed())
+        return ruleStart;
+    return places::startAt(ruleStart, app.places.placeOf(p.FileName()), p.Duration(),
+                           app.m.previewOn == kOn, session);
+}
+
+void Playback::resetMarksAndPlaces()
+{
+    mnumorereset_Click();
+    app.places.forgetAll();
+}
+
+void Playback::keepListedPlaces()
+{
+    if (app.places.count() == 0)
+        return;
+    const ListBox &list = *app.form1().List2;
+    app.places.keepOnly([&list](const QString &path) {
+        const int row = list.findExact(path);
+        return row >= 0 && list.text(row) == path;
+    });
+}

@@ -1,0 +1,29 @@
+#include "playback/places_logic.h"
+
+namespace places {
+
+Leave onLeave(double position, double length, bool preview)
+{
+    if (preview)
+        return Leave::Nothing;
+    if (length <= 0 || position >= length)
+        return Leave::Forget;
+    if (length < kMinLength)
+        return Leave::Forget;
+    if (position < 1)
+        return Leave::Nothing;
+    return Leave::Keep;
+}
+
+double startAt(double ruleStart, double place, double length, bool preview, bool sessionResume)
+{
+    if (preview || place <= 0 || place >= length)
+        return ruleStart;
+    if (sessionResume)
+        return ruleStart >= kRecordLimit ? place : ruleStart;
+    if (length < kMinLength)
+        return ruleStart;
+    return place;
+}
+
+} // namespace places

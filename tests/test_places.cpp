@@ -1,0 +1,229 @@
+// Places of unfinished files: kept on leaving, used on every road that starts a file,
+// forgotten at the end, on Reset and on Subtract, ignored by preview; positions past the
+// session file's 16-bit second resume exactly.
+
+#include "playback/places_logic.h"
+#include "playback/player.h"
+#include "playback/status_logic.h"
+#include "session/app.h"
+#include "session/numtext.h"
+#include "session/state_codec.h"
+#include "testkit.h"
+#include "ui/browser_boxes.h"
+#include "ui/form1.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTest>
+#include <clocale>
+
+using testkit::waitFor;
+
+namespace {
+
+// Silence at a low bit rate: long files made in a moment.
+QString silence(const QString &path, int seconds, const QString &codec)
+{
+    QStringList args{"-loglevel", "error", "-y", "-f", "lavfi", "-i"};
+    if (codec == QLatin1String("flac"))
+        args << "anullsrc=r=8000:cl=mono" << "-c:a" << "flac";
+    else
+        args << "anullsrc=r=8000:cl=mono" << "-b:a" << "8k";
+    args << "-t" << QString::number(seconds) << path;
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), args);
+    return p.waitForFinished(120000) && p.exitCode() == 0 ? path : QString();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestPlaces : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir media;
+    QString book, lecture, song, tone, nineHours;
+
+    static void fillPlaylist(App &app, const QStringList &files)
+    {
+        app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
+        app.playback.resetMarksToPlaylist();
+        app.playback.put_form4();
+    }
+    static int row(App &app, const QString &file) { return app.form1().List2->findExact(file); }
+    // The double click road.
+    static void pick(App &app, const QString &file)
+    {
+        app.playback.setList2Index(row(app, file));
+        app.playback.List2_DblClick();
+    }
+    static double at(App &app) { return app.playback.watchedPlayer().CurrentPosition(); }
+    // Started at about the second expected (seeks land within a frame; playing moves on).
+    static bool startedAt(App &app, double expected)
+    {
+        const double pos = at(app);
+        if (pos > expected - 0.5 && pos < expected + 3)
+            return true;
+        qWarning("started at %.3f, expected %.3f", pos, expected);
+        return false;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        std::setlocale(LC_NUMERIC, "C");
+        QVERIFY(QDir(media.path()).mkpath("a") && QDir(media.path()).mkpath("b"));
+        book = silence(media.filePath("a/book.mp3"), 360, "mp3");
+        lecture = silence(media.filePath("b/lecture.mp3"), 360, "mp3");
+        song = silence(media.filePath("b/song.mp3"), 120, "mp3");
+        tone = testkit::makeMedia(media.filePath("b"), "tone.wav", "wav", 30);
+        // 9 h 30 min; FLAC keeps silence to a few bytes a frame and seeks exactly.
+        nineHours = silence(media.filePath("nine.flac"), 34200, "flac");
+        QVERIFY(!book.isEmpty() && !lecture.isEmpty() && !song.isEmpty() && !tone.isEmpty());
+        QVERIFY(!nineHours.isEmpty());
+    }
+
+    void decisionsAndLongTimes()
+    {
+        // What the roads below do not reach: a stop keeps an earlier place, a place past a
+        // shortened file's end is not used.
+        QCOMPARE(places::onLeave(0, 360, false), places::Leave::Nothing);
+        QCOMPARE(places::startAt(0, 400, 360, false, false), 0.0);
+        QCOMPARE(numtext::hmsText(36000), QStringLiteral("10:00:00"));
+        QCOMPARE(numtext::hmsText(45296), QStringLiteral("12:34:56"));
+        QCOMPARE(*status::elapsedTexts(36000, 43200, 0, 10, 0).display, QStringLiteral("10:00:00"));
+        QCOMPARE(status::elapsedTexts(36000, 43200, 0, 10, 0).remaining, QStringLiteral("02:00:00"));
+    }
+
+    void everyRoadResumesTheUnfinished()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        App app({testkit::headless()});
+        app.Form_Load();
+        fillPlaylist(app, {book, lecture, song, tone});
+        Places &places = app.places;
+
+        pick(app, book);
+        app.mainPlayer().setCurrentPosition(190);
+        pick(app, song);
+        app.mainPlayer().setCurrentPosition(60);
+        pick(app, tone);
+        QVERIFY(places.placeOf(book) > 189.5 && places.placeOf(book) < 192);
+        QCOMPARE(places.placeOf(song), 0.0);
+
+        // Double click.
+        pick(app, book);
+        QVERIFY(startedAt(app, 190));
+        pick(app, song);
+        QVERIFY(startedAt(app, 0));
+
+        // Next's choice (the tray's and MPRIS's Next take the same road).
+        app.m.playedMarks.assign(4, kOn);
+        app.m.playedMarks[size_t(row(app, book))] = 0;
+        app.playback.Command3_Click();
+        QCOMPARE(app.mainPlayer().FileName(), book);
+        QVERIFY(startedAt(app, 190));
+
+        // The completed window.
+        app.mainPlayer().setCurrentPosition(250);
+        pick(app, tone);
+        app.form4().List1->setListIndex(app.playback.completedRowFor(row(app, book)));
+        app.playback.Form4_List1_DblClick();
+        QCOMPARE(app.mainPlayer().FileName(), book);
+        QVERIFY(startedAt(app, 250));
+
+        // Reaching the end forgets: the next start is from the beginning.
+        app.mainPlayer().setCurrentPosition(359);
+        QVERIFY(waitFor([&] { return places.placeOf(book) == 0; }, 10000));
+        pick(app, book);
+        QVERIFY(startedAt(app, 0));
+
+        // Reset forgets every place.
+        app.mainPlayer().setCurrentPosition(100);
+        pick(app, lecture);
+        app.mainPlayer().setCurrentPosition(200);
+        pick(app, tone);
+        QVERIFY(places.placeOf(book) > 0 && places.placeOf(lecture) > 0);
+        app.form1().mnumorereset->trigger();
+        QCOMPARE(places.count(), 0);
+
+        // Subtracting a folder forgets the places of its files only.
+        pick(app, book);
+        app.mainPlayer().setCurrentPosition(100);
+        pick(app, lecture);
+        app.mainPlayer().setCurrentPosition(200);
+        pick(app, tone);
+        app.form1().Option1[0]->setChecked(true);
+        QVERIFY(app.playlist.setDirPath(media.filePath("a")));
+        app.playlist.Command5_Click();
+        QCOMPARE(row(app, book), -1);
+        QCOMPARE(places.placeOf(book), 0.0);
+        const double kept = places.placeOf(lecture);
+        QVERIFY(kept > 199.5);
+
+        // Preview neither uses nor records a place.
+        app.m.previewOn = kOn;
+        pick(app, lecture);
+        QVERIFY(startedAt(app, 90));
+        app.mainPlayer().setCurrentPosition(150);
+        pick(app, tone);
+        QCOMPARE(places.placeOf(lecture), kept);
+        app.m.previewOn = 0;
+
+        // The video window's start uses the place too.
+        app.m.videoMode = 1;
+        pick(app, lecture);
+        QVERIFY(&app.playback.watchedPlayer() == &app.videoPlayer());
+        QVERIFY(startedAt(app, kept));
+    }
+
+    void pastNineHoursResumesExactly()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        {
+            App app({testkit::headless()});
+            app.Form_Load();
+            fillPlaylist(app, {nineHours, tone});
+            pick(app, nineHours);
+            app.mainPlayer().Pause();
+            app.mainPlayer().setCurrentPosition(33600);
+            app.session.SaveState();
+        }
+        const state::Records r(readFile(cwd.file("velloran.txt")));
+        QCOMPARE(r.readInt(4), int16_t(32767));
+        QCOMPARE(*r.readString(5), nineHours);
+
+        {
+            App app({testkit::headless()});
+            app.Form_Load();
+            QCOMPARE(app.mainPlayer().FileName(), nineHours);
+            QVERIFY2(qAbs(at(app) - 33600) <= 1, qPrintable(QString::number(at(app))));
+            QCOMPARE(app.form1().Text1[5]->text(), QStringLiteral("09:30:00"));
+        }
+        // Below the limit the session file's second wins over the kept place.
+        QByteArray bytes = readFile(cwd.file("velloran.txt"));
+        const int16_t second = 1000;
+        bytes[3 * state::kRecordSize] = char(second & 0xff);
+        bytes[3 * state::kRecordSize + 1] = char(second >> 8);
+        QFile file(cwd.file("velloran.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        App app({testkit::headless()});
+        app.Form_Load();
+        QVERIFY(startedAt(app, 1000));
+    }
+};
+
+QTEST_MAIN(TestPlaces)
+#include "test_places.moc"
