@@ -5,6 +5,8 @@
 #include "info/info.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
+#include "playback/sleep.h"
+#include "playback/speed.h"
 #include "playlist/playlist.h"
 #include "session/module1.h"
 #include "session/session.h"
@@ -54,6 +56,8 @@ public:
     Tags tags;
     Shell shell;
     Info info;
+    Speed speed;
+    SleepTimer sleep;
 
     void setTrayTip(const QString &field) { shell.setTrayTip(field); }
 
