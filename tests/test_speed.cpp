@@ -8,6 +8,7 @@
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form2.h"
 #include "ui/listbox.h"
 
 #include <QAction>
@@ -105,6 +106,7 @@ private slots:
         QCOMPARE(*deadlineFor(2, 100), 1000.0);
         QCOMPARE(*deadlineFor(5, 100), 3700.0);
         QCOMPARE(fileDeadline(10, 30, 60, 1.5), 30.0);
+        QVERIFY(std::isinf(fileDeadline(10, 30, 0, 1.0))); // length unknown: no end
         QCOMPARE(fadeShare(100, 80), 1.0);
         QCOMPARE(fadeShare(100, 95), 0.5);
         QCOMPARE(fadeShare(100, 101), 0.0);
@@ -241,6 +243,12 @@ private slots:
             QVERIFY(waitFor([&] { return v.FileName() == film && v.PlayState() == Player::Playing; }, 10000));
             QCOMPARE(&app.playback.watchedPlayer(), &v);
             QCOMPARE(mpvSpeed(v), 1.25);
+            // The keys work in the film's window as well.
+            Form2 &film = app.form2();
+            QApplication::setActiveWindow(&film);
+            QVERIFY(QTest::qWaitForWindowActive(&film));
+            QTest::keyClick(&film, Qt::Key_BracketRight);
+            QCOMPARE(mpvSpeed(v), 1.3);
             app.shutdownSteps();
         }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace sleeptimer {
 
@@ -14,7 +15,10 @@ std::optional<double> deadlineFor(int choice, double now)
 
 double fileDeadline(double now, double position, double duration, double speed)
 {
-    const double left = std::isfinite(duration) && std::isfinite(position) ? std::max(0.0, duration - position) : 0.0;
+    // A length not known (yet) gives no end to wait for.
+    if (!(duration > 0) || !std::isfinite(duration))
+        return std::numeric_limits<double>::infinity();
+    const double left = std::isfinite(position) ? std::max(0.0, duration - position) : 0.0;
     return now + left / (speed > 0 ? speed : 1.0);
 }
 

@@ -95,6 +95,9 @@ void bind(App &app)
 void bindForm2(App &app, Form2 &form)
 {
     QObject::connect(&form, &Form2::closing, &form, [&app] { app.playback.Form2_QueryUnload(); });
+    // The speed keys work while the film's window has the focus too.
+    Form1 &f = app.form1();
+    form.addActions({f.mnuspeedslower, f.mnuspeedfaster, f.mnuspeedn[1]});
 }
 
 void bindForm3(App &app, Form3 &form)
