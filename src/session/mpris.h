@@ -3,6 +3,8 @@
 // the player. Qt sends no PropertiesChanged by itself: a short poll compares the properties
 // with what was last announced and sends the changes.
 
+#include "playback/speed_logic.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
 #include <QObject>
@@ -106,8 +108,8 @@ public:
     QString playbackStatus() const { return m.status(); }
     double rate() const { return m.rate(); }
     void setRate(double r) { m.setRate(r); }
-    double minimumRate() const { return 0.5; }
-    double maximumRate() const { return 3.0; }
+    double minimumRate() const { return speed::kMin; }
+    double maximumRate() const { return speed::kMax; }
     QVariantMap metadata() const { return m.metadata(); }
     double volume() const { return m.volume(); }
     void setVolume(double v) { m.setVolume(v); }
