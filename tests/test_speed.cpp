@@ -264,9 +264,10 @@ private slots:
             QCOMPARE(p.Volume(), -600);
             QVERIFY(f.mnusleepn[0]->isChecked() && !f.mnusleepn[2]->isChecked());
             QVERIFY2(!f.Label6->text().contains(QStringLiteral("Ύπνος")), qPrintable(f.Label6->text()));
+            // Paused, not merely quiet: the position stands (the pause lands a frame late).
             place = p.CurrentPosition();
-            waitFor([] { return false; }, 300);
-            QCOMPARE(p.CurrentPosition(), place);
+            waitFor([] { return false; }, 500);
+            QVERIFY2(std::abs(p.CurrentPosition() - place) < 0.1, qPrintable(QString::number(p.CurrentPosition() - place)));
             app.shutdownSteps();
         }
         QFile file(cwd.file("velloran.txt"));
