@@ -33,6 +33,25 @@ QString ctl(const QStringList &args)
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
+// A player property through dbus-send; the last word of the reply, which is a Get's value.
+QString busProperty(const QString &service, const QString &method, const QString &name, const QString &value = {})
+{
+    QStringList args{"--session", "--print-reply", "--dest=" + service, "/org/mpris/MediaPlayer2",
+                     "org.freedesktop.DBus.Properties." + method, "string:org.mpris.MediaPlayer2.Player",
+                     "string:" + name};
+    if (!value.isEmpty())
+        args << value;
+    QProcess p;
+    p.start(QStringLiteral("dbus-send"), args);
+    if (!waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000)) {
+        p.kill();
+        p.waitForFinished();
+        return QStringLiteral("(dbus-send hung)");
+    }
+    const QStringList words = QString::fromUtf8(p.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
+    return words.last();
+}
+
 } // namespace
 
 class TestMpris : public QObject {
@@ -139,6 +158,29 @@ private slots:
         QCOMPARE(app.m.volume, int16_t(-2000));
         app.playback.setHScroll1(-1000);
         QCOMPARE(ctl({"volume"}).toDouble(), 0.75);
+
+        // Rate is the listening speed both ways, kept in its range and announced.
+        const QString service = app.shell.mediaControl()->serviceName();
+        QProcess monitor;
+        monitor.start(QStringLiteral("dbus-monitor"),
+                      {"--session", "type='signal',interface='org.freedesktop.DBus.Properties'"});
+        QVERIFY(monitor.waitForStarted());
+        QByteArray seen;
+        QVERIFY(waitFor([&] { return !(seen += monitor.readAllStandardOutput()).isEmpty(); }, 5000));
+        QCOMPARE(busProperty(service, "Get", "MinimumRate").toDouble(), 0.5);
+        QCOMPARE(busProperty(service, "Get", "MaximumRate").toDouble(), 3.0);
+        busProperty(service, "Set", "Rate", "variant:double:1.5");
+        QCOMPARE(app.m.playSpeed, 1.5);
+        QVERIFY(app.form1().mnuspeedn[3]->isChecked());
+        busProperty(service, "Set", "Rate", "variant:double:9");
+        QCOMPARE(app.m.playSpeed, 3.0);
+        app.speed.setSpeed(0.65);
+        QCOMPARE(busProperty(service, "Get", "Rate").toDouble(), 0.65);
+        QVERIFY(waitFor([&] { return (seen += monitor.readAllStandardOutput()).contains("double 0.65"); }, 5000));
+        QVERIFY(seen.contains("\"Rate\""));
+        monitor.kill();
+        monitor.waitForFinished();
+        app.speed.setSpeed(1.0);
 
         // Next starts the next choice; the metadata follows it.
         const quint64 opens = player.openCount();

@@ -72,6 +72,7 @@ public:
     double position = 0, duration = 0;
     int state = Stopped;
     int volume = 0;
+    double speed = 1.0;
     quint64 opens = 0;
 
     void setFileName(const QString &path) override { file = path; ++opens; position = 0; }
@@ -82,6 +83,7 @@ public:
     int PlayState() override { return state; }
     int Volume() const override { return volume; }
     void setVolume(int v) override { volume = v; }
+    void setSpeed(double s) override { speed = s; }
     void Play() override { state = Playing; }
     void Pause() override { state = Paused; }
     void Stop() override { state = Stopped; position = 0; }

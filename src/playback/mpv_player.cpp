@@ -400,6 +400,14 @@ void MpvPlayer::setVolume(int v)
     mpv_set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &level);
 }
 
+void MpvPlayer::setSpeed(double factor)
+{
+    // mpv keeps the pitch by itself (audio-pitch-correction) and keeps the speed across files.
+    if (m_mpv)
+        mpv_set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &factor);
+    dropSample();
+}
+
 QSize MpvPlayer::extent()
 {
     if (!m_mpv)

@@ -31,6 +31,7 @@ public:
     int PlayState() override;
     int Volume() const override { return m_volume; }
     void setVolume(int v) override;
+    void setSpeed(double factor) override;
     void Play() override;
     void Pause() override;
     void Stop() override;

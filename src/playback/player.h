@@ -28,6 +28,9 @@ public:
     virtual int Volume() const = 0;
     virtual void setVolume(int v) = 0;
 
+    // Playing speed, 1 = normal; pitch is kept. Stays for the files opened after it.
+    virtual void setSpeed(double factor) = 0;
+
     virtual void Play() = 0;
     virtual void Pause() = 0;
     virtual void Stop() = 0;

@@ -16,7 +16,7 @@ void Playback::etiketes()
     const status::Texts t = status::statusTexts(f.List2->count(), f.List2->listIndex(),
                                                 app.m.shuffleOn, app.m.playedMarks);
     Form4 &w = app.form4();
-    f.Label6->setText(t.label6);
+    f.Label6->setText(t.label6 + app.speed.statusSuffix() + app.sleep.statusSuffix());
     f.Label3->setText(t.label3);
     w.Label2->setText(t.form4Label2);
     w.setWindowTitle(t.form4Caption);

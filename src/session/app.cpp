@@ -32,6 +32,8 @@ App::App(Options options)
     , tags(*this)
     , shell(*this)
     , info(*this)
+    , speed(*this)
+    , sleep(*this)
     , m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.
@@ -91,6 +93,7 @@ void App::Form_Load()
     m.folderChanged = kOn;
     playlist.fillFileTypes();
     session.LoadState();
+    speed.load();
 
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);

@@ -5,6 +5,8 @@
 #include "info/info.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
+#include "playback/sleep.h"
+#include "playback/speed.h"
 #include "playlist/playlist.h"
 #include "session/module1.h"
 #include "session/places.h"
@@ -57,6 +59,8 @@ public:
     Info info;
     // Where each unfinished file was left (placeOf: seconds, 0 when none).
     Places places;
+    Speed speed;
+    SleepTimer sleep;
 
     void setTrayTip(const QString &field) { shell.setTrayTip(field); }
 

@@ -130,6 +130,21 @@ void Mpris::setVolume(double v)
     announceChanges();
 }
 
+double Mpris::rate()
+{
+    return app.m.playSpeed;
+}
+
+void Mpris::setRate(double r)
+{
+    // MPRIS: a rate of 0 acts as Pause; others come onto the speed steps.
+    if (r <= 0)
+        pause();
+    else
+        app.speed.setSpeed(r);
+    announceChanges();
+}
+
 void Mpris::play()
 {
     if (hasFile())
@@ -209,6 +224,7 @@ void Mpris::announceChanges()
     now.insert(QStringLiteral("PlaybackStatus"), status());
     now.insert(QStringLiteral("Metadata"), metadata());
     now.insert(QStringLiteral("Volume"), volume());
+    now.insert(QStringLiteral("Rate"), rate());
     now.insert(QStringLiteral("CanGoNext"), canGoNext());
     now.insert(QStringLiteral("CanPlay"), canGoNext() || hasFile());
     now.insert(QStringLiteral("CanPause"), hasFile());

@@ -3,6 +3,8 @@
 // the player. Qt sends no PropertiesChanged by itself: a short poll compares the properties
 // with what was last announced and sends the changes.
 
+#include "playback/speed_logic.h"
+
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
 #include <QObject>
@@ -28,6 +30,8 @@ public:
     qlonglong positionUs();
     double volume();
     void setVolume(double v);
+    double rate();
+    void setRate(double r);
     bool hasFile();
     bool canGoNext();
     QDBusObjectPath trackId();
@@ -91,8 +95,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(double MinimumRate READ rate)
-    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(double MinimumRate READ minimumRate)
+    Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(bool CanGoNext READ canGoNext)
     Q_PROPERTY(bool CanGoPrevious READ no)
     Q_PROPERTY(bool CanPlay READ canPlay)
@@ -102,8 +106,10 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
 public:
     MprisPlayerAdaptor(QObject *holder, Mpris &m);
     QString playbackStatus() const { return m.status(); }
-    double rate() const { return 1.0; }
-    void setRate(double) {}
+    double rate() const { return m.rate(); }
+    void setRate(double r) { m.setRate(r); }
+    double minimumRate() const { return speed::kMin; }
+    double maximumRate() const { return speed::kMax; }
     QVariantMap metadata() const { return m.metadata(); }
     double volume() const { return m.volume(); }
     void setVolume(double v) { m.setVolume(v); }

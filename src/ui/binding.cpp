@@ -72,6 +72,13 @@ void bind(App &app)
     onMenu(f.mnuvideoauto, [&pb] { pb.mnuvideoauto_Click(); });
     for (int i = 0; i < 3; ++i)
         onMenu(f.mnumorereplayn[size_t(i)], [&pb, i] { pb.mnumorereplayn_Click(i); });
+    for (int i = 0; i < 6; ++i) {
+        QObject::connect(f.mnuspeedn[size_t(i)], &QAction::triggered, &f, [&app, i] { app.speed.mnuspeedn_Click(i); });
+        QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f, [&app, i] { app.sleep.mnusleepn_Click(i); });
+    }
+    QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed.mnuspeedslower_Click(); });
+    QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed.mnuspeedfaster_Click(); });
+    QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep.tick(); });
     onMenu(f.mnumoretags, [&app] { app.tags.mnumoretags_Click(); });
     onMenu(f.mnumorewindows, [&app] { app.shell.mnumorewindows_Click(); });
     onMenu(f.mnuinfoEn, [&app] { app.info.mnuinfoEn_Click(); });
@@ -88,6 +95,9 @@ void bind(App &app)
 void bindForm2(App &app, Form2 &form)
 {
     QObject::connect(&form, &Form2::closing, &form, [&app] { app.playback.Form2_QueryUnload(); });
+    // The speed keys work while the film's window has the focus too.
+    Form1 &f = app.form1();
+    form.addActions({f.mnuspeedslower, f.mnuspeedfaster, f.mnuspeedn[1]});
 }
 
 void bindForm3(App &app, Form3 &form)

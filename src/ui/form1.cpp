@@ -19,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QActionGroup>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -290,6 +291,40 @@ void Form1::buildMenus()
         a->setObjectName(QStringLiteral("mnumorereplayn_%1").arg(i));
         a->setChecked(true); // all three start checked; the restore unchecks two
         mnumorereplayn[size_t(i)] = a;
+    }
+
+    // Plain keys: text boxes take them first (Qt lets an editor override a shortcut), so
+    // typing and deleting there never changes the speed.
+    mnumorespeed = named(mnumore->addMenu(QStringLiteral("Ταχύτητα - Speed")), "mnumorespeed");
+    auto *speeds = new QActionGroup(this);
+    speeds->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    static const char *const speedNames[] = {"0.75x", "1x", "1.25x", "1.5x", "1.75x", "2x"};
+    for (int i = 0; i < 6; ++i) {
+        QAction *a = menuItem(mnumorespeed, "mnuspeedn", QLatin1String(speedNames[i]),
+                              i == 1 ? QKeySequence(Qt::Key_Backspace) : QKeySequence(), true);
+        a->setObjectName(QStringLiteral("mnuspeedn_%1").arg(i));
+        a->setChecked(i == 1);
+        speeds->addAction(a);
+        mnuspeedn[size_t(i)] = a;
+    }
+    mnumorespeed->addSeparator();
+    mnuspeedslower = menuItem(mnumorespeed, "mnuspeedslower", QStringLiteral("Πιο αργά - Slower"),
+                              QKeySequence(Qt::Key_BracketLeft));
+    mnuspeedfaster = menuItem(mnumorespeed, "mnuspeedfaster", QStringLiteral("Πιο γρήγορα - Faster"),
+                              QKeySequence(Qt::Key_BracketRight));
+
+    mnumoresleep = named(mnumore->addMenu(QStringLiteral("Ύπνος - Sleep")), "mnumoresleep");
+    auto *sleeps = new QActionGroup(this);
+    sleeps->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    static const char *const sleepNames[] = {"Όχι - Off", "Στο τέλος του αρχείου - At the end of this file",
+                                             "Σε 15 λεπτά - After 15 minutes", "Σε 30 λεπτά - After 30 minutes",
+                                             "Σε 45 λεπτά - After 45 minutes", "Σε 60 λεπτά - After 60 minutes"};
+    for (int i = 0; i < 6; ++i) {
+        QAction *a = menuItem(mnumoresleep, "mnusleepn", QString::fromUtf8(sleepNames[i]), {}, true);
+        a->setObjectName(QStringLiteral("mnusleepn_%1").arg(i));
+        a->setChecked(i == 0);
+        sleeps->addAction(a);
+        mnusleepn[size_t(i)] = a;
     }
 
     mnuinfo = named(menuBar()->addMenu(QStringLiteral("?")), "mnuinfo");

@@ -80,6 +80,12 @@ public:
     QAction *mnuvideoauto;
     QMenu *mnumorereplay;
     std::array<QAction *, 3> mnumorereplayn;
+    QMenu *mnumorespeed;
+    std::array<QAction *, 6> mnuspeedn; // 0.75x 1x 1.25x 1.5x 1.75x 2x
+    QAction *mnuspeedslower;
+    QAction *mnuspeedfaster;
+    QMenu *mnumoresleep;
+    std::array<QAction *, 6> mnusleepn; // off, end of file, 15 30 45 60 minutes
     QMenu *mnuinfo;
     QMenu *mnu_info2;
     QAction *mnuinfogr;

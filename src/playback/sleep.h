@@ -1,0 +1,39 @@
+#pragma once
+// The sleep timer: after a chosen time, or near the end of the playing file, the sound fades
+// out, the player pauses and the user's volume comes back for the next play.
+
+#include <QString>
+#include <functional>
+
+class App;
+
+class SleepTimer {
+public:
+    explicit SleepTimer(App &app);
+
+    // Menu choices by index: off, end of this file, 15, 30, 45, 60 minutes.
+    void mnusleepn_Click(int index);
+    // Every tick of Timer1: fade, fire, keep the minutes shown up to date.
+    void tick();
+    int choice() const { return m_choice; }
+    // Beside the play mode: "   Ύπνος - Sleep 12'", or nothing when off.
+    QString statusSuffix() const;
+
+    // Seconds of a steady clock; tests set their own.
+    std::function<double()> clock;
+
+    // At the end of a file the timer stops this far (of the clock) before it, so that the
+    // list does not move on to the next file first.
+    static constexpr double kEndMargin = 0.5;
+
+private:
+    void fire();
+    void restoreVolume();
+    void choose(int index);
+    void showText(double now);
+    App &app;
+    int m_choice = 0;
+    double m_deadline = 0;
+    bool m_fading = false;
+    QString m_text;
+};
