@@ -32,6 +32,7 @@ App::App(Options options)
     , tags(*this)
     , shell(*this)
     , info(*this)
+    , lengths(*this)
     , m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.

@@ -3,6 +3,7 @@
 // subsystems, runs the start-up and the shutdown.
 
 #include "info/info.h"
+#include "playback/lengths.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
@@ -54,6 +55,7 @@ public:
     Tags tags;
     Shell shell;
     Info info;
+    Lengths lengths;
 
     void setTrayTip(const QString &field) { shell.setTrayTip(field); }
 

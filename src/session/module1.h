@@ -47,4 +47,5 @@ struct Module1 {
     QStringList genres;           // 0..38
     QStringList fileTypes;        // 0..10
     Mp3Tag mp3Tag;
+    double playSpeed = 1.0;
 };
