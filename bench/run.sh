@@ -9,3 +9,5 @@ cmake --build "$build" --target bench_playlist bench_ticker bench_session_load b
 "$build/bench/bench_session_load"
 "$build/bench/bench_state_db"
 "$(dirname "$0")/cpu_while_playing.sh" "$build/velloran"
+cmake --build "$build" --target bench_lengths
+"$build/bench/bench_lengths"

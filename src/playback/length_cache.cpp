@@ -22,9 +22,16 @@ constexpr int kMaxBacklog = 400;
 LengthCache::LengthCache(QObject *parent)
     : QObject(parent), m_worker([this](std::vector<Result> b) { take(std::move(b)); })
 {
+    // New lengths are written together, once a second at most.
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(kSaveMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
 }
 
-LengthCache::~LengthCache() = default;
+LengthCache::~LengthCache()
+{
+    save();
+}
 
 void LengthCache::setConnection(const QString &name)
 {
@@ -104,7 +111,11 @@ void LengthCache::feed()
 
 void LengthCache::take(std::vector<Result> batch)
 {
-    store(batch);
+    for (const Result &r : batch)
+        if (r.fresh && !m_connection.isEmpty())
+            m_unsaved.push_back({r.path, r.size, r.mtimeNs, r.seconds});
+    if (!m_unsaved.empty() && !m_saveTimer.isActive())
+        m_saveTimer.start();
     bool any = false;
     for (const Result &r : batch) {
         if (r.generation != m_generation || r.index < 0 || size_t(r.index) >= m_len.size())
@@ -122,29 +133,33 @@ void LengthCache::take(std::vector<Result> batch)
         changed();
 }
 
-void LengthCache::store(const std::vector<Result> &batch)
+void LengthCache::save()
 {
-    bool anyFresh = false;
-    for (const Result &r : batch)
-        anyFresh = anyFresh || r.fresh;
-    if (!anyFresh || !ensureTable())
+    if (m_unsaved.empty() || !ensureTable()) {
+        m_unsaved.clear();
         return;
+    }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    // One transaction per batch: one commit, not one per file.
+    QSqlQuery sync(db);
+    // A lost length is only read again: these commits need not wait for the disk, which
+    // would hold up the main thread for tens of milliseconds each.
+    sync.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     const bool tx = db.transaction();
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO lengths(path, size, mtime_ns, seconds) VALUES(?, ?, ?, ?)"));
-    for (const Result &r : batch) {
-        if (!r.fresh)
-            continue;
-        q.bindValue(0, r.path);
-        q.bindValue(1, r.size);
-        q.bindValue(2, r.mtimeNs);
-        q.bindValue(3, r.seconds);
+    for (const Unsaved &u : m_unsaved) {
+        q.bindValue(0, u.path);
+        q.bindValue(1, u.size);
+        q.bindValue(2, u.mtimeNs);
+        q.bindValue(3, u.seconds);
         q.exec();
     }
+    q.finish();
     if (tx && !db.commit())
         db.rollback();
+    // What the rest of the program writes keeps its own guarantee.
+    sync.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    m_unsaved.clear();
 }
 
 } // namespace lengths

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -37,7 +38,7 @@ public:
 private:
     void feed();
     void take(std::vector<Result> batch);
-    void store(const std::vector<Result> &batch);
+    void save();
     bool ensureTable();
 
     LengthWorker m_worker;
@@ -49,6 +50,14 @@ private:
     size_t m_answered = 0;
     size_t m_next = 0;       // next entry to look up and hand to the worker
     bool m_feedQueued = false;
+    struct Unsaved {
+        QByteArray path;
+        qint64 size, mtimeNs;
+        double seconds;
+    };
+    std::vector<Unsaved> m_unsaved;
+    QTimer m_saveTimer;
+    static constexpr int kSaveMs = 1000;
 };
 
 } // namespace lengths

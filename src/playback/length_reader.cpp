@@ -9,6 +9,8 @@ extern "C" {
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -55,6 +57,8 @@ namespace {
 void work(const std::shared_ptr<LengthWorker::Shared> &d, void (*post)(LengthWorker *, std::vector<Result>))
 {
     using Clock = std::chrono::steady_clock;
+    // Reading is never urgent: the user interface's thread goes first.
+    setpriority(PRIO_PROCESS, gettid(), 19);
     std::vector<Result> batch;
     auto lastPost = Clock::now();
     std::unique_lock lock(d->mutex);
