@@ -8,6 +8,7 @@
 #include "ui/listbox.h"
 
 #include <QLabel>
+#include <limits>
 
 Lengths::Lengths(App &a) : app(a)
 {
