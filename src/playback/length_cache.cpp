@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QTimer>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,13 +25,12 @@ LengthCache::LengthCache(QObject *parent)
 {
     // New lengths are written together, once a second at most.
     m_saveTimer.setSingleShot(true);
-    m_saveTimer.setInterval(kSaveMs);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
 }
 
 LengthCache::~LengthCache()
 {
-    save();
+    save(true);
 }
 
 void LengthCache::setConnection(const QString &name)
@@ -115,7 +115,7 @@ void LengthCache::take(std::vector<Result> batch)
         if (r.fresh && !m_connection.isEmpty())
             m_unsaved.push_back({r.path, r.size, r.mtimeNs, r.seconds});
     if (!m_unsaved.empty() && !m_saveTimer.isActive())
-        m_saveTimer.start();
+        m_saveTimer.start(kSaveMs);
     bool any = false;
     for (const Result &r : batch) {
         if (r.generation != m_generation || r.index < 0 || size_t(r.index) >= m_len.size())
@@ -133,7 +133,7 @@ void LengthCache::take(std::vector<Result> batch)
         changed();
 }
 
-void LengthCache::save()
+void LengthCache::save(bool all)
 {
     if (m_unsaved.empty() || !ensureTable()) {
         m_unsaved.clear();
@@ -147,7 +147,10 @@ void LengthCache::save()
     const bool tx = db.transaction();
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO lengths(path, size, mtime_ns, seconds) VALUES(?, ?, ?, ?)"));
-    for (const Unsaved &u : m_unsaved) {
+    // A few hundred rows at a time, so that no turn of the event loop writes for long.
+    const size_t n = std::min(m_unsaved.size(), all ? m_unsaved.size() : kSaveRows);
+    for (size_t i = 0; i < n; ++i) {
+        const Unsaved &u = m_unsaved[i];
         q.bindValue(0, u.path);
         q.bindValue(1, u.size);
         q.bindValue(2, u.mtimeNs);
@@ -159,7 +162,9 @@ void LengthCache::save()
         db.rollback();
     // What the rest of the program writes keeps its own guarantee.
     sync.exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    m_unsaved.clear();
+    m_unsaved.erase(m_unsaved.begin(), m_unsaved.begin() + qsizetype(n));
+    if (!m_unsaved.empty())
+        m_saveTimer.start(kSaveMs / 10);
 }
 
 } // namespace lengths

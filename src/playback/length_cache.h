@@ -38,7 +38,7 @@ public:
 private:
     void feed();
     void take(std::vector<Result> batch);
-    void save();
+    void save(bool all = false);
     bool ensureTable();
 
     LengthWorker m_worker;
@@ -58,6 +58,7 @@ private:
     std::vector<Unsaved> m_unsaved;
     QTimer m_saveTimer;
     static constexpr int kSaveMs = 1000;
+    static constexpr size_t kSaveRows = 300;
 };
 
 } // namespace lengths
