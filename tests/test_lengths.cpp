@@ -2,6 +2,7 @@
 // cache that spares a second read.
 
 #include "playback/length_cache.h"
+#include "playback/length_reader.h"
 #include "playback/lengths_logic.h"
 #include "session/fsname.h"
 #include "session/state_db.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QProcess>
 #include <QTest>
 #include <clocale>
 #include <cmath>
@@ -98,6 +100,21 @@ private slots:
         app.lengths.refresh();
         QCOMPARE(app.form4().Label4->text(),
                  QStringLiteral("Υπόλοιπο - Left 0:00:05 / 0:00:12 (42 %), 2 χωρίς διάρκεια - without length"));
+    }
+
+    // A transport stream states no length until its streams are probed; a text file is no media.
+    void probedContainers()
+    {
+        testkit::ScratchCwd cwd;
+        QProcess ff;
+        ff.start("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=duration=3", "-c:a", "mp2",
+                            "-f", "mpegts", cwd.file("t.ts")});
+        QVERIFY(ff.waitForFinished(60000) && ff.exitCode() == 0);
+        QVERIFY(std::abs(readMediaLength(QFile::encodeName(cwd.file("t.ts"))) - 3) < 0.2);
+        QFile txt(cwd.file("notes.txt"));
+        QVERIFY(txt.open(QIODevice::WriteOnly) && txt.write("just words\n") > 0);
+        txt.close();
+        QCOMPARE(readMediaLength(QFile::encodeName(cwd.file("notes.txt"))), -1.0);
     }
 
     void cacheSparesSecondRead()

@@ -22,7 +22,8 @@ double readMediaLength(const QByteArray &path)
     if (avformat_open_input(&ctx, path.constData(), nullptr, nullptr) < 0)
         return -1;
     double seconds = -1;
-    if (ctx->duration == AV_NOPTS_VALUE || ctx->duration <= 0)
+    // Some containers (MPEG program and transport streams) name their streams only once probed.
+    if (ctx->duration == AV_NOPTS_VALUE || ctx->duration <= 0 || ctx->nb_streams == 0)
         avformat_find_stream_info(ctx, nullptr);
     if (ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0) {
         seconds = double(ctx->duration) / AV_TIME_BASE;
