@@ -11,3 +11,5 @@ cmake --build "$build" --target bench_playlist bench_ticker bench_session_load b
 "$(dirname "$0")/cpu_while_playing.sh" "$build/velloran"
 cmake --build "$build" --target bench_places
 "$build/bench/bench_places"
+cmake --build "$build" --target bench_lengths
+"$build/bench/bench_lengths"

@@ -33,6 +33,7 @@ void Playback::put_form4()
         if (i >= 0 && i < list.count() && completedRowOf[size_t(i)] < 0)
             completedRowOf[size_t(i)] = r;
     }
+    app.lengths.playlistChanged();
 }
 
 int Playback::completedRowFor(int index)

@@ -21,4 +21,5 @@ void Playback::etiketes()
     w.Label2->setText(t.form4Label2);
     w.setWindowTitle(t.form4Caption);
     f.setWindowTitle(t.form1Caption);
+    app.lengths.refresh();
 }

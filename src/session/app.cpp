@@ -34,6 +34,7 @@ App::App(Options options)
     , info(*this)
     , speed(*this)
     , sleep(*this)
+    , lengths(*this)
     , m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.
@@ -45,6 +46,8 @@ App::App(Options options)
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions));
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());
+    // What is done of a file left part-way counts towards the time left.
+    lengths.placeOf = [this](const QString &path) { return places.placeOf(path); };
     ui::bind(*this);
 }
 

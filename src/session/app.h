@@ -3,6 +3,7 @@
 // subsystems, runs the start-up and the shutdown.
 
 #include "info/info.h"
+#include "playback/lengths.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
@@ -61,6 +62,7 @@ public:
     Places places;
     Speed speed;
     SleepTimer sleep;
+    Lengths lengths;
 
     void setTrayTip(const QString &field) { shell.setTrayTip(field); }
 

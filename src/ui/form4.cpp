@@ -30,6 +30,10 @@ Form4::Form4(QWidget *parent)
     auto *lay = new QVBoxLayout(this);
     lay->addLayout(top);
     lay->addWidget(Label2);
+    Label4 = new QLabel(this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setWordWrap(true);
+    lay->addWidget(Label4);
     lay->addWidget(List1, 1);
     resize(420, 560);
 }

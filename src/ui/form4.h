@@ -18,6 +18,8 @@ public:
     QPushButton *Command1;
     QLabel *Label2;
     QLabel *Label3;
+    // Time left for the whole playlist.
+    QLabel *Label4;
 
 signals:
     // The frame's close box: treated like the "X" button, the window is only hidden.

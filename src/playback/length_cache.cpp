@@ -1,0 +1,170 @@
+#include "playback/length_cache.h"
+
+#include "session/fsname.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTimer>
+#include <QVariant>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace lengths {
+
+namespace {
+// Entries looked up per turn of the event loop, and how far the worker may be ahead:
+// small enough that a turn takes a few milliseconds and the queue little memory.
+constexpr size_t kSlice = 200;
+constexpr int kMaxBacklog = 400;
+} // namespace
+
+LengthCache::LengthCache(QObject *parent)
+    : QObject(parent), m_worker([this](std::vector<Result> b) { take(std::move(b)); })
+{
+    // New lengths are written together, once a second at most.
+    m_saveTimer.setSingleShot(true);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
+}
+
+LengthCache::~LengthCache()
+{
+    save(true);
+}
+
+void LengthCache::setConnection(const QString &name)
+{
+    if (name != m_connection)
+        m_tableReady = false;
+    m_connection = name;
+}
+
+bool LengthCache::ensureTable()
+{
+    if (m_connection.isEmpty())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isOpen())
+        return false;
+    if (!m_tableReady) {
+        // Lengths are facts about files, shared by every session folder.
+        QSqlQuery q(db);
+        m_tableReady = q.exec(QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS lengths(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
+            " mtime_ns INTEGER NOT NULL, seconds REAL NOT NULL) WITHOUT ROWID"));
+    }
+    return m_tableReady;
+}
+
+void LengthCache::setPaths(std::vector<QString> paths)
+{
+    ++m_generation;
+    m_worker.dropBefore(m_generation);
+    m_paths = std::move(paths);
+    m_len.assign(m_paths.size(), std::numeric_limits<double>::quiet_NaN());
+    m_answered = 0;
+    m_next = 0;
+    feed();
+}
+
+void LengthCache::feed()
+{
+    m_feedQueued = false;
+    if (m_next >= m_paths.size() || m_worker.backlog() > kMaxBacklog)
+        return; // the next answers call feed again
+    const size_t end = std::min(m_paths.size(), m_next + kSlice);
+    std::vector<Job> jobs;
+    jobs.reserve(end - m_next);
+    for (size_t i = m_next; i < end; ++i)
+        jobs.push_back({m_generation, int(i), fsname::encode(m_paths[i])});
+    m_next = end;
+
+    if (ensureTable()) {
+        QHash<QByteArray, std::vector<size_t>> at;
+        QString sql = QStringLiteral("SELECT path, size, mtime_ns, seconds FROM lengths WHERE path IN (");
+        for (size_t j = 0; j < jobs.size(); ++j) {
+            at[jobs[j].path].push_back(j);
+            sql += j ? QStringLiteral(",?") : QStringLiteral("?");
+        }
+        sql += QLatin1Char(')');
+        QSqlQuery q(QSqlDatabase::database(m_connection, false));
+        q.setForwardOnly(true);
+        q.prepare(sql);
+        for (const Job &j : jobs)
+            q.addBindValue(j.path);
+        if (q.exec())
+            while (q.next())
+                for (size_t j : at.value(q.value(0).toByteArray())) {
+                    jobs[j].known = true;
+                    jobs[j].size = q.value(1).toLongLong();
+                    jobs[j].mtimeNs = q.value(2).toLongLong();
+                    jobs[j].seconds = q.value(3).toDouble();
+                }
+    }
+    m_worker.submit(std::move(jobs));
+    if (m_next < m_paths.size() && !m_feedQueued) {
+        m_feedQueued = true;
+        QTimer::singleShot(0, this, [this] { feed(); });
+    }
+}
+
+void LengthCache::take(std::vector<Result> batch)
+{
+    for (const Result &r : batch)
+        if (r.fresh && !m_connection.isEmpty())
+            m_unsaved.push_back({r.path, r.size, r.mtimeNs, r.seconds});
+    if (!m_unsaved.empty() && !m_saveTimer.isActive())
+        m_saveTimer.start(kSaveMs);
+    bool any = false;
+    for (const Result &r : batch) {
+        if (r.generation != m_generation || r.index < 0 || size_t(r.index) >= m_len.size())
+            continue;
+        if (std::isnan(m_len[size_t(r.index)]))
+            ++m_answered;
+        m_len[size_t(r.index)] = r.seconds >= 0 ? r.seconds : -1;
+        any = true;
+    }
+    if (!m_feedQueued && m_next < m_paths.size()) {
+        m_feedQueued = true;
+        QTimer::singleShot(0, this, [this] { feed(); });
+    }
+    if (any && changed)
+        changed();
+}
+
+void LengthCache::save(bool all)
+{
+    if (m_unsaved.empty() || !ensureTable()) {
+        m_unsaved.clear();
+        return;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery sync(db);
+    // A lost length is only read again: these commits need not wait for the disk, which
+    // would hold up the main thread for tens of milliseconds each.
+    sync.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    const bool tx = db.transaction();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO lengths(path, size, mtime_ns, seconds) VALUES(?, ?, ?, ?)"));
+    // A few hundred rows at a time, so that no turn of the event loop writes for long.
+    const size_t n = std::min(m_unsaved.size(), all ? m_unsaved.size() : kSaveRows);
+    for (size_t i = 0; i < n; ++i) {
+        const Unsaved &u = m_unsaved[i];
+        q.bindValue(0, u.path);
+        q.bindValue(1, u.size);
+        q.bindValue(2, u.mtimeNs);
+        q.bindValue(3, u.seconds);
+        q.exec();
+    }
+    q.finish();
+    if (tx && !db.commit())
+        db.rollback();
+    // What the rest of the program writes keeps its own guarantee.
+    sync.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    m_unsaved.erase(m_unsaved.begin(), m_unsaved.begin() + qsizetype(n));
+    if (!m_unsaved.empty())
+        m_saveTimer.start(kSaveMs / 10);
+}
+
+} // namespace lengths

@@ -1,0 +1,81 @@
+#include "playback/lengths.h"
+
+#include "playback/lengths_logic.h"
+#include "session/app.h"
+#include "session/state_db.h"
+#include "ui/form1.h"
+#include "ui/form4.h"
+#include "ui/listbox.h"
+
+#include <QLabel>
+#include <limits>
+
+Lengths::Lengths(App &a) : app(a)
+{
+    m_lookupTimer.setSingleShot(true);
+    connect(&m_lookupTimer, &QTimer::timeout, this, [this] { lookUp(); });
+    m_cache.changed = [this] { m_dirty = true; };
+    // The playing file's position moves on; the window shows it a few times a second.
+    m_refreshTimer.setInterval(kRefreshMs);
+    connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
+        Form4 *w = app.existingForm4();
+        if (w && (m_dirty || w->isVisible()))
+            refresh();
+    });
+}
+
+void Lengths::playlistChanged()
+{
+    m_dirty = true;
+    m_lookupTimer.start(m_started ? 0 : kFirstLookupDelayMs);
+}
+
+void Lengths::lookUp()
+{
+    m_started = true;
+    const StateDb *db = app.session.stateDb();
+    m_cache.setConnection(db && db->isOpen() ? db->connectionName() : QString());
+    const ListBox &list = *app.form1().List2;
+    std::vector<QString> paths;
+    paths.reserve(size_t(list.count()));
+    for (int i = 0; i < list.count(); ++i)
+        paths.push_back(list.text(i)); // shares the list's text
+    m_cache.setPaths(std::move(paths));
+    m_dirty = true;
+    if (!m_refreshTimer.isActive())
+        m_refreshTimer.start();
+}
+
+QString Lengths::text()
+{
+    const ListBox &list = *app.form1().List2;
+    if (list.count() != int(m_cache.lengthOf().size()) && !m_lookupTimer.isActive())
+        playlistChanged(); // a rebuild that did not say so (emptied, say)
+    std::vector<double> len = m_cache.lengthOf();
+    len.resize(size_t(list.count()), std::numeric_limits<double>::quiet_NaN());
+
+    const Module1 &m = app.m;
+    int playing = -1;
+    double position = 0;
+    Player &p = app.playback.watchedPlayer();
+    if (m.lastIndex >= 0 && m.lastIndex < list.count() && !p.openFailed() && !p.opening()
+        && !p.FileName().isEmpty() && p.FileName() == list.text(m.lastIndex)) {
+        playing = m.lastIndex;
+        position = p.CurrentPosition();
+    }
+    std::function<double(int)> place;
+    if (placeOf)
+        place = [&](int i) { return placeOf(list.text(i)); };
+    return lengths::timeLeftText(lengths::tally(len, m.playedMarks, playing, position, place), m.playSpeed);
+}
+
+void Lengths::refresh()
+{
+    Form4 *w = app.existingForm4();
+    if (!w)
+        return;
+    m_dirty = false;
+    const QString t = text();
+    if (w->Label4->text() != t)
+        w->Label4->setText(t);
+}
