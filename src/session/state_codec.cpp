@@ -7,29 +7,30 @@
 
 namespace state {
 
-QByteArray Records::recordBytes(int record) const
+const char *Records::recordAt(int record) const
 {
     const qsizetype start = qsizetype(record - 1) * kRecordSize;
     if (record < 1 || start + kRecordSize > m_bytes.size())
-        return {};
-    return m_bytes.mid(start, kRecordSize);
+        return nullptr;
+    return m_bytes.constData() + start;
 }
 
 int16_t Records::readInt(int record) const
 {
-    const QByteArray r = recordBytes(record);
-    return r.isEmpty() ? int16_t(0) : qFromLittleEndian<int16_t>(r.constData());
+    const char *r = recordAt(record);
+    return r ? qFromLittleEndian<int16_t>(r) : int16_t(0);
 }
 
 std::optional<QString> Records::readString(int record) const
 {
-    const QByteArray r = recordBytes(record);
-    if (r.isEmpty())
+    // Read in place: a full playlist has 65 000 records.
+    const char *r = recordAt(record);
+    if (!r)
         return QString();
-    const int16_t n = qFromLittleEndian<int16_t>(r.constData());
+    const int16_t n = qFromLittleEndian<int16_t>(r);
     if (n < 0 || n > kMaxText)
         return std::nullopt;
-    return fsname::decode(r.constData() + 2, n); // byte for byte, whatever the writer was
+    return fsname::decode(r + 2, n); // byte for byte, whatever the writer was
 }
 
 char *Records::recordForWrite(int record)

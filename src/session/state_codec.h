@@ -36,7 +36,8 @@ public:
     bool writeString(int record, const QString &text);
 
 private:
-    QByteArray recordBytes(int record) const;
+    // The record's first byte inside the file, or null past its end.
+    const char *recordAt(int record) const;
     char *recordForWrite(int record);
     QByteArray m_bytes;
 };
