@@ -271,9 +271,13 @@ private slots:
         pick(app, mkv);
         QCOMPARE(main.FileName(), mkv);
         QVERIFY(waitFor([&] { return main.CurrentPosition() >= 1.6; }, 5000));
+        // Sound alone never starts the video player's core.
+        auto *video = qobject_cast<MpvPlayer *>(&vid);
+        QVERIFY(video && !video->coreCreated());
 
         // Show: same file, same second, and the main player stops.
         app.playback.mnuvideoshow_Click();
+        QVERIFY(video->coreCreated());
         QVERIFY(onlyChecked(f, f.mnuvideoshow));
         QCOMPARE(vid.FileName(), mkv);
         QVERIFY(!main.inUse());
