@@ -69,6 +69,8 @@ int writeNames(int n, const QString &path)
 
 int startup(double seconds)
 {
+    // Never resumed (a message box, a file that failed): no figure.
+    QTimer::singleShot(20000, [] { std::_Exit(2); });
     App app;
     app.Form_Load();
     Player &p = app.mainPlayer();
@@ -77,11 +79,12 @@ int startup(double seconds)
         if (p.PlayState() == Player::Playing && p.CurrentPosition() >= seconds + 0.1) {
             std::printf("playing at %.2f\n", p.CurrentPosition());
             std::fflush(stdout);
-            std::_Exit(0);
+            // The program's own way out: an end without it would count as a crash and
+            // the next start would skip the entry.
+            app.Form_QueryUnload();
         }
     });
     poll.start(2);
-    QTimer::singleShot(20000, [] { std::_Exit(2); }); // never resumed: no figure
     return QApplication::exec();
 }
 
@@ -116,6 +119,8 @@ int search(App &app, int n, const QString &needle)
 {
     Form1 &f = app.form1();
     f.List2->setItems(libraryNames(n));
+    app.playback.resetMarksToPlaylist();
+    app.playback.put_form4(); // hits are shown in the completed window
     f.Text2->setText(needle);
     QElapsedTimer t;
     t.start();

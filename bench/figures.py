@@ -83,8 +83,14 @@ def start(cmd, cwd=None, env=None):
 
 
 def stop(p):
+    # SIGTERM is the program's closing road (saved, ended cleanly): a kill would count as
+    # a crash, and the next start would skip the entry that was playing.
     if p.poll() is None:
-        os.killpg(p.pid, signal.SIGKILL)
+        os.killpg(p.pid, signal.SIGTERM)
+        try:
+            p.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            os.killpg(p.pid, signal.SIGKILL)
     p.wait()
 
 
