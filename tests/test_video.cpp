@@ -295,14 +295,14 @@ private slots:
         QCOMPARE(f.MediaPlayer1->player(), &vid);
         app.playback.Timer1_Timer();
         QVERIFY2(f.Text1[6]->text() >= QStringLiteral("00:00:01"), qPrintable(f.Text1[6]->text()));
-        QVERIFY(f.MediaPlayer1->following());
+        QTRY_VERIFY(f.MediaPlayer1->following());
         f.MediaPlayer1->pauseButton()->click();
         QCOMPARE(vid.PlayState(), int(Player::Paused));
         QCOMPARE(main.PlayState(), int(Player::Stopped));
         // Paused, the strip rests, yet still shows a seek.
-        QVERIFY(!f.MediaPlayer1->following());
+        QTRY_VERIFY(!f.MediaPlayer1->following());
         vid.setCurrentPosition(3.4);
-        QCOMPARE(f.MediaPlayer1->seekSlider()->value(), 3);
+        QTRY_COMPARE(f.MediaPlayer1->seekSlider()->value(), 3);
         app.session.SaveState();
         {
             QFile file(cwd.file("velloran.txt"));
@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(main.PlayState(), int(Player::Playing));
         QCOMPARE(main.Volume(), -800);
         QCOMPARE(f.MediaPlayer1->player(), &main);
-        QVERIFY(f.MediaPlayer1->following());
+        QTRY_VERIFY(f.MediaPlayer1->following());
         QCOMPARE(vid.PlayState(), int(Player::Stopped));
     }
 

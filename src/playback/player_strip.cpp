@@ -64,8 +64,9 @@ void PlayerStrip::setPlayer(Player *player)
         disconnect(m_player, &Player::changed, this, &PlayerStrip::refresh);
     m_player = player;
     // Play, pause, stop, seeks and opens come as changed(); the timer only follows playing.
+    // Queued: the strip reads the player after the operation, never inside it.
     if (m_player)
-        connect(m_player, &Player::changed, this, &PlayerStrip::refresh);
+        connect(m_player, &Player::changed, this, &PlayerStrip::refresh, Qt::QueuedConnection);
     refresh();
 }
 
