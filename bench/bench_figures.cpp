@@ -12,6 +12,7 @@
 #include "session/mpris_logic.h"
 #include "session/state_codec.h"
 #include "testkit.h"
+#include "ui/name_order.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
@@ -46,12 +47,14 @@ int writeSession(const QString &dir, const QString &media, int n, int seconds)
     state::Snapshot s;
     s.drive = QStringLiteral("/");
     s.folder = QFileInfo(media).absolutePath();
-    s.lastIndex = 0;
     s.resumePos = int16_t(seconds);
     s.currentEntry = media;
     s.entries.append(media);
     for (const QString &name : libraryNames(n - 1))
         s.entries.append(name);
+    // In the program's own order, as its save leaves them.
+    nameorder::sort(s.entries);
+    s.lastIndex = int16_t(s.entries.indexOf(media));
     s.playedMarks.assign(size_t(n), 0);
     QFile f(dir + QStringLiteral("/velloran.txt"));
     return f.open(QIODevice::WriteOnly) && f.write(state::encode(s)) >= 0 ? 0 : 1;
