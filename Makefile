@@ -5,7 +5,9 @@ BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev libqt6sql6-sqlite libavformat-dev
 TEST_PKGS   := ffmpeg id3tool xvfb xauth xdotool python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 python3-pyatspi at-spi2-core dbus desktop-file-utils playerctl trayer strace
-BENCH_PKGS  := findutils
+BENCH_PKGS  := findutils mpv
+# make bench: a Release build of its own.
+BENCH_BUILD ?= build-rel
 PREFIX      ?= /usr/local
 DESTDIR     ?=
 FUZZ_PKGS   := clang-14 libclang-rt-14-dev
@@ -57,8 +59,10 @@ test: test-deps build
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
-bench: test-deps build
-	./bench/run.sh $(BUILD)
+bench: test-deps
+	$(call ensure_pkgs,$(BENCH_PKGS))
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
+	./bench/run.sh $(BENCH_BUILD)
 
 fuzz: deps
 	$(call ensure_pkgs,$(FUZZ_PKGS))
@@ -67,4 +71,4 @@ fuzz: deps
 	./fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) build-san build-fuzz
+	rm -rf $(BUILD) build-san build-fuzz $(BENCH_BUILD)

@@ -1,15 +1,12 @@
 #!/bin/sh
-# Runs every benchmark against the build folder given (default: build).
+# Prints the B1-B9 table (ours against peers, one run) for the build folder given
+# (default: build; `make bench` uses a Release build in build-rel), then the figures of
+# long recordings (database writes, media lengths). Needs xvfb-run and mpv.
 set -e
 build=${1:-build}
-export QT_QPA_PLATFORM=offscreen
-cmake --build "$build" --target bench_playlist bench_ticker bench_session_load bench_state_db
-"$build/bench/bench_playlist"
-"$build/bench/bench_ticker"
-"$build/bench/bench_session_load"
-"$build/bench/bench_state_db"
-"$(dirname "$0")/cpu_while_playing.sh" "$build/velloran"
-cmake --build "$build" --target bench_places
-"$build/bench/bench_places"
-cmake --build "$build" --target bench_lengths
-"$build/bench/bench_lengths"
+cmake --build "$build" --target velloran bench_figures bench_places bench_lengths
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$(dirname "$0")/figures.py" "$build"
+echo
+echo "Long recordings"
+QT_QPA_PLATFORM=offscreen "$build/bench/bench_places"
+QT_QPA_PLATFORM=offscreen "$build/bench/bench_lengths"

@@ -33,7 +33,7 @@ using testkit::waitFor;
 namespace {
 
 void writeSession(const QString &folder, const QStringList &entries, int16_t last, int16_t pos,
-                  int16_t replay = 0, int16_t preview = 0, int16_t previewSecs = 10)
+                  int16_t replay = 0, int16_t preview = 0, int16_t previewSecs = 10, int16_t video = -1)
 {
     state::Snapshot s;
     s.drive = "/";
@@ -46,7 +46,7 @@ void writeSession(const QString &folder, const QStringList &entries, int16_t las
     s.replayMode = replay;
     s.previewOn = preview;
     s.previewSecs = previewSecs;
-    s.videoMode = -1; // everything on the main player
+    s.videoMode = video; // -1 unless asked: everything on the main player
     QFile f(QDir(folder).filePath("velloran.txt"));
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(state::encode(s));
@@ -395,6 +395,30 @@ private slots:
         QVERIFY(waitFor([&] { return p.FileName() == b && p.PlayState() == Player::Playing; }, 1000));
         QCOMPARE(app.m.lastIndex, int16_t(1));
         QVERIFY(p.CurrentPosition() < 1.0);
+    }
+
+    // In mode Auto the start-up resume and the mode's own decision both start the
+    // remembered file: it is opened once, stands at its second and plays; picking the
+    // playing entry again still starts it over.
+    void resumedFileOpensOnce()
+    {
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        writeSession(cwd.path(), {longOne, a}, 0, 3, 0, 0, 10, 0);
+        App app({testkit::headless()});
+        app.Form_Load();
+        Player &p = app.mainPlayer();
+        QCOMPARE(app.m.videoMode, int16_t(0));
+        QCOMPARE(p.FileName(), longOne);
+        QCOMPARE(p.openCount(), 1u);
+        QCOMPARE(p.PlayState(), int(Player::Playing));
+        QVERIFY2(p.CurrentPosition() >= 3.0 && p.CurrentPosition() < 4.0, qPrintable(QString::number(p.CurrentPosition())));
+        QVERIFY(waitFor([&] { return p.CurrentPosition() >= 3.5; }, 3000));
+        app.form1().List2->setListIndex(0);
+        app.playback.List2_DblClick();
+        QCOMPARE(p.FileName(), longOne);
+        QCOMPARE(p.PlayState(), int(Player::Playing));
+        QVERIFY2(p.CurrentPosition() < 1.0, qPrintable(QString::number(p.CurrentPosition())));
     }
 
     void missingFileReplayedIsTriedOnceASecond()

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTest>
 #include <clocale>
+#include <mpv/client.h>
 
 using testkit::waitFor;
 
@@ -101,6 +102,27 @@ private slots:
         }
         QVERIFY(qAbs(MpvPlayer::mpvVolumeFor(-600) - 79.43) < 0.01);
         QCOMPARE(MpvPlayer::mpvVolumeFor(0), 100.0);
+    }
+
+    // A player made on first use has no core until it opens a file; what was set before
+    // (the volume) reaches the core, and it then plays like any other.
+    void coreOnFirstUse()
+    {
+        MpvPlayer p(testkit::headless(), nullptr, true);
+        QVERIFY(!p.coreCreated());
+        p.setVolume(-600);
+        QCOMPARE(p.PlayState(), int(Player::Stopped));
+        QCOMPARE(p.CurrentPosition(), 0.0);
+        QVERIFY(p.extent().isEmpty());
+        QVERIFY(!p.coreCreated());
+        p.setFileName(mp3);
+        QVERIFY(p.coreCreated());
+        QVERIFY(p.Duration() > 1.5);
+        double level = 0;
+        QVERIFY(mpv_get_property(p.handle(), "volume", MPV_FORMAT_DOUBLE, &level) >= 0);
+        QVERIFY(qAbs(level - 79.43) < 0.01);
+        p.Play();
+        QVERIFY(waitFor([&] { return p.CurrentPosition() > 0.2; }, 3000));
     }
 };
 

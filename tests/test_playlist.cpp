@@ -102,6 +102,14 @@ private slots:
         QCOMPARE(plist::refusalFor(QString(253, 'a'), 0), plist::Refusal::None);
         QCOMPARE(plist::refusalFor(QString(127, u'α'), 0), plist::Refusal::TooLong);
         QCOMPARE(plist::refusalFor("/a.mp3", 32767), plist::Refusal::Full);
+
+        // Search: case folded on both sides (Greek too), anywhere in the entry, never past
+        // its end; an empty word finds every entry.
+        const QStringList names{"/Μουσική/ΩΔΉ.mp3", "/m/ωδή", "/m/Ballad.MP3", "/m/bal", "ballad"};
+        QCOMPARE(plist::searchHits(names, QStringLiteral("ωδή")), std::vector<int>({0, 1}));
+        QCOMPARE(plist::searchHits(names, QStringLiteral("ballad")), std::vector<int>({2, 4}));
+        QCOMPARE(plist::searchHits(names, QStringLiteral(".mp3")), std::vector<int>({0, 2}));
+        QCOMPARE(plist::searchHits(names, QString()), std::vector<int>({0, 1, 2, 3, 4}));
     }
 
     void searchSelectsCompletedRows()

@@ -9,6 +9,7 @@
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -76,6 +77,21 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A device that takes bytes until it holds limit of them, as a filling disk does.
+class FillingDevice : public QBuffer {
+public:
+    explicit FillingDevice(qint64 limit) : m_limit(limit) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 writeData(const char *data, qint64 len) override
+    {
+        return size() + len > m_limit ? -1 : QBuffer::writeData(data, len);
+    }
+
+private:
+    qint64 m_limit;
+};
+
 } // namespace
 
 class TestSession : public QObject {
@@ -105,6 +121,39 @@ private slots:
         QVERIFY(!w.writeString(2, QString(200, QChar(u'Ω'))));
         QCOMPARE(*w.readString(2), QString());
         QVERIFY(state::fitsRecord(QString(253, 'a')) && !state::fitsRecord(QString(254, 'a')));
+
+        // Written a few records at a time, a playlist longer than one batch comes out as
+        // its records written one by one; a device that fills up fails the whole write.
+        s.drive = QStringLiteral("/");
+        s.currentEntry = QStringLiteral("/m/Ωδή.mp3");
+        s.playedMarks = {1, 0, 1};
+        s.videoMode = 1;
+        for (int i = 0; i < 600; ++i)
+            s.entries.append(i == 300 ? QString(300, 'x') : QStringLiteral("/m/%1 Ωδή.mp3").arg(i));
+        const int n = 599;
+        state::Records one;
+        one.writeString(1, s.drive);
+        one.writeString(2, s.folder);
+        one.writeInt(3, s.lastIndex);
+        one.writeInt(4, s.resumePos);
+        one.writeString(5, s.currentEntry);
+        one.writeInt(6, s.volume);
+        one.writeInt(7, s.shuffleOn);
+        one.writeInt(8, s.previewOn);
+        one.writeInt(9, s.previewSecs);
+        one.writeInt(10, int16_t(n));
+        for (int i = 0; i <= n; ++i)
+            one.writeInt(state::marksRecord(i), i < 3 ? s.playedMarks[size_t(i)] : int16_t(0));
+        one.writeInt(state::subdirsRecord(n), 0);
+        one.writeInt(state::selectAllRecord(n), 0);
+        one.writeInt(state::replayRecord(n), 0);
+        for (int i = 0; i <= n; ++i)
+            one.writeString(state::entryRecord(n, i), s.entries[i]);
+        one.writeInt(state::videoRecord(n), 1);
+        QCOMPARE(state::encode(s), one.bytes());
+        FillingDevice roomy(one.bytes().size()), full(one.bytes().size() - 1);
+        QVERIFY(state::encodeTo(roomy, s));
+        QVERIFY(!state::encodeTo(full, s));
     }
 
     void handMadeFileIsRestored()

@@ -24,6 +24,7 @@
 #include <QLocale>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <clocale>
@@ -271,9 +272,13 @@ private slots:
         pick(app, mkv);
         QCOMPARE(main.FileName(), mkv);
         QVERIFY(waitFor([&] { return main.CurrentPosition() >= 1.6; }, 5000));
+        // Sound alone never starts the video player's core.
+        auto *video = qobject_cast<MpvPlayer *>(&vid);
+        QVERIFY(video && !video->coreCreated());
 
         // Show: same file, same second, and the main player stops.
         app.playback.mnuvideoshow_Click();
+        QVERIFY(video->coreCreated());
         QVERIFY(onlyChecked(f, f.mnuvideoshow));
         QCOMPARE(vid.FileName(), mkv);
         QVERIFY(!main.inUse());
@@ -290,10 +295,14 @@ private slots:
         QCOMPARE(f.MediaPlayer1->player(), &vid);
         app.playback.Timer1_Timer();
         QVERIFY2(f.Text1[6]->text() >= QStringLiteral("00:00:01"), qPrintable(f.Text1[6]->text()));
+        QTRY_VERIFY(f.MediaPlayer1->following());
         f.MediaPlayer1->pauseButton()->click();
         QCOMPARE(vid.PlayState(), int(Player::Paused));
         QCOMPARE(main.PlayState(), int(Player::Stopped));
+        // Paused, the strip rests, yet still shows a seek.
+        QTRY_VERIFY(!f.MediaPlayer1->following());
         vid.setCurrentPosition(3.4);
+        QTRY_COMPARE(f.MediaPlayer1->seekSlider()->value(), 3);
         app.session.SaveState();
         {
             QFile file(cwd.file("velloran.txt"));
@@ -318,6 +327,7 @@ private slots:
         QCOMPARE(main.PlayState(), int(Player::Playing));
         QCOMPARE(main.Volume(), -800);
         QCOMPARE(f.MediaPlayer1->player(), &main);
+        QTRY_VERIFY(f.MediaPlayer1->following());
         QCOMPARE(vid.PlayState(), int(Player::Stopped));
     }
 

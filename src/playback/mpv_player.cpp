@@ -51,22 +51,35 @@ const MpvPlayer::Options &defaultOptions()
 
 } // namespace
 
-MpvPlayer::MpvPlayer(Options extra, QObject *parent)
+MpvPlayer::MpvPlayer(Options extra, QObject *parent, bool onFirstUse)
     : Player(parent)
+    , m_extra(std::move(extra))
 {
+    if (!onFirstUse)
+        core();
+}
+
+mpv_handle *MpvPlayer::core()
+{
+    if (m_created)
+        return m_mpv;
+    m_created = true;
     mpv_handle *h = mpv_create();
     if (!h)
-        return;
+        return nullptr;
     for (const auto &[name, value] : defaultOptions())
         mpv_set_option_string(h, name.constData(), value.constData());
-    for (const auto &[name, value] : extra)
+    for (const auto &[name, value] : m_extra)
         mpv_set_option_string(h, name.constData(), value.constData());
     if (mpv_initialize(h) < 0) {
         mpv_terminate_destroy(h);
-        return;
+        return nullptr;
     }
     m_mpv = h;
     mpv_set_wakeup_callback(m_mpv, onWakeup, this);
+    if (m_volume != 0)
+        setVolume(m_volume); // set while there was no core yet
+    return m_mpv;
 }
 
 MpvPlayer::~MpvPlayer()
@@ -165,7 +178,7 @@ void MpvPlayer::setFileName(const QString &path)
     m_duration = 0;
     m_pendingSeek.reset();
     m_entryId = -1;
-    if (!m_mpv) {
+    if (!core()) {
         m_failed = true;
         return;
     }

@@ -17,11 +17,14 @@ public:
     using Options = QList<QPair<QByteArray, QByteArray>>;
 
     // Extra mpv options applied after the defaults (tests pass vo=null, ao=null).
-    explicit MpvPlayer(Options extra = {}, QObject *parent = nullptr);
+    // onFirstUse: the core (its threads and memory) is created by the first open or the
+    // first ask for the handle, not before.
+    explicit MpvPlayer(Options extra = {}, QObject *parent = nullptr, bool onFirstUse = false);
     ~MpvPlayer() override;
 
-    bool isValid() const { return m_mpv != nullptr; }
-    mpv_handle *handle() const { return m_mpv; }
+    bool isValid() { return core() != nullptr; }
+    mpv_handle *handle() { return core(); }
+    bool coreCreated() const { return m_created; }
 
     void setFileName(const QString &path) override;
     QString FileName() const override { return m_file; }
@@ -70,6 +73,9 @@ private:
     void loadedNow();
     void openEnded();
 
+    mpv_handle *core();
+    Options m_extra;
+    bool m_created = false;
     mpv_handle *m_mpv = nullptr;
     QString m_file;
     quint64 m_openCount = 0;

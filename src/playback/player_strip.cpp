@@ -60,14 +60,20 @@ PlayerStrip::PlayerStrip(QWidget *parent)
 
 void PlayerStrip::setPlayer(Player *player)
 {
+    if (m_player)
+        disconnect(m_player, &Player::changed, this, &PlayerStrip::refresh);
     m_player = player;
+    // Play, pause, stop, seeks and opens come as changed(); the timer only follows playing.
+    // Queued: the strip reads the player after the operation, never inside it.
+    if (m_player)
+        connect(m_player, &Player::changed, this, &PlayerStrip::refresh, Qt::QueuedConnection);
     refresh();
 }
 
 void PlayerStrip::showEvent(QShowEvent *e)
 {
     QWidget::showEvent(e);
-    m_timer->start();
+    refresh();
 }
 
 void PlayerStrip::hideEvent(QHideEvent *e)
@@ -78,6 +84,10 @@ void PlayerStrip::hideEvent(QHideEvent *e)
 
 void PlayerStrip::refresh()
 {
+    // Nothing moves while paused, stopped or idle: no wakeups then.
+    const bool moving = isVisible() && m_player && m_player->PlayState() == Player::Playing;
+    if (moving != m_timer->isActive())
+        moving ? m_timer->start() : m_timer->stop();
     if (!m_player || m_player->openCount() == 0)
         return;
     const double dur = std::max(0.0, m_player->Duration());
@@ -88,4 +98,9 @@ void PlayerStrip::refresh()
     }
     m_time->setText(numtext::hmsText(numtext::roundHalfEven(pos)) + QStringLiteral(" / ")
                     + numtext::hmsText(numtext::roundHalfEven(dur)));
+}
+
+bool PlayerStrip::following() const
+{
+    return m_timer->isActive();
 }

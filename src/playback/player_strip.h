@@ -21,6 +21,8 @@ public:
     QToolButton *pauseButton() const { return m_pause; }
     QToolButton *stopButton() const { return m_stop; }
     QSlider *seekSlider() const { return m_slider; }
+    // Whether the strip is following a playing file (its refresh timer runs).
+    bool following() const;
 
 protected:
     void showEvent(QShowEvent *e) override;

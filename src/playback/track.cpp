@@ -152,7 +152,12 @@ void Playback::playOnMainPlayer()
     p.setInUse(true);
     followWatchedPlayer();
     const quint64 me = ++startGeneration;
-    p.setFileName(m.currentFile);
+    // The file already playing here (the start-up resume, then the Auto mode's decision)
+    // starts over by a seek: opening it again would read it and set up its sound anew.
+    const bool playingIt = p.openCount() > 0 && p.FileName() == m.currentFile && !p.openFailed()
+                           && !p.opening() && p.PlayState() == Player::Playing;
+    if (!playingIt)
+        p.setFileName(m.currentFile);
     if (me != startGeneration)
         return; // another start came while this file opened and has the player now
     if (p.openFailed() && !m.currentFile.isEmpty())

@@ -3,6 +3,8 @@
 #include "session/numtext.h"
 #include "session/state_codec.h"
 
+#include <QStringMatcher>
+
 namespace plist {
 
 bool acceptsDrop(const QString &path, const QStringList &fileTypes)
@@ -25,8 +27,11 @@ QString searchWord(const QString &fieldText)
 std::vector<int> searchHits(const QStringList &entries, const QString &word)
 {
     std::vector<int> hits;
+    // One folded skip table for the whole list: contains() would fold the word again for
+    // every entry and compare character by character.
+    const QStringMatcher matcher(word, Qt::CaseInsensitive);
     for (int i = 0; i < entries.size(); ++i)
-        if (entries[i].contains(word, Qt::CaseInsensitive))
+        if (word.isEmpty() || matcher.indexIn(entries[i]) >= 0)
             hits.push_back(i);
     return hits;
 }

@@ -72,13 +72,19 @@ QString decode(const char *bytes, qsizetype size)
 
 QByteArray encode(const QString &name)
 {
-    QByteArray out;
-    out.reserve(name.size());
+    // Written through a pointer into room for the longest result (3 bytes per UTF-16 unit):
+    // a save encodes every playlist entry, and appending byte by byte cost most of it.
+    QByteArray out(name.size() * 3, Qt::Uninitialized);
+    char *o = out.data();
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
         char32_t cp = c.unicode();
+        if (cp < 0x80) {
+            *o++ = char(cp);
+            continue;
+        }
         if (held(name, i)) {
-            out.append(char(cp - 0xDC00));
+            *o++ = char(cp - 0xDC00);
             continue;
         }
         if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
@@ -86,22 +92,21 @@ QByteArray encode(const QString &name)
         } else if (c.isSurrogate()) {
             cp = 0xFFFD; // a lone surrogate of no byte: nothing names it on disk
         }
-        if (cp < 0x80) {
-            out.append(char(cp));
-        } else if (cp < 0x800) {
-            out.append(char(0xC0 | (cp >> 6)));
-            out.append(char(0x80 | (cp & 0x3F)));
+        if (cp < 0x800) {
+            *o++ = char(0xC0 | (cp >> 6));
+            *o++ = char(0x80 | (cp & 0x3F));
         } else if (cp < 0x10000) {
-            out.append(char(0xE0 | (cp >> 12)));
-            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.append(char(0x80 | (cp & 0x3F)));
+            *o++ = char(0xE0 | (cp >> 12));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
         } else {
-            out.append(char(0xF0 | (cp >> 18)));
-            out.append(char(0x80 | ((cp >> 12) & 0x3F)));
-            out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.append(char(0x80 | (cp & 0x3F)));
+            *o++ = char(0xF0 | (cp >> 18));
+            *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = char(0x80 | (cp & 0x3F));
         }
     }
+    out.truncate(o - out.constData());
     return out;
 }
 

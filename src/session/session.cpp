@@ -100,10 +100,9 @@ void Session::SaveState()
     // during the save leaves the previous session as it was.
     // Unbuffered, because a buffered write that fails when flushed (full disk, file size
     // limit) still let the half-written file replace the good one.
-    const QByteArray bytes = state::encode(s);
     QSaveFile file(statePath());
     bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    if (saved && file.write(bytes) != bytes.size()) {
+    if (saved && !state::encodeTo(file, s)) {
         file.cancelWriting();
         saved = false;
     }

@@ -2,33 +2,35 @@
 
 #include "session/fsname.h"
 
+#include <QBuffer>
 #include <QtEndian>
 
 namespace state {
 
-QByteArray Records::recordBytes(int record) const
+const char *Records::recordAt(int record) const
 {
     const qsizetype start = qsizetype(record - 1) * kRecordSize;
     if (record < 1 || start + kRecordSize > m_bytes.size())
-        return {};
-    return m_bytes.mid(start, kRecordSize);
+        return nullptr;
+    return m_bytes.constData() + start;
 }
 
 int16_t Records::readInt(int record) const
 {
-    const QByteArray r = recordBytes(record);
-    return r.isEmpty() ? int16_t(0) : qFromLittleEndian<int16_t>(r.constData());
+    const char *r = recordAt(record);
+    return r ? qFromLittleEndian<int16_t>(r) : int16_t(0);
 }
 
 std::optional<QString> Records::readString(int record) const
 {
-    const QByteArray r = recordBytes(record);
-    if (r.isEmpty())
+    // Read in place: a full playlist has 65 000 records.
+    const char *r = recordAt(record);
+    if (!r)
         return QString();
-    const int16_t n = qFromLittleEndian<int16_t>(r.constData());
+    const int16_t n = qFromLittleEndian<int16_t>(r);
     if (n < 0 || n > kMaxText)
         return std::nullopt;
-    return fsname::decode(r.constData() + 2, n); // byte for byte, whatever the writer was
+    return fsname::decode(r + 2, n); // byte for byte, whatever the writer was
 }
 
 char *Records::recordForWrite(int record)
@@ -63,29 +65,88 @@ bool Records::writeString(int record, const QString &text)
     return true;
 }
 
+namespace {
+
+// Fills records in order into a buffer of whole records and hands it on when full.
+class RecordStream {
+public:
+    explicit RecordStream(QIODevice &out) : m_out(out) {}
+
+    void putInt(int16_t value) { qToLittleEndian<int16_t>(value, next()); }
+    void putString(const QString &text)
+    {
+        const QByteArray utf8 = fsname::encode(text);
+        char *p = next();
+        if (utf8.size() > kMaxText)
+            return; // left as a zero-length string, never cut
+        qToLittleEndian<int16_t>(int16_t(utf8.size()), p);
+        std::copy(utf8.begin(), utf8.end(), p + 2);
+    }
+    bool finish()
+    {
+        flush();
+        return m_ok;
+    }
+
+private:
+    static constexpr int kBufferedRecords = 256; // 64 KiB: stays in cache
+
+    char *next()
+    {
+        if (m_used == kBufferedRecords)
+            flush();
+        char *p = m_buffer + m_used++ * kRecordSize;
+        std::fill(p, p + kRecordSize, '\0');
+        return p;
+    }
+    void flush()
+    {
+        const qint64 size = qint64(m_used) * kRecordSize;
+        if (m_ok && size > 0)
+            m_ok = m_out.write(m_buffer, size) == size;
+        m_used = 0;
+    }
+
+    QIODevice &m_out;
+    char m_buffer[kBufferedRecords * kRecordSize];
+    int m_used = 0;
+    bool m_ok = true;
+};
+
+} // namespace
+
+bool encodeTo(QIODevice &out, const Snapshot &s)
+{
+    RecordStream r(out);
+    const int n = int(std::min<qsizetype>(s.entries.size(), 32767)) - 1;
+    r.putString(s.drive);
+    r.putString(s.folder);
+    r.putInt(s.lastIndex);
+    r.putInt(s.resumePos);
+    r.putString(s.currentEntry);
+    r.putInt(s.volume);
+    r.putInt(s.shuffleOn);
+    r.putInt(s.previewOn);
+    r.putInt(s.previewSecs);
+    r.putInt(int16_t(n));
+    for (int i = 0; i <= n; ++i)
+        r.putInt(size_t(i) < s.playedMarks.size() ? s.playedMarks[size_t(i)] : int16_t(0));
+    r.putInt(s.subdirsOn);
+    r.putInt(s.selectAll);
+    r.putInt(s.replayMode);
+    for (int i = 0; i <= n; ++i)
+        r.putString(s.entries[i]);
+    r.putInt(s.videoMode);
+    return r.finish();
+}
+
 QByteArray encode(const Snapshot &s)
 {
-    Records r;
-    const int n = int(std::min<qsizetype>(s.entries.size(), 32767)) - 1;
-    r.writeString(1, s.drive);
-    r.writeString(2, s.folder);
-    r.writeInt(3, s.lastIndex);
-    r.writeInt(4, s.resumePos);
-    r.writeString(5, s.currentEntry);
-    r.writeInt(6, s.volume);
-    r.writeInt(7, s.shuffleOn);
-    r.writeInt(8, s.previewOn);
-    r.writeInt(9, s.previewSecs);
-    r.writeInt(10, int16_t(n));
-    for (int i = 0; i <= n; ++i)
-        r.writeInt(marksRecord(i), size_t(i) < s.playedMarks.size() ? s.playedMarks[size_t(i)] : int16_t(0));
-    r.writeInt(subdirsRecord(n), s.subdirsOn);
-    r.writeInt(selectAllRecord(n), s.selectAll);
-    r.writeInt(replayRecord(n), s.replayMode);
-    for (int i = 0; i <= n; ++i)
-        r.writeString(entryRecord(n, i), s.entries[i]);
-    r.writeInt(videoRecord(n), s.videoMode);
-    return r.bytes();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    encodeTo(buffer, s);
+    return bytes;
 }
 
 } // namespace state

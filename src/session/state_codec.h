@@ -5,6 +5,7 @@
 // past the end of the file read as 0 or "".
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -35,7 +36,8 @@ public:
     bool writeString(int record, const QString &text);
 
 private:
-    QByteArray recordBytes(int record) const;
+    // The record's first byte inside the file, or null past its end.
+    const char *recordAt(int record) const;
     char *recordForWrite(int record);
     QByteArray m_bytes;
 };
@@ -65,6 +67,9 @@ struct Snapshot {
 // The whole file for a snapshot: 16 + 2N records (N = entries - 1). Missing marks are
 // written as 0.
 QByteArray encode(const Snapshot &s);
+// The same bytes written to out a few records at a time, so that a big playlist never
+// needs the whole file in memory. False when a write fell short.
+bool encodeTo(QIODevice &out, const Snapshot &s);
 
 // Record numbers of the layout for a playlist whose last index is n.
 inline int marksRecord(int i) { return 11 + i; }

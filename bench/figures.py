@@ -1,0 +1,281 @@
+#!/usr/bin/env python3
+"""Measures B1-B9 for us and for a peer side by side, in one run, and prints one table.
+
+Usage: bench/figures.py BUILD_DIR   (under an X server: bench/run.sh starts Xvfb)
+BENCH_RUNS (default 5) sets the runs of the short figures, BENCH_LONG_RUNS (default 3) those
+of the 30-second ones, BENCH_SECONDS (default 30) their length. Figures are medians.
+"""
+import math
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+RUNS = max(1, int(os.environ.get("BENCH_RUNS", "5")))
+LONG_RUNS = max(1, int(os.environ.get("BENCH_LONG_RUNS", "3")))
+SECONDS = max(1.0, float(os.environ.get("BENCH_SECONDS", "30")))
+ENTRIES = 32767
+RESUME_AT = 5
+MPV = ["mpv", "--no-config", "--ao=null", "--vo=null"]
+
+
+def log(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def run_measured(cmd, cwd=None, env=None):
+    """Wall seconds, CPU seconds (user+sys) and peak memory (MiB) of one process."""
+    start = time.perf_counter()
+    p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    out = p.stdout.read()
+    _, status, ru = os.wait4(p.pid, 0)
+    wall = time.perf_counter() - start
+    p.returncode = os.waitstatus_to_exitcode(status)
+    if p.returncode != 0:
+        raise RuntimeError("%s exited with %d" % (" ".join(cmd), p.returncode))
+    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss / 1024.0, out.decode(errors="replace")
+
+
+def driver_ms(cmd, env):
+    """The time a driver run reports for its own measured step, in ms."""
+    out = run_measured(cmd, env=env)[3]
+    return float(out.split()[0])
+
+
+def tasks(pid):
+    try:
+        return os.listdir("/proc/%d/task" % pid)
+    except OSError:
+        return []
+
+
+def cpu_and_switches(pid):
+    """Run time (ns) and context switches of every thread of a process, summed."""
+    ns = switches = 0
+    for t in tasks(pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (pid, t)) as f:
+                ns += int(f.read().split()[0])
+            with open("/proc/%d/task/%s/status" % (pid, t)) as f:
+                for line in f:
+                    if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
+                        switches += int(line.split()[1])
+        except OSError:
+            pass  # a thread that ended meanwhile
+    return ns, switches
+
+
+def peak_mib(pid):
+    with open("/proc/%d/status" % pid) as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) / 1024.0
+    return float("nan")
+
+
+def start(cmd, cwd=None, env=None):
+    return subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+
+
+def stop(p):
+    # SIGTERM is the program's closing road (saved, ended cleanly): a kill would count as
+    # a crash, and the next start would skip the entry that was playing.
+    if p.poll() is None:
+        os.killpg(p.pid, signal.SIGTERM)
+        try:
+            p.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            os.killpg(p.pid, signal.SIGKILL)
+    p.wait()
+
+
+def alive(p, name):
+    if p.poll() is not None:
+        raise RuntimeError("%s ended early (exit %d)" % (name, p.returncode))
+
+
+def side_by_side(ours_cmd, ours_cwd, env, peer_cmd, warm, window):
+    """Starts both at once, lets them settle, then samples both over the same window.
+    Returns ((cpu share %, wakeups/s, peak MiB) for us, the same for the peer)."""
+    ours = start(ours_cmd, ours_cwd, env)
+    peer = start(peer_cmd)
+    try:
+        time.sleep(warm)
+        alive(ours, "velloran")
+        alive(peer, "mpv")
+        a0, b0 = cpu_and_switches(ours.pid), cpu_and_switches(peer.pid)
+        if window:
+            time.sleep(window)
+        a1, b1 = cpu_and_switches(ours.pid), cpu_and_switches(peer.pid)
+        alive(ours, "velloran")
+        alive(peer, "mpv")
+        span = max(window, 1e-9)
+        fig = lambda s0, s1, pid: ((s1[0] - s0[0]) / 1e9 / span * 100, (s1[1] - s0[1]) / span, peak_mib(pid))
+        return fig(a0, a1, ours.pid), fig(b0, b1, peer.pid)
+    finally:
+        stop(ours)
+        stop(peer)
+
+
+def med(values):
+    return statistics.median(values)
+
+
+def fitted_exponent(sizes, times):
+    xs = [math.log(n) for n in sizes]
+    ys = [math.log(t) for t in times]
+    mx, my = sum(xs) / len(xs), sum(ys) / len(ys)
+    return sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / sum((x - mx) ** 2 for x in xs)
+
+
+def make_tree(root, folders, files_per_folder=16):
+    """Albums of 49 discs each (2 000 folders: 40 albums), every folder holding mp3 names."""
+    made = 0
+    album = 0
+    while made < folders:
+        top = os.path.join(root, "Album %d" % album)
+        dirs = [top] + [os.path.join(top, "Disc %d" % c) for c in range(49)]
+        for d in dirs[: folders - made]:
+            os.makedirs(d, exist_ok=True)
+            for i in range(files_per_folder):
+                open(os.path.join(d, "track %02d.mp3" % i), "wb").close()
+            made += 1
+        album += 1
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
+    driver = os.path.join(build, "bench", "bench_figures")
+    program = os.path.join(build, "velloran")
+    work = tempfile.mkdtemp(prefix="velloran-bench-")
+    env = dict(os.environ)
+    env["XDG_CONFIG_HOME"] = os.path.join(work, "config")
+    env["XDG_STATE_HOME"] = os.path.join(work, "state")
+    env.pop("QT_QPA_PLATFORM", None)
+    rows = []
+    try:
+        song = os.path.join(work, "song.mp3")
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "sine=frequency=440:duration=%d" % int(SECONDS + 30), "-c:a", "libmp3lame",
+                        "-q:a", "4", song], check=True)
+
+        def session(name, entries, at):
+            d = os.path.join(work, name)
+            os.makedirs(d)
+            if entries:
+                subprocess.run([driver, "session", d, song, str(entries), str(at)], env=env, check=True,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return d
+
+        one, big = session("one", 1, RESUME_AT), session("big", ENTRIES, RESUME_AT)
+        playing, listed, idle = session("playing", 1, 0), session("listed", ENTRIES, 0), session("idle", 0, 0)
+
+        # B1, B2: start-up to resumed playback, alternating us (1 and 32 767 entries) and the peer.
+        log("B1/B2: start-up to resumed playback, %d runs" % RUNS)
+        b1, b2, peer1 = [], [], []
+        for _ in range(RUNS):
+            b1.append(run_measured([driver, "startup", str(RESUME_AT)], one, env))
+            peer1.append(run_measured(MPV + ["--start=%d" % RESUME_AT, "--length=0.1", song]))
+            b2.append(run_measured([driver, "startup", str(RESUME_AT)], big, env))
+        w = lambda runs, i: med([r[i] for r in runs])
+        rows.append(("B1", "start-up to resumed playback, 1 entry (wall s)", w(b1, 0), w(peer1, 0), 1.15))
+        rows.append(("", "  same: CPU s", w(b1, 1), w(peer1, 1), None))
+        rows.append(("", "  same: peak MiB", w(b1, 2), w(peer1, 2), None))
+        rows.append(("B2", "start-up, 32 767 entries (wall s) vs our B1", w(b2, 0), w(b1, 0), 1.15))
+        rows.append(("", "  same: CPU s vs our B1", w(b2, 1), w(b1, 1), None))
+
+        # B3: CPU while playing, both processes side by side over the same window.
+        log("B3: CPU while playing, %d x %.0f s" % (LONG_RUNS, SECONDS))
+        b3 = [side_by_side([program], playing, env, MPV + [song], 3, SECONDS) for _ in range(LONG_RUNS)]
+        rows.append(("B3", "CPU while playing an mp3 (%% of a core, %.0f s)" % SECONDS,
+                     med([o[0] for o, _ in b3]), med([p[0] for _, p in b3]), 1.05))
+
+        # B4: peak memory with the full playlist, playing.
+        log("B4: peak memory, %d runs" % LONG_RUNS)
+        m3u = os.path.join(work, "list.m3u")
+        with open(m3u, "w") as f:
+            f.write(song + "\n")
+            for i in range(1, ENTRIES):
+                f.write("/music/album %d/Disc %d/track %d.mp3\n" % (i % 41, i % 53, i))
+        b4 = [side_by_side([program], listed, env, MPV + ["--playlist=" + m3u], 5, 0) for _ in range(LONG_RUNS)]
+        rows.append(("B4", "peak memory, 32 767 entries, playing (MiB)",
+                     med([o[2] for o, _ in b4]), med([p[2] for _, p in b4]), 1.25))
+
+        # B5, B7: scan + Add over trees of 4 000 ... 32 000 files, against a standalone find.
+        log("B5/B7: scan + Add, %d runs per size" % RUNS)
+        sizes = [4000, 8000, 16000, 32000]
+        trees = {}
+        for n in sizes:
+            trees[n] = os.path.join(work, "tree%d" % n)
+            make_tree(trees[n], n // 16)
+        scans = {n: [] for n in sizes}
+        finds = []
+        for n in sizes:  # warm the caches for both sides
+            subprocess.run(["find", trees[n], "-name", "*.mp3"], stdout=subprocess.DEVNULL, check=True)
+        for _ in range(RUNS):
+            for n in sizes:
+                scans[n].append(driver_ms([driver, "scan", trees[n]], env))
+            finds.append(run_measured(["find", trees[32000], "-name", "*.mp3"])[0] * 1e3)
+        rows.append(("B5", "scan + Add All, 2 000 folders / 32 000 files (ms)", med(scans[32000]), med(finds), 1.5))
+
+        # B6: SaveState of the full playlist against dd writing as many bytes (and syncing).
+        log("B6: SaveState, %d runs" % RUNS)
+        saves, dds = [], []
+        target = os.path.join(work, "dd.out")
+        for _ in range(RUNS):
+            out = run_measured([driver, "save", str(ENTRIES)], env=env)[3].split()
+            saves.append(float(out[0]))
+            nbytes = int(out[2])
+            dds.append(run_measured(["dd", "if=/dev/zero", "of=" + target, "bs=64K", "count=%d" % nbytes,
+                                     "iflag=count_bytes", "conv=fsync", "status=none"])[0] * 1e3)
+        rows.append(("B6", "SaveState, 32 767 entries (ms) vs dd of %d bytes" % nbytes, med(saves), med(dds), 1.5))
+
+        exponent = fitted_exponent(sizes, [med(scans[n]) for n in sizes])
+        nlogn = fitted_exponent(sizes, [n * math.log(n) for n in sizes])
+        rows.append(("B7", "growth of B5, fitted exponent 4k..32k files (peer: n log n)", exponent, nlogn, None))
+
+        # B8: text search against grep -c over the same names.
+        log("B8: search, %d runs" % RUNS)
+        names = os.path.join(work, "names.txt")
+        subprocess.run([driver, "names", str(ENTRIES), names], env=env, check=True, stdout=subprocess.DEVNULL)
+        needle = "track 2024"  # a handful of hits, as a person searches
+        searches, greps = [], []
+        for _ in range(RUNS):
+            searches.append(driver_ms([driver, "search", str(ENTRIES), needle], env))
+            greps.append(run_measured(["grep", "-c", "-i", "-F", needle, names])[0] * 1e3)
+        rows.append(("B8", "search over 32 767 entries (ms) vs grep -c", med(searches), med(greps), 1.0))
+
+        # B9: idle, nothing playing, side by side with an idle mpv.
+        log("B9: idle, %d x %.0f s" % (LONG_RUNS, SECONDS))
+        b9 = [side_by_side([program], idle, env, ["mpv", "--idle", "--no-config"], 3, SECONDS)
+              for _ in range(LONG_RUNS)]
+        idle_cpu, peer_cpu = med([o[0] for o, _ in b9]), med([p[0] for _, p in b9])
+        idle_wakes, peer_wakes = med([o[1] for o, _ in b9]), med([p[1] for _, p in b9])
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+    print("| # | figure | ours | peer | ratio | target | met |")
+    print("|---|---|---:|---:|---:|---:|---|")
+    for key, name, ours, peer, target in rows:
+        if key == "B7":
+            print("| B7 | %s | %.3f | %.3f | | exponent <= 1.05 | %s |" % (name, ours, peer, "yes" if ours <= 1.05 else "no"))
+            continue
+        ratio = ours / peer if peer else float("inf")
+        goal = "<= %.2fx" % target if target else ""
+        met = ("yes" if ratio <= target else "no") if target else ""
+        print("| %s | %s | %.3f | %.3f | %.2f | %s | %s |" % (key, name, ours, peer, ratio, goal, met))
+    print("| B9 | idle CPU (%% of a core, %.0f s) | %.3f | %.3f | %.2f | <= 0.1 %% | %s |"
+          % (SECONDS, idle_cpu, peer_cpu, idle_cpu / peer_cpu if peer_cpu else float("inf"),
+             "yes" if idle_cpu <= 0.1 else "no"))
+    print("| | idle wakeups per second | %.1f | %.1f | %.2f | | |"
+          % (idle_wakes, peer_wakes, idle_wakes / peer_wakes if peer_wakes else float("inf")))
+    print("(medians: %d runs, %d for the %.0f s figures; ratio = ours / peer)" % (RUNS, LONG_RUNS, SECONDS))
+
+
+if __name__ == "__main__":
+    main()
