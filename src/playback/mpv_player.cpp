@@ -77,8 +77,11 @@ mpv_handle *MpvPlayer::core()
     }
     m_mpv = h;
     mpv_set_wakeup_callback(m_mpv, onWakeup, this);
+    // Set while there was no core yet.
     if (m_volume != 0)
-        setVolume(m_volume); // set while there was no core yet
+        setVolume(m_volume);
+    if (m_speed != 1.0)
+        setSpeed(m_speed);
     return m_mpv;
 }
 
@@ -416,6 +419,7 @@ void MpvPlayer::setVolume(int v)
 void MpvPlayer::setSpeed(double factor)
 {
     // mpv keeps the pitch by itself (audio-pitch-correction) and keeps the speed across files.
+    m_speed = factor;
     if (m_mpv)
         mpv_set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &factor);
     dropSample();

@@ -103,4 +103,5 @@ private:
     void dropSample() { m_sample.takenAt = -1; }
     std::optional<double> m_pendingSeek;
     int m_volume = 0;
+    double m_speed = 1.0;
 };

@@ -129,6 +129,9 @@ bool StateDb::tryOpen()
         || check.value(0).toString() != QLatin1String("ok")) {
         if (m_error.isEmpty())
             m_error = check.lastError().text();
+        // Another run holding the file longer than the busy wait is no damage.
+        const QString code = check.lastError().nativeErrorCode();
+        m_busy = code == QLatin1String("5") || code == QLatin1String("6");
         return false;
     }
     check.finish();
@@ -149,12 +152,13 @@ bool StateDb::open()
 {
     m_setAside.clear();
     m_error.clear();
+    m_busy = false;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     if (tryOpen())
         return true;
     close();
-    if (!QFileInfo::exists(m_path))
-        return false; // nothing to set aside: the folder itself is unusable
+    if (!QFileInfo::exists(m_path) || m_busy)
+        return false; // nothing to set aside: the folder is unusable or the file in use
     QString aside = statedb::setAsideName(m_path, QDateTime::currentDateTime());
     for (int i = 1; QFileInfo::exists(aside); ++i)
         aside = statedb::setAsideName(m_path, QDateTime::currentDateTime()) + QLatin1Char('-') + QString::number(i);

@@ -90,4 +90,5 @@ private:
     QString m_error;
     std::optional<state::Snapshot> m_stored;
     int m_rows = 0;
+    bool m_busy = false; // the last open found the file locked, not damaged
 };
