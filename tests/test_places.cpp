@@ -120,6 +120,8 @@ private slots:
         pick(app, tone);
         QVERIFY(places.placeOf(book) > 189.5 && places.placeOf(book) < 192);
         QCOMPARE(places.placeOf(song), 0.0);
+        // The time left counts what is done of it.
+        QCOMPARE(app.lengths.placeOf(book), places.placeOf(book));
 
         // Double click.
         pick(app, book);
