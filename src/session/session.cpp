@@ -130,7 +130,7 @@ QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
     m_db = std::make_unique<StateDb>(statedb::defaultPath(), app.m.stateFolder);
     if (!m_db->open())
         return fileBytes;
-    const auto last = m_db->load();
+    const auto last = m_db->load(false);
     statedb::Guard guard;
     if (last && !last->clean) {
         // The last run was killed, crashed or lost its power after its last write.
@@ -168,7 +168,11 @@ void Session::LoadState()
         bytes = file.read(qint64(10) * state::kRecordSize);
         const int16_t n = state::Records(bytes).readInt(10);
         const qint64 records = std::clamp(state::videoRecord(n), 16, state::kMaxRecords);
-        bytes += file.read(records * state::kRecordSize - bytes.size());
+        // Read into place: appending a second buffer would hold the file twice at the peak.
+        const qint64 head = bytes.size();
+        bytes.resize(records * state::kRecordSize);
+        const qint64 got = file.read(bytes.data() + head, bytes.size() - head);
+        bytes.resize(head + std::max<qint64>(got, 0));
         file.close();
     }
     const state::Records r(recover(std::move(bytes), fileMs));
