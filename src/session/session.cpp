@@ -175,7 +175,7 @@ void Session::LoadState()
         bytes.resize(head + std::max<qint64>(got, 0));
         file.close();
     }
-    const state::Records r(recover(std::move(bytes), fileMs));
+    state::Records r(recover(std::move(bytes), fileMs));
     app.places.attach(m_db->connectionName(), m_db->key());
 
     // A saved folder that is gone is skipped and the boxes keep the folder they showed,
@@ -225,6 +225,8 @@ void Session::LoadState()
             savedAt.push_back(i);
         }
     }
+    const int16_t videoMode = r.readInt(state::videoRecord(n));
+    r = state::Records(); // the file's bytes go before the list's keys are made
     const std::vector<QString> saved = entries;
     list.setItems(std::move(entries));
     if (m.playedMarks.size() < size_t(std::max(1, list.count())))
@@ -235,7 +237,7 @@ void Session::LoadState()
         app.playback.setList2Index(m.lastIndex);
         list.setSelected(m.lastIndex, true);
     }
-    m.videoMode = r.readInt(state::videoRecord(n));
+    m.videoMode = videoMode;
 
     app.playback.put_form4();
     app.playlist.SizeList(2);
