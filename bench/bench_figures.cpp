@@ -123,7 +123,7 @@ int search(App &app, int n, const QString &needle)
     Form1 &f = app.form1();
     f.List2->setItems(libraryNames(n));
     app.playback.resetMarksToPlaylist();
-    app.playback.put_form4(); // hits are shown in the completed window
+    app.playback.put_form4(); // as after a load: the completed rows wait for the first look
     f.Text2->setText(needle);
     QElapsedTimer t;
     t.start();

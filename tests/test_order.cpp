@@ -142,7 +142,7 @@ private slots:
         QStringList done;
         for (int i = 0; i < entries.size(); ++i)
             done.append(QFileInfo(entries[i]).fileName() + " =>" + QString::number(i));
-        QCOMPARE(rows(*p.app.form4().List1), done);
+        QCOMPARE(rows(p.app.playback.completedList()), done);
     }
 
     void addKeepsTheHighlightAndCurrentEntry()

@@ -140,7 +140,7 @@ private slots:
         names << "/m/odd =>12.mp3";
         fillPlaylist(app, names);
         Form4 &w = app.form4();
-        QCOMPARE(w.List1->count(), 26);
+        QCOMPARE(app.playback.completedList().count(), 26);
         QCOMPARE(app.playback.FindSong(1), QStringLiteral("s00.mp3 =>1")); // never =>11 or =>21
         QCOMPARE(app.playback.FindSong(12), QStringLiteral("s11.mp3 =>12"));
         QCOMPARE(app.playback.FindSong(99), QString());

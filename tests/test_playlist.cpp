@@ -154,6 +154,32 @@ private slots:
         QCOMPARE(p.text2(), QStringLiteral("  *** Αποτελέσματα - Results : 27 ***"));
     }
 
+    void completedRowsWaitUntilSeen()
+    {
+        Program p;
+        p.f.List2->setItems({"/m/b.mp3", "/m/a.mp3", "/z/a.mp3"});
+        p.app.playback.resetMarksToPlaylist();
+        p.app.m.playedMarks[2] = kOn;
+        p.app.playback.put_form4();
+        ListBox &done = *p.app.form4().List1;
+        QCOMPARE(done.count(), 0); // hidden: not built yet
+        // The tip's name is the row's text all the same.
+        QCOMPARE(p.app.playback.FindSong(1), QStringLiteral("b.mp3 =>1"));
+        QCOMPARE(done.count(), 0);
+
+        // Shown, in whatever way: every row, the played ones selected.
+        p.app.form4().show();
+        QCOMPARE(rows(done), QStringList({"a.mp3 =>0", "a.mp3 =>2", "b.mp3 =>1"}));
+        QVERIFY(done.isSelected(1) && !done.isSelected(0) && !done.isSelected(2));
+        QCOMPARE(p.app.playback.FindSong(1), QStringLiteral("b.mp3 =>1"));
+
+        // While shown, a rebuild is at once.
+        p.f.List2->addItem("/m/c.mp3");
+        p.app.playback.resetMarksToPlaylist();
+        p.app.playback.put_form4();
+        QCOMPARE(done.count(), 4);
+    }
+
     void droppedFiles()
     {
         Program p;
@@ -169,7 +195,7 @@ private slots:
         p.app.playlist.WatchForFiles({greek, p.cwd.file("x.jpeg")});
         QCOMPARE(p.text2(), QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files =  2"));
         QCOMPARE(p.f.List2->count(), 3);
-        QCOMPARE(p.app.form4().List1->count(), 3);
+        QCOMPARE(p.app.playback.completedList().count(), 3);
         QVERIFY(p.f.List2->findExact(greek) >= 0);
         // Fresh marks, then the reset marks the current entry.
         const auto &marks = p.app.m.playedMarks;
@@ -336,7 +362,7 @@ private slots:
         QCOMPARE(p.f.List2->count(), 6);
         QCOMPARE(p.app.m.playedMarks, std::vector<int16_t>(6, 0));
         QCOMPARE(p.app.m.resumePos, int16_t(0));
-        QCOMPARE(p.app.form4().List1->count(), 6);
+        QCOMPARE(p.app.playback.completedList().count(), 6);
 
         // Subtract One: the current folder's matching files only (the filter ignores case).
         const QString subtracted = "Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files :";
@@ -345,7 +371,7 @@ private slots:
         p.app.playlist.Command5_Click();
         QCOMPARE(p.text2(), subtracted + " 2");
         QCOMPARE(p.f.List2->count(), 4);
-        QCOMPARE(p.app.form4().List1->count(), 4);
+        QCOMPARE(p.app.playback.completedList().count(), 4);
 
         // Selected with the checked rows: a and a's subfolders none; b and b/c.
         p.go(root);
@@ -361,7 +387,7 @@ private slots:
         p.mode(1);
         p.app.playlist.Command5_Click();
         QCOMPARE(p.f.List2->count(), 0);
-        QCOMPARE(p.app.form4().List1->count(), 0);
+        QCOMPARE(p.app.playback.completedList().count(), 0);
         QCOMPARE(p.text2(), QStringLiteral("kept"));
 
         // A full playlist refuses more and says how many.

@@ -128,9 +128,14 @@ private slots:
         QCOMPARE(state::encode(r->snapshot), state::encode(s));
         QVERIFY(db.markClean());
         QVERIFY(db.load()->clean);
+        QCOMPARE(db.load()->snapshot.entries.size(), 1000);
+        r = db.load(false); // what start-up asks: a clean end's rows stay unread
+        QVERIFY(r->clean && r->snapshot.entries.isEmpty());
+        QCOMPARE(r->savedMs, qint64(4000));
         QVERIFY(db.beginRun({"/x.mp3", 2}));
-        r = db.load();
+        r = db.load(false);
         QVERIFY(!r->clean);
+        QCOMPARE(r->snapshot.entries.size(), 1000); // an unclean end's rows are read
         QCOMPARE(r->guard.entry, QStringLiteral("/x.mp3"));
         QCOMPARE(r->guard.runs, 2);
 

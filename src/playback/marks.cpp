@@ -17,14 +17,25 @@ void Playback::resetMarksToPlaylist()
 
 void Playback::put_form4()
 {
-    const ListBox &list = *app.form1().List2;
-    if (list.count() == 0)
+    if (app.form1().List2->count() == 0)
         return;
+    completedStale = true;
+    if (app.form4().isVisible())
+        completedList();
+    app.lengths.playlistChanged();
+}
+
+ListBox &Playback::completedList()
+{
+    ListBox &done = *app.form4().List1;
+    const ListBox &list = *app.form1().List2;
+    if (!completedStale || list.count() == 0)
+        return done;
+    completedStale = false;
     std::vector<QString> rows;
     rows.reserve(size_t(list.count()));
     for (int i = 0; i < list.count(); ++i)
         rows.push_back(status::completedRow(list.text(i), i));
-    ListBox &done = *app.form4().List1;
     done.setItems(std::move(rows));
     // Where each entry's row stands, so that marking does not scan the list per entry.
     completedRowOf.assign(size_t(list.count()), -1);
@@ -33,12 +44,13 @@ void Playback::put_form4()
         if (i >= 0 && i < list.count() && completedRowOf[size_t(i)] < 0)
             completedRowOf[size_t(i)] = r;
     }
-    app.lengths.playlistChanged();
+    paigmena();
+    return done;
 }
 
 int Playback::completedRowFor(int index)
 {
-    ListBox &done = *app.form4().List1;
+    ListBox &done = completedList();
     const QString key = QStringLiteral("=>") + QString::number(index);
     if (index >= 0 && size_t(index) < completedRowOf.size()) {
         const int r = completedRowOf[size_t(index)];
@@ -53,6 +65,8 @@ int Playback::completedRowFor(int index)
 
 void Playback::paigmena()
 {
+    if (completedStale)
+        return; // rows not built yet are marked when they are
     ListBox &done = *app.form4().List1;
     std::vector<int> rows;
     const auto &marks = app.m.playedMarks;
@@ -69,17 +83,23 @@ QString Playback::FindSong(int16_t song)
 {
     if (song == -1)
         return QString(); // the pick form is FindSongPick
+    if (completedStale) {
+        // The row's text, without building every row for it; its mark comes with the build.
+        const ListBox &list = *app.form1().List2;
+        return song >= 0 && song < list.count() ? status::completedRow(list.text(song), song)
+                                                : QString();
+    }
     const int r = completedRowFor(song);
     if (r < 0)
         return QString();
-    ListBox &done = *app.form4().List1;
+    ListBox &done = completedList();
     done.setSelected(r, true);
     return done.text(r);
 }
 
 int Playback::FindSongPick()
 {
-    const ListBox &done = *app.form4().List1;
+    const ListBox &done = completedList();
     return status::indexOfCompletedRow(done.currentText());
 }
 

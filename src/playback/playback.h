@@ -12,6 +12,7 @@
 #include <vector>
 
 class App;
+class ListBox;
 class Player;
 
 class Playback {
@@ -45,6 +46,8 @@ public:
     void resetMarksToPlaylist();
     // Row of the completed list that belongs to playlist entry index, or -1.
     int completedRowFor(int index);
+    // The completed window's list, its rows built first if the playlist changed since.
+    ListBox &completedList();
 
     // Status line and captions (status_line.cpp)
     void etiketes();
@@ -108,6 +111,9 @@ private:
     qint64 failedAtMs = -1;
     // Row of the completed list for each playlist index, as put_form4 left it.
     std::vector<int> completedRowOf;
+    // The completed rows wait until they are seen: a big playlist would pay their sort
+    // keys at every start although the window is mostly hidden.
+    bool completedStale = false;
     // The start under way is the session's own resume (record 4's second).
     bool resumingSession = false;
 };

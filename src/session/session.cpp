@@ -130,7 +130,7 @@ QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
     m_db = std::make_unique<StateDb>(statedb::defaultPath(), app.m.stateFolder);
     if (!m_db->open())
         return fileBytes;
-    const auto last = m_db->load();
+    const auto last = m_db->load(false);
     statedb::Guard guard;
     if (last && !last->clean) {
         // The last run was killed, crashed or lost its power after its last write.
@@ -168,10 +168,14 @@ void Session::LoadState()
         bytes = file.read(qint64(10) * state::kRecordSize);
         const int16_t n = state::Records(bytes).readInt(10);
         const qint64 records = std::clamp(state::videoRecord(n), 16, state::kMaxRecords);
-        bytes += file.read(records * state::kRecordSize - bytes.size());
+        // Read into place: appending a second buffer would hold the file twice at the peak.
+        const qint64 head = bytes.size();
+        bytes.resize(records * state::kRecordSize);
+        const qint64 got = file.read(bytes.data() + head, bytes.size() - head);
+        bytes.resize(head + std::max<qint64>(got, 0));
         file.close();
     }
-    const state::Records r(recover(std::move(bytes), fileMs));
+    state::Records r(recover(std::move(bytes), fileMs));
     app.places.attach(m_db->connectionName(), m_db->key());
 
     // A saved folder that is gone is skipped and the boxes keep the folder they showed,
@@ -221,6 +225,8 @@ void Session::LoadState()
             savedAt.push_back(i);
         }
     }
+    const int16_t videoMode = r.readInt(state::videoRecord(n));
+    r = state::Records(); // the file's bytes go before the list's keys are made
     const std::vector<QString> saved = entries;
     list.setItems(std::move(entries));
     if (m.playedMarks.size() < size_t(std::max(1, list.count())))
@@ -231,7 +237,7 @@ void Session::LoadState()
         app.playback.setList2Index(m.lastIndex);
         list.setSelected(m.lastIndex, true);
     }
-    m.videoMode = r.readInt(state::videoRecord(n));
+    m.videoMode = videoMode;
 
     app.playback.put_form4();
     app.playlist.SizeList(2);

@@ -176,7 +176,7 @@ bool StateDb::open()
     return false;
 }
 
-std::optional<StateDb::Recovery> StateDb::load()
+std::optional<StateDb::Recovery> StateDb::load(bool wholeIfClean)
 {
     if (!isOpen())
         return std::nullopt;
@@ -195,6 +195,8 @@ std::optional<StateDb::Recovery> StateDb::load()
     s.resumePos = int16_t(q.value(3).toInt());
     s.currentEntry = q.value(4).toString();
     r.guard = {q.value(5).toString(), q.value(6).toInt()};
+    if (r.clean && !wholeIfClean)
+        return r;
 
     QSqlQuery e(db);
     e.setForwardOnly(true);

@@ -60,8 +60,10 @@ public:
         bool clean = true;
         statedb::Guard guard;
     };
-    // What the last run left for this folder, if anything.
-    std::optional<Recovery> load();
+    // What the last run left for this folder, if anything. Without wholeIfClean a clean
+    // end's snapshot is left unread (empty): start-up never restores it, and a big
+    // playlist's rows would cost time and memory.
+    std::optional<Recovery> load(bool wholeIfClean = true);
 
     // A run begins: from now on an end without markClean() counts as unclean.
     bool beginRun(const statedb::Guard &guard);

@@ -116,6 +116,7 @@ void bindForm4(App &app, Form4 &form)
     QObject::connect(form.Command1, &QPushButton::clicked, &form, [&pb] { pb.Form4_Command1_Click(); });
     QObject::connect(&form, &Form4::closeRequested, &form, [&pb] { pb.Form4_Command1_Click(); });
     QObject::connect(form.List1, &ListBox::userDoubleClicked, &form, [&pb] { pb.Form4_List1_DblClick(); });
+    QObject::connect(&form, &Form4::aboutToShow, &form, [&pb] { pb.completedList(); });
 }
 
 } // namespace ui

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 Form4::Form4(QWidget *parent)
@@ -36,6 +37,12 @@ Form4::Form4(QWidget *parent)
     lay->addWidget(Label4);
     lay->addWidget(List1, 1);
     resize(420, 560);
+}
+
+void Form4::showEvent(QShowEvent *event)
+{
+    emit aboutToShow();
+    QWidget::showEvent(event);
 }
 
 void Form4::closeEvent(QCloseEvent *event)

@@ -24,7 +24,10 @@ public:
 signals:
     // The frame's close box: treated like the "X" button, the window is only hidden.
     void closeRequested();
+    // About to be seen: its rows are built on demand.
+    void aboutToShow();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 };
