@@ -363,6 +363,8 @@ private slots:
         QCOMPARE(p.app.m.playedMarks, std::vector<int16_t>(6, 0));
         QCOMPARE(p.app.m.resumePos, int16_t(0));
         QCOMPARE(p.app.playback.completedList().count(), 6);
+        // The file box is left on the last folder of the pass, listed in name order.
+        QCOMPARE(p.f.File1->files(), QStringList({"6.mp3"}));
 
         // Subtract One: the current folder's matching files only (the filter ignores case).
         const QString subtracted = "Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files :";
@@ -400,6 +402,23 @@ private slots:
         QVERIFY(p.text2().startsWith(added + " 1  *** "));
         QVERIFY(p.text2().endsWith("not added : 1 ***"));
         QCOMPARE(p.f.List2->count(), plist::kMaxEntries);
+
+        // A pass that fills the playlist part way through a folder takes its first names.
+        const QString full = p.cwd.file("full");
+        const QStringList names = {"m.mp3", "c.mp3", "x.mp3", "a.mp3", "q.mp3", "E.mp3", "b.mp3", "k.mp3"};
+        for (const QString &n : names)
+            touch(full + "/" + n);
+        std::vector<QString> most;
+        for (int i = 0; i < plist::kMaxEntries - 3; ++i)
+            most.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));
+        p.f.List2->setItems(std::move(most));
+        p.go(full);
+        p.mode(1);
+        p.app.playlist.Command4_Click();
+        QVERIFY(p.text2().startsWith(added + " 3  *** "));
+        for (const char *n : {"a.mp3", "b.mp3", "c.mp3"})
+            QVERIFY(p.f.List2->findExact(full + "/" + n) >= 0);
+        QCOMPARE(p.f.List2->findExact(full + "/E.mp3"), -1);
     }
 };
 

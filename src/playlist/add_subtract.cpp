@@ -3,6 +3,7 @@
 #include "playlist/playlist.h"
 
 #include "playlist/playlist_edits.h"
+#include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
 #include "session/app.h"
 #include "session/numtext.h"
@@ -52,12 +53,17 @@ PlaylistEdits &Playlist::beginBulkEdit()
 void Playlist::passOver(const QStringList &folders, const std::function<void(const QString &)> &use)
 {
     FileBox &box = *app.form1().File1;
+    const wildcard::Pattern pattern(box.pattern());
     for (const QString &folder : folders) {
-        box.setPath(folder);
+        box.follow(folder);
         if (yieldDue())
             yieldToEvents();
-        for (const QString &entry : folderEntries(box.path()))
-            use(entry);
+        QStringList names = wildcard::matchingFilesUnsorted(folder, pattern);
+        // Order matters only where the playlist may fill up part way through a folder.
+        if (edits().countAfter() + names.size() >= plist::kMaxEntries)
+            wildcard::sortNoCase(names);
+        for (const QString &name : names)
+            use(wildcard::joinPath(folder, name));
     }
 }
 

@@ -54,8 +54,9 @@ public:
     void applyPendingEdits();
 
     // The scan and the passes hand the event loop a turn at least this often (ms); 0 means
-    // at every entry, as tests that cancel mid-way need.
-    int yieldEveryMs = 8;
+    // at every entry, as tests that cancel mid-way need. Each turn repaints the window, so
+    // turns come as often as the eye needs and no more.
+    int yieldEveryMs = 50;
 
 private:
     bool yieldDue() const;

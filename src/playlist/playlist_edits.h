@@ -25,8 +25,10 @@ public:
     bool remove(const QString &entry);
     void apply();
 
-private:
+    // Entries the playlist will hold once the gathered changes are applied.
     int countAfter() const;
+
+private:
 
     ListBox &list;
     std::vector<QString> adds;

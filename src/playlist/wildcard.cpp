@@ -51,6 +51,13 @@ void sortNoCase(QStringList &names)
 
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok)
 {
+    QStringList out = matchingFilesUnsorted(folder, pattern, ok);
+    sortNoCase(out);
+    return out;
+}
+
+QStringList matchingFilesUnsorted(const QString &folder, const Pattern &pattern, bool *ok)
+{
     // readdir's own type field spares a stat per file; only links and unknown types need one.
     const QByteArray dirBytes = fsname::encode(joinPath(folder, QString()));
     DIR *d = ::opendir(dirBytes.constData());
@@ -74,7 +81,6 @@ QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *o
             out.append(name);
     }
     ::closedir(d);
-    sortNoCase(out);
     return out;
 }
 

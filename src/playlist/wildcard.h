@@ -23,6 +23,8 @@ private:
 // Names of the visible regular files of folder that match, in alphabetical order without
 // regard to case. An unreadable or missing folder gives an empty list and ok=false.
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok = nullptr);
+// The same names in the order the folder lists them.
+QStringList matchingFilesUnsorted(const QString &folder, const Pattern &pattern, bool *ok = nullptr);
 
 // Sorts names alphabetically, as the lists order them (ui/name_order.h).
 void sortNoCase(QStringList &names);

@@ -162,21 +162,43 @@ bool FileBox::refresh()
 {
     bool ok = false;
     m_files = m_path.isEmpty() ? QStringList() : wildcard::matchingFiles(m_path, m_pattern, &ok);
+    m_stale = false;
+    showSoon();
+    return ok;
+}
+
+void FileBox::follow(const QString &folder)
+{
+    m_path = folder;
+    m_stale = true;
+    showSoon();
+}
+
+const QStringList &FileBox::files() const
+{
+    if (m_stale) {
+        m_stale = false;
+        m_files = m_path.isEmpty() ? QStringList() : wildcard::matchingFiles(m_path, m_pattern);
+    }
+    return m_files;
+}
+
+void FileBox::showSoon()
+{
     // A pass over many folders points the box at each in turn; the rows on screen are
     // rebuilt once, when the event loop next runs.
-    if (!m_showPending) {
-        m_showPending = true;
-        QTimer::singleShot(0, this, [this] {
-            m_showPending = false;
-            setUpdatesEnabled(false);
-            clear();
-            QStringList shown;
-            shown.reserve(m_files.size());
-            for (const QString &name : m_files)
-                shown.append(fsname::shown(name));
-            addItems(shown);
-            setUpdatesEnabled(true);
-        });
-    }
-    return ok;
+    if (m_showPending)
+        return;
+    m_showPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_showPending = false;
+        setUpdatesEnabled(false);
+        clear();
+        QStringList shown;
+        shown.reserve(files().size());
+        for (const QString &name : files())
+            shown.append(fsname::shown(name));
+        addItems(shown);
+        setUpdatesEnabled(true);
+    });
 }

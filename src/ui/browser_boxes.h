@@ -50,13 +50,18 @@ public:
     QString pattern() const { return m_pattern.text(); }
     // Points the box at folder; false when it cannot be listed (the box is then empty).
     bool setPath(const QString &folder);
+    // Points the box at folder and lists it only when its files are next asked for or
+    // shown: a pass over many folders does not list and sort each one twice.
+    void follow(const QString &folder);
     void setPattern(const QString &pattern);
-    const QStringList &files() const { return m_files; }
+    const QStringList &files() const;
 
 private:
     bool refresh();
+    void showSoon();
     QString m_path;
     wildcard::Pattern m_pattern;
-    QStringList m_files;
+    mutable QStringList m_files;
+    mutable bool m_stale = false;
     bool m_showPending = false;
 };
