@@ -14,21 +14,6 @@
 #include <QTimer>
 #include <cstdio>
 
-namespace {
-
-qint64 bytesWrittenSoFar()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("wchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QTemporaryDir state;
@@ -60,19 +45,19 @@ int main(int argc, char *argv[])
     constexpr int kWritesPerMinute = 60000 / Session::kRecoveryIntervalMs;
     for (int minute = 1; minute <= 3; ++minute) {
         const int rowsBefore = app.places.rowsWritten();
-        const qint64 bytes = bytesWrittenSoFar();
+        const qint64 bytes = testkit::bytesWrittenSoFar();
         for (int w = 0; w < kWritesPerMinute; ++w) {
             player.position += Session::kRecoveryIntervalMs / 1000.0;
             app.session.writeRecovery();
         }
-        const qint64 written = bytesWrittenSoFar() - bytes;
+        const qint64 written = testkit::bytesWrittenSoFar() - bytes;
         std::printf("minute %d: %d place rows, %lld bytes written with the recovery copy (bound 65536: %s)\n",
                     minute, app.places.rowsWritten() - rowsBefore, written, written <= 65536 ? "ok" : "OVER");
     }
     player.Pause();
-    const qint64 bytes = bytesWrittenSoFar();
+    const qint64 bytes = testkit::bytesWrittenSoFar();
     for (int w = 0; w < kWritesPerMinute; ++w)
         app.session.writeRecovery();
-    std::printf("paused minute: %lld bytes written\n", bytesWrittenSoFar() - bytes);
+    std::printf("paused minute: %lld bytes written\n", testkit::bytesWrittenSoFar() - bytes);
     return 0;
 }

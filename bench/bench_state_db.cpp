@@ -18,17 +18,6 @@
 
 namespace {
 
-qint64 bytesWrittenSoFar()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("wchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 double cpuSeconds()
 {
     timespec t{};
@@ -61,15 +50,15 @@ int main(int argc, char *argv[])
     app.playback.resetMarksToPlaylist();
 
     double cpu = cpuSeconds();
-    qint64 bytes = bytesWrittenSoFar();
+    qint64 bytes = testkit::bytesWrittenSoFar();
     app.session.writeRecovery();
     std::printf("first write (whole playlist): %.1f ms CPU, %lld bytes\n", (cpuSeconds() - cpu) * 1e3,
-                bytesWrittenSoFar() - bytes);
+                testkit::bytesWrittenSoFar() - bytes);
 
     constexpr int kWritesPerMinute = 60000 / Session::kRecoveryIntervalMs;
     for (int minute = 0; minute < 3; ++minute) {
         cpu = cpuSeconds();
-        bytes = bytesWrittenSoFar();
+        bytes = testkit::bytesWrittenSoFar();
         for (int w = 0; w < kWritesPerMinute; ++w) {
             player->position += Session::kRecoveryIntervalMs / 1000.0;
             if (w == kWritesPerMinute / 2)
@@ -78,12 +67,12 @@ int main(int argc, char *argv[])
         }
         const double used = cpuSeconds() - cpu;
         std::printf("minute %d: %d writes, %lld bytes written, %.1f ms CPU = %.3f %% of a core\n", minute + 1,
-                    kWritesPerMinute, bytesWrittenSoFar() - bytes, used * 1e3, used / 60.0 * 100.0);
+                    kWritesPerMinute, testkit::bytesWrittenSoFar() - bytes, used * 1e3, used / 60.0 * 100.0);
     }
     // Idle: nothing changed, nothing written.
-    bytes = bytesWrittenSoFar();
+    bytes = testkit::bytesWrittenSoFar();
     for (int w = 0; w < kWritesPerMinute; ++w)
         app.session.writeRecovery();
-    std::printf("paused minute: %lld bytes written\n", bytesWrittenSoFar() - bytes);
+    std::printf("paused minute: %lld bytes written\n", testkit::bytesWrittenSoFar() - bytes);
     return 0;
 }

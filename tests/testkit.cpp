@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QThread>
 
@@ -77,6 +78,17 @@ bool waitFor(const std::function<bool()> &pred, int ms)
         QThread::msleep(5);
     }
     return true;
+}
+
+qint64 bytesWrittenSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n'))
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    return -1;
 }
 
 } // namespace testkit

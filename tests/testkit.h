@@ -59,6 +59,9 @@ private:
 // Runs the event loop until pred holds or ms pass; true when it held.
 bool waitFor(const std::function<bool()> &pred, int ms);
 
+// Bytes this process has written so far (/proc/self/io), -1 when unknown.
+qint64 bytesWrittenSoFar();
+
 } // namespace testkit
 
 #include "playback/player.h"
