@@ -12,9 +12,9 @@
 #include "session/mpris_logic.h"
 #include "session/state_codec.h"
 #include "testkit.h"
-#include "ui/name_order.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
+#include "ui/name_order.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -37,8 +37,8 @@ std::vector<QString> libraryNames(int n)
     std::vector<QString> rows;
     rows.reserve(size_t(n));
     for (int i = 0; i < n; ++i)
-        rows.push_back(QStringLiteral("/music/%1 %2/Disc %3/track %4.mp3")
-                           .arg(words[(i * 7) % 8]).arg(i % 41).arg(i % 53).arg(i));
+        rows.push_back(
+            QStringLiteral("/music/%1 %2/Disc %3/track %4.mp3").arg(words[(i * 7) % 8]).arg(i % 41).arg(i % 53).arg(i));
     return rows;
 }
 
@@ -140,7 +140,7 @@ int main(int argc, char *argv[])
     if (mode == "startup") {
         // As main() does: no bus daemon launched on our behalf.
         const QByteArray bus = mpris::addressWithoutAutolaunch(qgetenv("DBUS_SESSION_BUS_ADDRESS"),
-                                                              qgetenv("XDG_RUNTIME_DIR"), ::getuid());
+                                                               qgetenv("XDG_RUNTIME_DIR"), ::getuid());
         if (!bus.isEmpty())
             ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.constData(), 1);
     } else {

@@ -78,9 +78,8 @@ double runProgram(double *gapMs, double *untilMs, long *hwmGrowth = nullptr, lon
         tick.restart();
     });
     const int n = app.form1().List2->count();
-    testkit::waitFor([&] {
-        return int(app.lengths.cache().lengthOf().size()) == n && app.lengths.cache().complete();
-    }, 600000);
+    testkit::waitFor([&] { return int(app.lengths.cache().lengthOf().size()) == n && app.lengths.cache().complete(); },
+                     600000);
     if (untilMs)
         *untilMs = double(t.nsecsElapsed()) / 1e6 - loadMs;
     if (gapMs)
@@ -114,7 +113,8 @@ int main(int argc, char **argv)
         double gap = 0, until = 0;
         runProgram(&gap, &until, &hwm, &rss);
         std::printf("memory: 32767 entries, full cache: peak grows %ld KiB, resident %ld KiB "
-                    "(largest tick gap %.1f ms)\n", hwm, rss, gap);
+                    "(largest tick gap %.1f ms)\n",
+                    hwm, rss, gap);
         return 0;
     }
     testkit::ScratchCwd cwd;
@@ -138,7 +138,8 @@ int main(int argc, char **argv)
         c.setPaths(two);
         testkit::waitFor([&] { return c.complete(); }, 600000);
         std::printf("lengths: %d files read at %.0f files/s (%s)\n", c.filesRead(),
-                    c.filesRead() / (double(t.nsecsElapsed()) / 1e9), withDb ? "stored in the database" : "no database");
+                    c.filesRead() / (double(t.nsecsElapsed()) / 1e9),
+                    withDb ? "stored in the database" : "no database");
     }
 
     // The 60 ms tick while a 2 000-file playlist's lengths are read, cache empty then full.
@@ -183,7 +184,8 @@ int main(int argc, char **argv)
     o.start();
     StateDb opened(statedb::defaultPath(), cwd.path() + QStringLiteral("/"));
     opened.open();
-    std::printf("start-up: opening the state database with a full length cache %.1f ms\n", double(o.nsecsElapsed()) / 1e6);
+    std::printf("start-up: opening the state database with a full length cache %.1f ms\n",
+                double(o.nsecsElapsed()) / 1e6);
 
     std::fflush(stdout);
     writeSession(cwd.path(), many);

@@ -28,7 +28,9 @@ int main(int argc, char *argv[])
     std::vector<QString> rows;
     for (int i = 0; i < 32767; ++i)
         rows.push_back(QStringLiteral("/home/someone/Books/Author %1/Book %2/Part %3.mp3")
-                           .arg(i / 300).arg(i / 12).arg(i % 12 + 1, 2, 10, QLatin1Char('0')));
+                           .arg(i / 300)
+                           .arg(i / 12)
+                           .arg(i % 12 + 1, 2, 10, QLatin1Char('0')));
     for (int i = 0; i < 2000; ++i)
         app.places.keep(rows[size_t(i * 16)], 100.5 + i);
     const QString playing = rows[12345];
@@ -51,8 +53,8 @@ int main(int argc, char *argv[])
             app.session.writeRecovery();
         }
         const qint64 written = testkit::bytesWrittenSoFar() - bytes;
-        std::printf("minute %d: %d place rows, %lld bytes written with the recovery copy (bound 65536: %s)\n",
-                    minute, app.places.rowsWritten() - rowsBefore, written, written <= 65536 ? "ok" : "OVER");
+        std::printf("minute %d: %d place rows, %lld bytes written with the recovery copy (bound 65536: %s)\n", minute,
+                    app.places.rowsWritten() - rowsBefore, written, written <= 65536 ? "ok" : "OVER");
     }
     player.Pause();
     const qint64 bytes = testkit::bytesWrittenSoFar();

@@ -102,14 +102,12 @@ int main(int argc, char **argv)
         probe.stop();
     }
     for (size_t r = 0; r < scans.size(); ++r)
-        std::printf("round %zu: find %.1f ms, scan %.1f ms, scan+add %.1f ms\n", r + 1, finds[r],
-                    scans[r], totals[r]);
+        std::printf("round %zu: find %.1f ms, scan %.1f ms, scan+add %.1f ms\n", r + 1, finds[r], scans[r], totals[r]);
     const double scanMs = median(scans), totalMs = median(totals), findTime = median(finds);
-    std::printf("scan: %d folders in %.1f ms; scan+add of %d entries: %.1f ms (medians of 3)\n",
-                f.List1->count(), scanMs, f.List2->count(), totalMs);
+    std::printf("scan: %d folders in %.1f ms; scan+add of %d entries: %.1f ms (medians of 3)\n", f.List1->count(),
+                scanMs, f.List2->count(), totalMs);
     std::printf("ratio to find (median %.1f ms): %.2f (target at most 5)\n", findTime, totalMs / findTime);
-    std::printf("longest time without serving events: %.1f ms (target at most 50)\n",
-                double(worstGapNs) / 1e6);
+    std::printf("longest time without serving events: %.1f ms (target at most 50)\n", double(worstGapNs) / 1e6);
 
     f.Text2->setText("disc 7/track 1");
     QElapsedTimer t;
@@ -126,7 +124,10 @@ int main(int argc, char **argv)
         const QString words[] = {"Άλμπουμ", "album", "Έρωτας", "École", "ήλιος", "Zebra", "Ωραία", "apple"};
         for (int i = 0; i < 32767; ++i)
             rows.push_back(QStringLiteral("/music/%1 %2/Disc %3/track %4.mp3")
-                               .arg(words[(i * 7) % 8]).arg(i % 41).arg(i % 53).arg(i));
+                               .arg(words[(i * 7) % 8])
+                               .arg(i % 41)
+                               .arg(i % 53)
+                               .arg(i));
         f.List2->setItems(std::move(rows));
         app.session.SaveState();
     }

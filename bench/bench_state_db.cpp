@@ -45,7 +45,9 @@ int main(int argc, char *argv[])
     std::vector<QString> rows;
     for (int i = 0; i < 32767; ++i)
         rows.push_back(QStringLiteral("/home/someone/Music/Artist %1/Album %2/%3 - a title of some length.mp3")
-                           .arg(i / 300).arg(i / 12).arg(i % 12 + 1, 2, 10, QLatin1Char('0')));
+                           .arg(i / 300)
+                           .arg(i / 12)
+                           .arg(i % 12 + 1, 2, 10, QLatin1Char('0')));
     app.form1().List2->setItems(std::move(rows));
     app.playback.resetMarksToPlaylist();
 

@@ -58,9 +58,7 @@ int main(int argc, char **argv)
     }
     const double small = microsPerTick(media, 10);
     const double large = microsPerTick(media, 32767);
-    std::printf("tick while playing: %.1f us with 10 entries, %.1f us with 32767 entries\n",
-                small, large);
-    std::printf("share of a core at one tick per 60 ms: %.3f %% (10), %.3f %% (32767)\n",
-                small / 600.0, large / 600.0);
+    std::printf("tick while playing: %.1f us with 10 entries, %.1f us with 32767 entries\n", small, large);
+    std::printf("share of a core at one tick per 60 ms: %.3f %% (10), %.3f %% (32767)\n", small / 600.0, large / 600.0);
     return 0;
 }

@@ -10,8 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const QStringList types{QStringLiteral("Αρχεία - Files"), QStringLiteral("*.mp3"),
-                                   QStringLiteral("*.wav"), QStringLiteral("*.avi")};
+    static const QStringList types{QStringLiteral("Αρχεία - Files"), QStringLiteral("*.mp3"), QStringLiteral("*.wav"),
+                                   QStringLiteral("*.avi")};
     QMimeData mime;
     mime.setData(QStringLiteral("text/uri-list"), QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
     QStringList paths;

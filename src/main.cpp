@@ -11,8 +11,8 @@ int main(int argc, char *argv[])
 {
     // Without a session bus Qt's parts (tray, accessibility, media control) would make libdbus
     // launch a bus daemon that outlives the program; point them at the standard socket instead.
-    const QByteArray bus = mpris::addressWithoutAutolaunch(qgetenv("DBUS_SESSION_BUS_ADDRESS"),
-                                                          qgetenv("XDG_RUNTIME_DIR"), ::getuid());
+    const QByteArray bus
+        = mpris::addressWithoutAutolaunch(qgetenv("DBUS_SESSION_BUS_ADDRESS"), qgetenv("XDG_RUNTIME_DIR"), ::getuid());
     if (!bus.isEmpty())
         ::setenv("DBUS_SESSION_BUS_ADDRESS", bus.constData(), 1);
     QApplication qapp(argc, argv);

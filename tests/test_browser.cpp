@@ -4,10 +4,10 @@
 #include "ui/listbox.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QFile>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QApplication>
 #include <QTest>
 
 class TestBrowser : public QObject {
@@ -88,9 +88,8 @@ private slots:
         box.show();
         const QString longRow = "/m/bΜάρκος B/" + QString(60, QChar(u'ω')) + ".mp3";
         box.setItems({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/z.mp3"});
-        const auto width = [&](int row) {
-            return box.model()->data(box.model()->index(row, 0), Qt::SizeHintRole).toSize().width();
-        };
+        const auto width
+            = [&](int row) { return box.model()->data(box.model()->index(row, 0), Qt::SizeHintRole).toSize().width(); };
         const int shortWidth = width(3);
         QVERIFY(shortWidth >= box.fontMetrics().horizontalAdvance("/m/z.mp3"));
         // The long row in the middle: every row, the last included, takes its width.

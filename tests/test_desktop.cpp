@@ -12,8 +12,8 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QMenuBar>
-#include <QSignalSpy>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QUrl>
 
 #include <QAction>
@@ -38,8 +38,7 @@ QString validate(const QString &path)
     p.start(QStringLiteral("desktop-file-validate"), {path});
     p.waitForFinished(10000);
     const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
-    return p.exitCode() == 0 && !out.contains(QStringLiteral("error:")) ? QString()
-                                                                         : out + QStringLiteral("(failed)");
+    return p.exitCode() == 0 && !out.contains(QStringLiteral("error:")) ? QString() : out + QStringLiteral("(failed)");
 }
 
 // Catches the links the program opens instead of a browser.

@@ -5,12 +5,12 @@
 #include "session/app.h"
 #include "session/state_codec.h"
 #include "testkit.h"
-#include "ui/form1.h"
 #include "ui/browser_boxes.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
 #include <QAction>
 #include <QPushButton>
 #include <QRadioButton>
-#include "ui/listbox.h"
 
 #include <QFile>
 #include <QLineEdit>

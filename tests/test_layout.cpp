@@ -45,9 +45,9 @@ private slots:
         f.resize(1024, 600);
         f.show();
         QApplication::processEvents();
-        for (const QString &report :
-             {QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files : 32000"),
-              QStringLiteral("Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting files of the selected subdirectories")}) {
+        for (const QString &report : {QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files : 32000"),
+                                      QStringLiteral("Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting "
+                                                     "files of the selected subdirectories")}) {
             f.Text2->setText(report);
             const int need = f.Text2->fontMetrics().horizontalAdvance(report);
             QVERIFY2(f.Text2->width() > need + 8, qPrintable(report));

@@ -86,9 +86,8 @@ private slots:
         app.playback.resetMarksToPlaylist();
         app.playback.put_form4();
         // The first lookup waits for start-up to be over.
-        QVERIFY(testkit::waitFor([&] {
-            return app.lengths.cache().lengthOf().size() == 5 && app.lengths.cache().complete();
-        }, 15000));
+        QVERIFY(testkit::waitFor(
+            [&] { return app.lengths.cache().lengthOf().size() == 5 && app.lengths.cache().complete(); }, 15000));
         app.m.playedMarks[0] = kOn;
         app.lengths.refresh();
         QCOMPARE(app.form4().Label4->text(),
@@ -107,8 +106,9 @@ private slots:
     {
         testkit::ScratchCwd cwd;
         QProcess ff;
-        ff.start("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=duration=3", "-c:a", "mp2",
-                            "-f", "mpegts", cwd.file("t.ts")});
+        ff.start("ffmpeg",
+                 {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=duration=3", "-c:a", "mp2", "-f", "mpegts",
+                  cwd.file("t.ts")});
         QVERIFY(ff.waitForFinished(60000) && ff.exitCode() == 0);
         QVERIFY(std::abs(readMediaLength(QFile::encodeName(cwd.file("t.ts"))) - 3) < 0.2);
         QFile txt(cwd.file("notes.txt"));
@@ -151,7 +151,7 @@ private slots:
 
         // A changed modification time is read again, the other file not.
         const QByteArray ab = QFile::encodeName(a);
-        struct stat st {};
+        struct stat st { };
         QCOMPARE(::stat(ab.constData(), &st), 0);
         const utimbuf later{st.st_atime, st.st_mtime + 10};
         QCOMPARE(::utime(ab.constData(), &later), 0);

@@ -51,7 +51,8 @@ private slots:
         QVERIFY(QDir().mkpath(media + "/sub"));
         QStringList files;
         for (int i = 0; i < 10; ++i)
-            files << testkit::makeMedia(i < 8 ? media : media + "/sub", QStringLiteral("t%1.%2").arg(i).arg(i % 2 ? "mp3" : "wav"),
+            files << testkit::makeMedia(i < 8 ? media : media + "/sub",
+                                        QStringLiteral("t%1.%2").arg(i).arg(i % 2 ? "mp3" : "wav"),
                                         i % 2 ? "mp3" : "wav", 1 + (i % 2));
         QVERIFY(!files.contains(QString()));
 
@@ -133,8 +134,8 @@ private slots:
         // Still serving: the ticker moves on within a second.
         QTest::qWait(300);
         const long rssEnd = rssKiB();
-        std::printf("seed %u, %d actions, RSS %ld KiB at start, %ld KiB at the end\n", kSeed, kActions,
-                    rssStart, rssEnd);
+        std::printf("seed %u, %d actions, RSS %ld KiB at start, %ld KiB at the end\n", kSeed, kActions, rssStart,
+                    rssEnd);
         for (const auto &[name, count] : fired)
             std::printf("  %-14s %d\n", qPrintable(name), count);
 

@@ -36,8 +36,12 @@ QString ctl(const QStringList &args)
 // A player property through dbus-send; the last word of the reply, which is a Get's value.
 QString busProperty(const QString &service, const QString &method, const QString &name, const QString &value = {})
 {
-    QStringList args{"--session", "--print-reply", "--dest=" + service, "/org/mpris/MediaPlayer2",
-                     "org.freedesktop.DBus.Properties." + method, "string:org.mpris.MediaPlayer2.Player",
+    QStringList args{"--session",
+                     "--print-reply",
+                     "--dest=" + service,
+                     "/org/mpris/MediaPlayer2",
+                     "org.freedesktop.DBus.Properties." + method,
+                     "string:org.mpris.MediaPlayer2.Player",
                      "string:" + name};
     if (!value.isEmpty())
         args << value;
@@ -186,7 +190,11 @@ private slots:
         const quint64 opens = player.openCount();
         ctl({"next"});
         QVERIFY(waitFor([&] { return player.openCount() > opens; }, 10000));
-        QVERIFY(waitFor([&] { return ctl({"metadata", "xesam:url"}) == QUrl::fromLocalFile(player.FileName()).toString(); }, 5000));
+        QVERIFY(waitFor(
+            [&] {
+                return ctl({"metadata", "xesam:url"}) == QUrl::fromLocalFile(player.FileName()).toString();
+            },
+            5000));
 
         // Stop.
         ctl({"stop"});

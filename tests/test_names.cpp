@@ -53,11 +53,16 @@ private slots:
 
     void bytesComeBackAsTheyWere()
     {
-        const QByteArray cases[] = {
-            "plain.mp3", "\xce\xb1\xce\xb2.mp3" /* UTF-8 Greek */, "caf\xe9.mp3" /* Latin-1 */,
-            "\xe1\xe3\xdc\xf0\xe7.mp3" /* Windows-1253 */, "\xc0\xaf" /* overlong */,
-            "\xed\xa0\x80" /* an encoded surrogate */, "end\xe2\x82" /* cut short */,
-            "\xf4\x90\x80\x80" /* past U+10FFFF */, "\xf0\x9f\x8e\xb5 ok", "\xff\xfe\x80"};
+        const QByteArray cases[] = {"plain.mp3",
+                                    "\xce\xb1\xce\xb2.mp3" /* UTF-8 Greek */,
+                                    "caf\xe9.mp3" /* Latin-1 */,
+                                    "\xe1\xe3\xdc\xf0\xe7.mp3" /* Windows-1253 */,
+                                    "\xc0\xaf" /* overlong */,
+                                    "\xed\xa0\x80" /* an encoded surrogate */,
+                                    "end\xe2\x82" /* cut short */,
+                                    "\xf4\x90\x80\x80" /* past U+10FFFF */,
+                                    "\xf0\x9f\x8e\xb5 ok",
+                                    "\xff\xfe\x80"};
         for (const QByteArray &b : cases) {
             const QString name = fsname::decode(b);
             QCOMPARE(fsname::encode(name), b);
@@ -72,7 +77,8 @@ private slots:
         // A dropped URL carries the same bytes percent-encoded.
         const QUrl dropped(QStringLiteral("file:///old/caf%E9%20%CE%B1.mp3"));
         QCOMPARE(fsname::encode(fsname::fromLocalUrl(dropped)), QByteArray("/old/caf\xe9 \xce\xb1.mp3"));
-        QCOMPARE(fsname::fromLocalUrl(QUrl::fromLocalFile(QStringLiteral("/a b/Ζωή.mp3"))), QStringLiteral("/a b/Ζωή.mp3"));
+        QCOMPARE(fsname::fromLocalUrl(QUrl::fromLocalFile(QStringLiteral("/a b/Ζωή.mp3"))),
+                 QStringLiteral("/a b/Ζωή.mp3"));
     }
 
     void listedAddedPlayedAndSavedByteForByte()
@@ -124,11 +130,10 @@ private slots:
         const QByteArray b = QFile::encodeName(cwd.path()) + "/z\xe9.mp3";
         // Drive, folder, index, second, file, volume, shuffle, preview, seconds, N, marks,
         // subfolders, all, replay, entries, video.
-        const QByteArray file = textRecord("/") + textRecord(QFile::encodeName(cwd.path()))
-                                + intRecord(-1) + intRecord(0) + textRecord("") + intRecord(0)
-                                + intRecord(0) + intRecord(0) + intRecord(10) + intRecord(1)
-                                + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(0)
-                                + intRecord(0) + textRecord(a) + textRecord(b) + intRecord(0);
+        const QByteArray file = textRecord("/") + textRecord(QFile::encodeName(cwd.path())) + intRecord(-1)
+            + intRecord(0) + textRecord("") + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(10) + intRecord(1)
+            + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(0) + textRecord(a) + textRecord(b)
+            + intRecord(0);
         QFile out(cwd.file("velloran.txt"));
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(file);

@@ -32,8 +32,8 @@ using testkit::waitFor;
 
 namespace {
 
-void writeSession(const QString &folder, const QStringList &entries, int16_t last, int16_t pos,
-                  int16_t replay = 0, int16_t preview = 0, int16_t previewSecs = 10, int16_t video = -1)
+void writeSession(const QString &folder, const QStringList &entries, int16_t last, int16_t pos, int16_t replay = 0,
+                  int16_t preview = 0, int16_t previewSecs = 10, int16_t video = -1)
 {
     state::Snapshot s;
     s.drive = "/";
@@ -52,15 +52,9 @@ void writeSession(const QString &folder, const QStringList &entries, int16_t las
     f.write(state::encode(s));
 }
 
-MpvPlayer &mpvMain(App &app)
-{
-    return dynamic_cast<MpvPlayer &>(app.mainPlayer());
-}
+MpvPlayer &mpvMain(App &app) { return dynamic_cast<MpvPlayer &>(app.mainPlayer()); }
 
-bool makeFifo(const QString &path)
-{
-    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-}
+bool makeFifo(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }
 
 // Whether some process holds the FIFO open for reading.
 bool fifoHasReader(const QString &path)
@@ -174,7 +168,8 @@ private slots:
             app.Form_Load();
             QVERIFY(t.elapsed() < 1000);
             QVERIFY(app.form1().isVisible());
-            QVERIFY(waitFor([&] { return app.m.lastIndex == 1 && app.mainPlayer().PlayState() == Player::Playing; }, 1000));
+            QVERIFY(
+                waitFor([&] { return app.m.lastIndex == 1 && app.mainPlayer().PlayState() == Player::Playing; }, 1000));
             QCOMPARE(app.mainPlayer().FileName(), three);
         }
         // Reached after another file: the third follows it at once.
@@ -184,7 +179,8 @@ private slots:
             app.Form_Load();
             QVERIFY(waitFor([&] { return app.mainPlayer().FileName() == fifo; }, 3000));
             QCOMPARE(app.form1().Text2->text(), QStringLiteral("Δεν ανοίγει το αρχείο - Cannot open file: ") + fifo);
-            QVERIFY(waitFor([&] { return app.m.lastIndex == 2 && app.mainPlayer().PlayState() == Player::Playing; }, 1000));
+            QVERIFY(
+                waitFor([&] { return app.m.lastIndex == 2 && app.mainPlayer().PlayState() == Player::Playing; }, 1000));
             QVERIFY(!fifoHasReader(fifo));
         }
         // Replayed over and over: the window goes on being served and the FIFO is never opened.
@@ -413,7 +409,8 @@ private slots:
         QCOMPARE(p.openCount(), 1u);
         QCOMPARE(p.PlayState(), int(Player::Playing));
         // A seek lands on a frame edge, a hair before the second asked for.
-        QVERIFY2(p.CurrentPosition() > 2.9 && p.CurrentPosition() < 4.0, qPrintable(QString::number(p.CurrentPosition())));
+        QVERIFY2(p.CurrentPosition() > 2.9 && p.CurrentPosition() < 4.0,
+                 qPrintable(QString::number(p.CurrentPosition())));
         QVERIFY(waitFor([&] { return p.CurrentPosition() >= 3.5; }, 3000));
         app.form1().List2->setListIndex(0);
         app.playback.List2_DblClick();

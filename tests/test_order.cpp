@@ -17,8 +17,7 @@
 
 namespace {
 
-const QStringList kGreek = {"Αγάπη", "Άλμπουμ", "Βράδυ", "Έρωτας", "Ζωή",
-                            "ήλιος", "Ιούλιος", "όνειρο", "Ωραία"};
+const QStringList kGreek = {"Αγάπη", "Άλμπουμ", "Βράδυ", "Έρωτας", "Ζωή", "ήλιος", "Ιούλιος", "όνειρο", "Ωραία"};
 const QStringList kLatin = {"Apple", "École", "Zebra"};
 // Ties at the first level: accents, then case, then code units.
 const QStringList kTies = {"album", "Album", "ALBUM", "Αλμπουμ", "ΑΛΜΠΟΥΜ", "Άλμπουμ"};

@@ -30,9 +30,13 @@ QString silence(const QString &path, int seconds, const QString &codec)
 {
     QStringList args{"-loglevel", "error", "-y", "-f", "lavfi", "-i"};
     if (codec == QLatin1String("flac"))
-        args << "anullsrc=r=8000:cl=mono" << "-c:a" << "flac";
+        args << "anullsrc=r=8000:cl=mono"
+             << "-c:a"
+             << "flac";
     else
-        args << "anullsrc=r=8000:cl=mono" << "-b:a" << "8k";
+        args << "anullsrc=r=8000:cl=mono"
+             << "-b:a"
+             << "8k";
     args << "-t" << QString::number(seconds) << path;
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), args);

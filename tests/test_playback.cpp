@@ -11,9 +11,9 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QLineEdit>
 #include <QTest>
 #include <clocale>
 

@@ -200,8 +200,7 @@ private slots:
         // Fresh marks, then the reset marks the current entry.
         const auto &marks = p.app.m.playedMarks;
         QCOMPARE(marks.size(), size_t(3));
-        QCOMPARE(std::count(marks.begin(), marks.end(), int16_t(-1)),
-                 p.app.m.lastIndex >= 0 ? 1 : 0);
+        QCOMPARE(std::count(marks.begin(), marks.end(), int16_t(-1)), p.app.m.lastIndex >= 0 ? 1 : 0);
 
         p.app.playlist.WatchForFiles({b.toUpper().replace("B.MP3", "b.mp3"), b});
         QCOMPARE(p.text2(), QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files =  0"));
@@ -229,8 +228,8 @@ private slots:
         p.go(root);
         p.subdirsOn();
         QCOMPARE(rows(*p.f.List1),
-                 QStringList({root + "/", root + "/m/", root + "/m/real/", root + "/m/real/sub/",
-                              root + "/out/", root + "/out/inner/", root + "/z/"}));
+                 QStringList({root + "/", root + "/m/", root + "/m/real/", root + "/m/real/sub/", root + "/out/",
+                              root + "/out/inner/", root + "/z/"}));
     }
 
     void scanTree()
@@ -239,7 +238,7 @@ private slots:
         const QString root = p.cwd.file("tree");
         for (const char *d : {"a/x/deep", "a/y", "b", "c/z", ".hidden/in", "locked"})
             QDir().mkpath(root + "/" + d);
-        QFile::link(root + "/a", root + "/a/x/back");     // a cycle
+        QFile::link(root + "/a", root + "/a/x/back");    // a cycle
         QFile::link(root + "/none", root + "/dangling"); // leads nowhere
         QFile::setPermissions(root + "/locked", {});
 
@@ -252,9 +251,8 @@ private slots:
         QVERIFY(!p.f.Command2->isEnabled());
 
         p.go(root);
-        const QStringList all = {root + "/", root + "/a/", root + "/a/x/", root + "/a/x/deep/",
-                                 root + "/a/y/", root + "/b/", root + "/c/", root + "/c/z/",
-                                 root + "/locked/"};
+        const QStringList all = {root + "/",   root + "/a/", root + "/a/x/", root + "/a/x/deep/", root + "/a/y/",
+                                 root + "/b/", root + "/c/", root + "/c/z/", root + "/locked/"};
         QCOMPARE(rows(*p.f.List1), all);
         QCOMPARE(p.f.Frame4->title(), QStringLiteral("Υποφακέλοι - Subdirectories : 8"));
         // Fresh list, Command1 twice: all checked, then none.
@@ -270,12 +268,11 @@ private slots:
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
             const QStringList now = rows(*p.f.List1);
-            const bool deep = std::any_of(now.begin(), now.end(), [&](const QString &r) {
-                return r.mid(root.size() + 1).count('/') == 2;
-            });
+            const bool deep = std::any_of(now.begin(), now.end(),
+                                          [&](const QString &r) { return r.mid(root.size() + 1).count('/') == 2; });
             if (deep && p.app.m.cancelSearch != kOn) {
-                shallowDone = now.contains(root + "/a/") && now.contains(root + "/b/")
-                              && now.contains(root + "/c/") && now.contains(root + "/locked/");
+                shallowDone = now.contains(root + "/a/") && now.contains(root + "/b/") && now.contains(root + "/c/")
+                    && now.contains(root + "/locked/");
                 p.app.playlist.Command2_Click();
             }
         });
@@ -289,7 +286,10 @@ private slots:
 
         // A folder change during a search leaves the newer search's rows only.
         bool changed = false;
-        QTimer::singleShot(0, [&] { changed = true; p.go(root + "/c"); });
+        QTimer::singleShot(0, [&] {
+            changed = true;
+            p.go(root + "/c");
+        });
         p.go(root);
         QVERIFY(changed);
         QCOMPARE(rows(*p.f.List1), QStringList({root + "/c/", root + "/c/z/"}));
@@ -300,8 +300,7 @@ private slots:
         p.go(root + "/a");
         QCOMPARE(p.f.List1->count(), 2);
         p.app.playlist.mnumoresub_Click();
-        QCOMPARE(rows(*p.f.List1), QStringList({root + "/a/", root + "/a/x/", root + "/a/x/deep/",
-                                                root + "/a/y/"}));
+        QCOMPARE(rows(*p.f.List1), QStringList({root + "/a/", root + "/a/x/", root + "/a/x/deep/", root + "/a/y/"}));
         QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -330,8 +329,7 @@ private slots:
     {
         Program p;
         const QString root = p.cwd.file("music");
-        for (const char *f : {"1.mp3", "2.mp3", "cover.jpg", "a/3.mp3", "a/4.MP3", "b/5.mp3",
-                              "b/c/6.mp3", ".h/7.mp3"})
+        for (const char *f : {"1.mp3", "2.mp3", "cover.jpg", "a/3.mp3", "a/4.MP3", "b/5.mp3", "b/c/6.mp3", ".h/7.mp3"})
             touch(root + "/" + f);
         const QString added = "Αριθμός αρχείων που Προστέθηκαν - Number of Added files :";
         p.go(root);

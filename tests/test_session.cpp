@@ -52,9 +52,8 @@ struct HandFile {
     QByteArray bytes() const
     {
         const int16_t n = int16_t(entries.size() - 1);
-        QByteArray b = textRecord(drive) + textRecord(folder) + intRecord(last) + intRecord(pos)
-                       + textRecord(current) + intRecord(volume) + intRecord(shuffle)
-                       + intRecord(preview) + intRecord(previewSecs) + intRecord(n);
+        QByteArray b = textRecord(drive) + textRecord(folder) + intRecord(last) + intRecord(pos) + textRecord(current)
+            + intRecord(volume) + intRecord(shuffle) + intRecord(preview) + intRecord(previewSecs) + intRecord(n);
         for (int i = 0; i <= n; ++i)
             b += intRecord(size_t(i) < marks.size() ? marks[size_t(i)] : 0);
         b += intRecord(subdirs) + intRecord(selectAll) + intRecord(replay);
@@ -80,7 +79,11 @@ QByteArray readFile(const QString &path)
 // A device that takes bytes until it holds limit of them, as a filling disk does.
 class FillingDevice : public QBuffer {
 public:
-    explicit FillingDevice(qint64 limit) : m_limit(limit) { open(QIODevice::WriteOnly); }
+    explicit FillingDevice(qint64 limit)
+        : m_limit(limit)
+    {
+        open(QIODevice::WriteOnly);
+    }
 
 protected:
     qint64 writeData(const char *data, qint64 len) override
@@ -327,7 +330,9 @@ private slots:
         for (int round = 0; round < 400; ++round) {
             QByteArray b = good;
             switch (round % 4) {
-            case 0: b.truncate(rng.bounded(b.size())); break;
+            case 0:
+                b.truncate(rng.bounded(b.size()));
+                break;
             case 1:
                 for (int k = 0; k < 8; ++k)
                     b[rng.bounded(b.size())] = char(1 << rng.bounded(8));
@@ -337,7 +342,9 @@ private slots:
                 for (auto &c : b)
                     c = char(rng.bounded(256));
                 break;
-            case 3: b.replace(9 * 255, 2, intRecord(int16_t(rng.bounded(-3, 32768)))); break;
+            case 3:
+                b.replace(9 * 255, 2, intRecord(int16_t(rng.bounded(-3, 32768))));
+                break;
             }
             writeFile(cwd.file("velloran.txt"), b);
             app.session.LoadState();

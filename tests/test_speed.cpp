@@ -267,7 +267,8 @@ private slots:
             // Paused, not merely quiet: the position stands (the pause lands a frame late).
             place = p.CurrentPosition();
             waitFor([] { return false; }, 500);
-            QVERIFY2(std::abs(p.CurrentPosition() - place) < 0.1, qPrintable(QString::number(p.CurrentPosition() - place)));
+            QVERIFY2(std::abs(p.CurrentPosition() - place) < 0.1,
+                     qPrintable(QString::number(p.CurrentPosition() - place)));
             app.shutdownSteps();
         }
         QFile file(cwd.file("velloran.txt"));

@@ -14,8 +14,8 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QImage>
-#include <QMap>
 #include <QLineEdit>
+#include <QMap>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -32,9 +32,9 @@ QString bareMp3(const QString &dir, const QString &name)
 {
     const QString out = QDir(dir).filePath(name);
     QProcess p;
-    p.start("ffmpeg", {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=1",
-                       "-c:a", "libmp3lame", "-q:a", "9", "-id3v2_version", "0", "-write_id3v1", "0",
-                       "-map_metadata", "-1", out});
+    p.start("ffmpeg",
+            {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=1", "-c:a", "libmp3lame",
+             "-q:a", "9", "-id3v2_version", "0", "-write_id3v1", "0", "-map_metadata", "-1", out});
     p.waitForFinished(60000);
     return p.exitCode() == 0 ? out : QString();
 }
@@ -140,8 +140,7 @@ private slots:
         QCOMPARE(tag->genreRow, -1);
 
         // Saved by us, read by id3tool and ffprobe; the audio before the record unchanged.
-        QCOMPARE(id3v1::writeFile(mp3, {"Ρεμπέτικο", "Ένας", "Δίσκος", "07", "Σχόλιο", 4}),
-                 id3v1::Saved::Updated);
+        QCOMPARE(id3v1::writeFile(mp3, {"Ρεμπέτικο", "Ένας", "Δίσκος", "07", "Σχόλιο", 4}), id3v1::Saved::Updated);
         const QByteArray after = readAll(mp3);
         QCOMPARE(after.size(), audio.size() + 128);
         QCOMPARE(after.left(audio.size()), audio);
@@ -189,8 +188,7 @@ private slots:
         Form1 &f = app.form1();
         const QString a = bareMp3(cwd.path(), "a.mp3");
         const QString b = bareMp3(cwd.path(), "b.mp3");
-        QCOMPARE(id3v1::writeFile(a, {"Title", "Artist", "Album", "2001", "Comment", 4}),
-                 id3v1::Saved::Appended);
+        QCOMPARE(id3v1::writeFile(a, {"Title", "Artist", "Album", "2001", "Comment", 4}), id3v1::Saved::Appended);
         // Genre "5" shows Disco.
         f.List2->setItems({a, b});
         app.playback.setList2Index(0);
@@ -227,8 +225,9 @@ private slots:
         app.tags.mnumoretags_Click();
         QCOMPARE(readAll(a), bytes);
         QCOMPARE(dialogs.messages.size(), size_t(1));
-        QCOMPARE(dialogs.messages[0].text,
-                 QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"));
+        QCOMPARE(
+            dialogs.messages[0].text,
+            QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"));
         QCOMPARE(dialogs.messages[0].title, QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));
         QCOMPARE(dialogs.messages[0].style, dialogs::Style::OkCritical);
     }

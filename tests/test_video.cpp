@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QFile>
-#include <QtEndian>
 #include <QLineEdit>
 #include <QLocale>
 #include <QScreen>
@@ -27,6 +26,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <QtEndian>
 #include <clocale>
 #include <cmath>
 
@@ -104,10 +104,10 @@ private slots:
     void volumeReachesThePlayerThatHasTheFile()
     {
         using videologic::volumeReachesVideo;
-        QVERIFY(volumeReachesVideo(1, true));   // Show
+        QVERIFY(volumeReachesVideo(1, true)); // Show
         QVERIFY(volumeReachesVideo(1, false));
-        QVERIFY(!volumeReachesVideo(0, true));  // Auto with the file on the main player
-        QVERIFY(volumeReachesVideo(0, false));  // Auto with the file in the video window
+        QVERIFY(!volumeReachesVideo(0, true)); // Auto with the file on the main player
+        QVERIFY(volumeReachesVideo(0, false)); // Auto with the file in the video window
         QVERIFY(!volumeReachesVideo(-1, true));
         QVERIFY(volumeReachesVideo(-1, false)); // Hide chosen while the window still plays
 
@@ -148,8 +148,7 @@ private slots:
         auto levelAt = [&](int volume) {
             const QString pcm = out.filePath(QStringLiteral("out%1.wav").arg(-volume));
             {
-                MpvPlayer p({{"vo", "null"}, {"ao", "pcm"}, {"ao-pcm-file", pcm.toUtf8()},
-                             {"audio-format", "s16"}});
+                MpvPlayer p({{"vo", "null"}, {"ao", "pcm"}, {"ao-pcm-file", pcm.toUtf8()}, {"audio-format", "s16"}});
                 p.setFileName(wav);
                 p.setVolume(volume);
                 p.Play();
@@ -178,8 +177,13 @@ private slots:
             int16_t stored;
         };
         const Case cases[] = {
-            {{"2"}, 2}, {{"60"}, 60}, {{"1", "61", "2.5"}, 2}, {{"7.5"}, 8},
-            {{"59.5"}, 60}, {{" +12 "}, 12}, {{"-3", "1.99", "60.01", "30"}, 30},
+            {{"2"}, 2},
+            {{"60"}, 60},
+            {{"1", "61", "2.5"}, 2},
+            {{"7.5"}, 8},
+            {{"59.5"}, 60},
+            {{" +12 "}, 12},
+            {{"-3", "1.99", "60.01", "30"}, 30},
         };
         for (const Case &c : cases) {
             dialogs.prompts.clear();
@@ -190,8 +194,9 @@ private slots:
             QCOMPARE(dialogs.prompts.size(), size_t(c.answers.size()));
             QVERIFY(dialogs.messages.empty());
         }
-        QCOMPARE(dialogs.prompts.back(),
-                 QStringLiteral("Όρισε διάρκεια προεπισκόπησης 2-60 δευτερόλεπτα: Declare duration of preview 2-60 secs"));
+        QCOMPARE(
+            dialogs.prompts.back(),
+            QStringLiteral("Όρισε διάρκεια προεπισκόπησης 2-60 δευτερόλεπτα: Declare duration of preview 2-60 secs"));
 
         // Cancel and empty text are not numbers: Yes asks again, No keeps the old length.
         dialogs.prompts.clear();
@@ -237,8 +242,8 @@ private slots:
         QCOMPARE(types[10], QStringLiteral("*.mp3"));
         QVERIFY(types[11].startsWith(QStringLiteral("Νεότερα - Newer media")));
         const wildcard::Pattern newer(types[11]);
-        for (const char *name : {"a.mp4", "a.m4v", "a.mkv", "a.webm", "a.mov", "a.ogv", "a.m4a",
-                                 "a.aac", "a.ogg", "a.opus", "a.flac"}) {
+        for (const char *name :
+             {"a.mp4", "a.m4v", "a.mkv", "a.webm", "a.mov", "a.ogv", "a.m4a", "a.aac", "a.ogg", "a.opus", "a.flac"}) {
             QVERIFY2(newer.matches(name), name);
             QVERIFY2(plist::acceptsDrop(QString("/d/") + name, types), name);
         }
@@ -425,11 +430,11 @@ private slots:
         const QStringList rows{"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/d.mp3"};
         auto start = [&](testkit::ScriptedPlayer *&player) {
             auto app = std::make_unique<App>(App::Options{{}, [&player] {
-                auto p = std::make_unique<testkit::ScriptedPlayer>();
-                p->duration = 600;
-                player = p.get();
-                return p;
-            }});
+                                                              auto p = std::make_unique<testkit::ScriptedPlayer>();
+                                                              p->duration = 600;
+                                                              player = p.get();
+                                                              return p;
+                                                          }});
             app->Form_Load();
             app->form1().Timer1->stop();
             return app;

@@ -8,10 +8,7 @@
 
 namespace testkit {
 
-MpvPlayer::Options headless()
-{
-    return {{"vo", "null"}, {"ao", "null"}};
-}
+MpvPlayer::Options headless() { return {{"vo", "null"}, {"ao", "null"}}; }
 
 QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds)
 {
@@ -20,13 +17,24 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
     QStringList args{"-loglevel", "error", "-y"};
     if (kind == QLatin1String("avi") || kind == QLatin1String("mkv") || kind == QLatin1String("hd")) {
         const char *size = kind == QLatin1String("hd") ? "1920x1080" : "160x120";
-        args << "-f" << "lavfi" << "-i" << QStringLiteral("testsrc=size=%1:rate=10:duration=%2").arg(size, dur)
-             << "-f" << "lavfi" << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur)
-             << "-c:v" << "mpeg4" << "-c:a" << "mp3" << "-shortest";
+        args << "-f"
+             << "lavfi"
+             << "-i" << QStringLiteral("testsrc=size=%1:rate=10:duration=%2").arg(size, dur) << "-f"
+             << "lavfi"
+             << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur) << "-c:v"
+             << "mpeg4"
+             << "-c:a"
+             << "mp3"
+             << "-shortest";
     } else {
-        args << "-f" << "lavfi" << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur);
+        args << "-f"
+             << "lavfi"
+             << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur);
         if (kind == QLatin1String("mp3"))
-            args << "-c:a" << "libmp3lame" << "-q:a" << "9";
+            args << "-c:a"
+                 << "libmp3lame"
+                 << "-q:a"
+                 << "9";
     }
     args << out;
     QProcess p;
@@ -63,10 +71,7 @@ ScratchCwd::ScratchCwd()
     qputenv("XDG_CONFIG_HOME", QDir(m_dir.path()).filePath(".config").toUtf8());
 }
 
-ScratchCwd::~ScratchCwd()
-{
-    QDir::setCurrent(m_old);
-}
+ScratchCwd::~ScratchCwd() { QDir::setCurrent(m_old); }
 
 bool waitFor(const std::function<bool()> &pred, int ms)
 {

@@ -34,12 +34,11 @@ public:
     };
     std::vector<Shown> messages;
     std::vector<QString> prompts;
-    std::deque<dialogs::Answer> answers;              // Ok when empty
-    std::deque<std::optional<QString>> inputs;        // cancel when empty
+    std::deque<dialogs::Answer> answers;       // Ok when empty
+    std::deque<std::optional<QString>> inputs; // cancel when empty
 
     dialogs::Answer msgBox(const QString &text, dialogs::Style style, const QString &title) override;
-    std::optional<QString> inputBox(const QString &prompt, const QString &title,
-                                    const QString &defaultText) override;
+    std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &defaultText) override;
 };
 
 // Makes a fresh temporary folder the working folder for the life of the object, with its
@@ -78,7 +77,12 @@ public:
     double speed = 1.0;
     quint64 opens = 0;
 
-    void setFileName(const QString &path) override { file = path; ++opens; position = 0; }
+    void setFileName(const QString &path) override
+    {
+        file = path;
+        ++opens;
+        position = 0;
+    }
     QString FileName() const override { return file; }
     double CurrentPosition() override { return position; }
     void setCurrentPosition(double s) override { position = s; }
@@ -89,7 +93,11 @@ public:
     void setSpeed(double s) override { speed = s; }
     void Play() override { state = Playing; }
     void Pause() override { state = Paused; }
-    void Stop() override { state = Stopped; position = 0; }
+    void Stop() override
+    {
+        state = Stopped;
+        position = 0;
+    }
     QSize extent() override { return {}; }
     quint64 openCount() const override { return opens; }
 };

@@ -18,15 +18,9 @@ const QColor kBlue(0, 0, 255);
 const QColor kMagenta(255, 0, 255);
 } // namespace
 
-void Info::mnuinfoEn_Click()
-{
-    dialogs::MsgBox(info::fullText(info::englishPieces()), dialogs::Style::OkInformation);
-}
+void Info::mnuinfoEn_Click() { dialogs::MsgBox(info::fullText(info::englishPieces()), dialogs::Style::OkInformation); }
 
-void Info::mnuinfogr_Click()
-{
-    dialogs::MsgBox(info::fullText(info::greekPieces()), dialogs::Style::OkInformation);
-}
+void Info::mnuinfogr_Click() { dialogs::MsgBox(info::fullText(info::greekPieces()), dialogs::Style::OkInformation); }
 
 void Info::mnu_instr_Click()
 {
@@ -47,8 +41,8 @@ void Info::Form3_Load(Form3 &form)
         form.WebBrowser1->hide();
         return;
     }
-    form.WebBrowser1->document()->addResource(QTextDocument::ImageResource,
-                                              QUrl(QStringLiteral("program:picture")), image);
+    form.WebBrowser1->document()->addResource(QTextDocument::ImageResource, QUrl(QStringLiteral("program:picture")),
+                                              image);
     form.WebBrowser1->setHtml(QStringLiteral("<img src=\"program:picture\">"));
     form.Picture3->setPixmap(QPixmap::fromImage(image));
     form.Picture3->adjustSize();

@@ -6,7 +6,10 @@ class Form3;
 
 class Info {
 public:
-    explicit Info(App &app) : app(app) {}
+    explicit Info(App &app)
+        : app(app)
+    {
+    }
 
     void mnuinfoEn_Click();
     void mnuinfogr_Click();

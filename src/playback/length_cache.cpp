@@ -21,17 +21,15 @@ constexpr int kMaxBacklog = 400;
 } // namespace
 
 LengthCache::LengthCache(QObject *parent)
-    : QObject(parent), m_worker([this](std::vector<Result> b) { take(std::move(b)); })
+    : QObject(parent)
+    , m_worker([this](std::vector<Result> b) { take(std::move(b)); })
 {
     // New lengths are written together, once a second at most.
     m_saveTimer.setSingleShot(true);
     connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
 }
 
-LengthCache::~LengthCache()
-{
-    save(true);
-}
+LengthCache::~LengthCache() { save(true); }
 
 void LengthCache::setConnection(const QString &name)
 {
@@ -50,9 +48,9 @@ bool LengthCache::ensureTable()
     if (!m_tableReady) {
         // Lengths are facts about files, shared by every session folder.
         QSqlQuery q(db);
-        m_tableReady = q.exec(QStringLiteral(
-            "CREATE TABLE IF NOT EXISTS lengths(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
-            " mtime_ns INTEGER NOT NULL, seconds REAL NOT NULL) WITHOUT ROWID"));
+        m_tableReady
+            = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS lengths(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
+                                    " mtime_ns INTEGER NOT NULL, seconds REAL NOT NULL) WITHOUT ROWID"));
     }
     return m_tableReady;
 }

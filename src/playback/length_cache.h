@@ -48,7 +48,7 @@ private:
     std::vector<QString> m_paths;
     std::vector<double> m_len;
     size_t m_answered = 0;
-    size_t m_next = 0;       // next entry to look up and hand to the worker
+    size_t m_next = 0; // next entry to look up and hand to the worker
     bool m_feedQueued = false;
     struct Unsaved {
         QByteArray path;

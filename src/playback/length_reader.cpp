@@ -10,9 +10,9 @@ extern "C" {
 #include <deque>
 #include <mutex>
 #include <sys/resource.h>
-#include <unistd.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace lengths {
 
@@ -65,8 +65,7 @@ void work(const std::shared_ptr<LengthWorker::Shared> &d, void (*post)(LengthWor
     std::unique_lock lock(d->mutex);
     for (;;) {
         const bool flush = !batch.empty()
-                           && (d->jobs.empty() || batch.size() >= 64
-                               || Clock::now() - lastPost > std::chrono::milliseconds(200));
+            && (d->jobs.empty() || batch.size() >= 64 || Clock::now() - lastPost > std::chrono::milliseconds(200));
         if (flush || d->stop) {
             if (d->receiver && !batch.empty())
                 post(d->receiver, std::move(batch));
@@ -86,7 +85,7 @@ void work(const std::shared_ptr<LengthWorker::Shared> &d, void (*post)(LengthWor
         lock.unlock();
 
         Result r{job.generation, job.index, job.path, 0, 0, -1, false};
-        struct stat st {};
+        struct stat st { };
         // Only regular files: a FIFO or device would block the open, or never end.
         if (::stat(job.path.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
             r.size = st.st_size;
@@ -110,13 +109,15 @@ void work(const std::shared_ptr<LengthWorker::Shared> &d, void (*post)(LengthWor
 } // namespace
 
 LengthWorker::LengthWorker(std::function<void(std::vector<Result>)> done, QObject *parent)
-    : QObject(parent), d(std::make_shared<Shared>()), m_done(std::move(done))
+    : QObject(parent)
+    , d(std::make_shared<Shared>())
+    , m_done(std::move(done))
 {
     d->receiver = this;
     std::thread(work, d, [](LengthWorker *w, std::vector<Result> batch) {
         // Called with the lock held, so the receiver cannot be destroyed meanwhile.
-        QMetaObject::invokeMethod(w, [w, b = std::move(batch)]() mutable { w->deliver(std::move(b)); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            w, [w, b = std::move(batch)]() mutable { w->deliver(std::move(b)); }, Qt::QueuedConnection);
     }).detach();
 }
 

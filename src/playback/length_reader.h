@@ -30,8 +30,8 @@ struct Result {
     int index = -1;
     QByteArray path;
     qint64 size = 0, mtimeNs = 0;
-    double seconds = -1;   // -1: not media, not a regular file, or missing
-    bool fresh = false;    // read from the file now (the cache should keep it)
+    double seconds = -1; // -1: not media, not a regular file, or missing
+    bool fresh = false;  // read from the file now (the cache should keep it)
 };
 
 class LengthWorker : public QObject {

@@ -10,7 +10,8 @@
 #include <QLabel>
 #include <limits>
 
-Lengths::Lengths(App &a) : app(a)
+Lengths::Lengths(App &a)
+    : app(a)
 {
     m_lookupTimer.setSingleShot(true);
     connect(&m_lookupTimer, &QTimer::timeout, this, [this] { lookUp(); });
@@ -58,8 +59,8 @@ QString Lengths::text()
     int playing = -1;
     double position = 0;
     Player &p = app.playback.watchedPlayer();
-    if (m.lastIndex >= 0 && m.lastIndex < list.count() && !p.openFailed() && !p.opening()
-        && !p.FileName().isEmpty() && p.FileName() == list.text(m.lastIndex)) {
+    if (m.lastIndex >= 0 && m.lastIndex < list.count() && !p.openFailed() && !p.opening() && !p.FileName().isEmpty()
+        && p.FileName() == list.text(m.lastIndex)) {
         playing = m.lastIndex;
         position = p.CurrentPosition();
     }

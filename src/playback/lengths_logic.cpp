@@ -18,8 +18,8 @@ QString clockText(double seconds)
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
-Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &marks, int playing,
-            double playingPosition, const std::function<double(int index)> &placeOf)
+Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &marks, int playing, double playingPosition,
+            const std::function<double(int index)> &placeOf)
 {
     Tally t;
     t.entries = int(lengthOf.size());
@@ -51,9 +51,8 @@ QString timeLeftText(const Tally &t, double speed)
         speed = 1;
     const double left = std::max(0.0, t.total - t.done) / speed;
     const long long percent = t.total > 0 ? numtext::roundHalfEven(100.0 * t.done / t.total) : 0;
-    QString s = QStringLiteral("Υπόλοιπο - Left ") + clockText(left) + QStringLiteral(" / ")
-                + clockText(t.total) + QStringLiteral(" (") + QString::number(std::clamp(percent, 0LL, 100LL))
-                + QStringLiteral(" %)");
+    QString s = QStringLiteral("Υπόλοιπο - Left ") + clockText(left) + QStringLiteral(" / ") + clockText(t.total)
+        + QStringLiteral(" (") + QString::number(std::clamp(percent, 0LL, 100LL)) + QStringLiteral(" %)");
     if (t.unknown > 0)
         s += QStringLiteral(", ") + QString::number(t.unknown) + QStringLiteral(" χωρίς διάρκεια - without length");
     return s;

@@ -13,16 +13,16 @@ namespace lengths {
 QString clockText(double seconds);
 
 struct Tally {
-    int entries = 0;     // playlist entries
-    int unknown = 0;     // entries whose length is not known (not read yet, or unreadable)
-    double total = 0;    // media seconds of the entries with a length
-    double done = 0;     // of which played
+    int entries = 0;  // playlist entries
+    int unknown = 0;  // entries whose length is not known (not read yet, or unreadable)
+    double total = 0; // media seconds of the entries with a length
+    double done = 0;  // of which played
 };
 
 // lengthOf[i]: seconds, or negative / NaN when not known. Played entries count whole; the one
 // playing counts up to its position; any other up to its saved place.
-Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &marks, int playing,
-            double playingPosition, const std::function<double(int index)> &placeOf);
+Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &marks, int playing, double playingPosition,
+            const std::function<double(int index)> &placeOf);
 
 // "Υπόλοιπο - Left 9:41:05 / 14:02:00 (31 %)", then ", 120 χωρίς διάρκεια - without length"
 // when some lengths are missing. What is left is clock time at speed; the total is media

@@ -10,10 +10,7 @@
 
 #include <QAction>
 
-void Playback::resetMarksToPlaylist()
-{
-    app.m.playedMarks.assign(size_t(std::max(1, app.form1().List2->count())), 0);
-}
+void Playback::resetMarksToPlaylist() { app.m.playedMarks.assign(size_t(std::max(1, app.form1().List2->count())), 0); }
 
 void Playback::put_form4()
 {
@@ -86,8 +83,7 @@ QString Playback::FindSong(int16_t song)
     if (completedStale) {
         // The row's text, without building every row for it; its mark comes with the build.
         const ListBox &list = *app.form1().List2;
-        return song >= 0 && song < list.count() ? status::completedRow(list.text(song), song)
-                                                : QString();
+        return song >= 0 && song < list.count() ? status::completedRow(list.text(song), song) : QString();
     }
     const int r = completedRowFor(song);
     if (r < 0)

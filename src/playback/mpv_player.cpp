@@ -11,11 +11,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <utility>
 #include <memory>
-#include <thread>
 #include <mpv/client.h>
 #include <sys/stat.h>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -99,10 +99,7 @@ double MpvPlayer::mpvVolumeFor(int hundredthsDb)
     return 100.0 * std::pow(10.0, hundredthsDb / 6000.0);
 }
 
-void MpvPlayer::drainEventsSlot()
-{
-    drainEvents();
-}
+void MpvPlayer::drainEventsSlot() { drainEvents(); }
 
 void MpvPlayer::drainEvents()
 {
@@ -226,27 +223,27 @@ void MpvPlayer::setFileName(const QString &path)
     emit changed();
 }
 
-std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generation,
-                                           const QDeadlineTimer &deadline)
+std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generation, const QDeadlineTimer &deadline)
 {
     // -1 while unknown; shared with a worker that may outlive the wait (a hung mount).
     auto kind = std::make_shared<std::atomic<int>>(-1);
     std::thread([kind, name = fsname::encode(path)] {
-        struct stat st {};
+        struct stat st { };
         kind->store(::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? 1 : 0);
     }).detach();
     // Usually the answer comes from the cache at once.
     for (int i = 0; i < 20 && kind->load() < 0; ++i)
         std::this_thread::sleep_for(std::chrono::microseconds(100));
-    waitInLoop(generation, deadline, [&kind] { return kind->load() >= 0; }, 5);
+    waitInLoop(
+        generation, deadline, [&kind] { return kind->load() >= 0; }, 5);
     const int k = kind->load();
     if (k < 0)
         return std::nullopt;
     return k == 1;
 }
 
-void MpvPlayer::waitInLoop(quint64 generation, const QDeadlineTimer &deadline,
-                           const std::function<bool()> &done, int pollMs)
+void MpvPlayer::waitInLoop(quint64 generation, const QDeadlineTimer &deadline, const std::function<bool()> &done,
+                           int pollMs)
 {
     // The caller goes on with a loaded or a failed file, as before; meanwhile the event
     // loop runs (paint, close, timers, mpv's own events), so a slow disk never freezes
@@ -309,10 +306,7 @@ const MpvPlayer::Sample &MpvPlayer::sample()
     return m_sample;
 }
 
-bool MpvPlayer::eofReached()
-{
-    return sample().eof;
-}
+bool MpvPlayer::eofReached() { return sample().eof; }
 
 double MpvPlayer::Duration()
 {

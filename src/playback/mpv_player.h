@@ -64,12 +64,11 @@ private:
     void setPause(bool pause);
     // Runs the event loop until done() holds, a newer open begins or the deadline passes;
     // done() is asked again every pollMs when pollMs > 0.
-    void waitInLoop(quint64 generation, const class QDeadlineTimer &deadline,
-                    const std::function<bool()> &done, int pollMs = 0);
+    void waitInLoop(quint64 generation, const class QDeadlineTimer &deadline, const std::function<bool()> &done,
+                    int pollMs = 0);
     // Whether path names something other than a regular file; asked on a worker thread,
     // since a sleeping disk answers even that slowly. nullopt: no answer in time.
-    std::optional<bool> strangeFile(const QString &path, quint64 generation,
-                                    const QDeadlineTimer &deadline);
+    std::optional<bool> strangeFile(const QString &path, quint64 generation, const QDeadlineTimer &deadline);
     void loadedNow();
     void openEnded();
 

@@ -19,9 +19,14 @@ void Playback::notePlace()
         return;
     const double at = p.CurrentPosition();
     switch (places::onLeave(at, p.Duration(), app.m.previewOn == kOn)) {
-    case places::Leave::Keep: app.places.keep(file, at); break;
-    case places::Leave::Forget: app.places.forget(file); break;
-    case places::Leave::Nothing: break;
+    case places::Leave::Keep:
+        app.places.keep(file, at);
+        break;
+    case places::Leave::Forget:
+        app.places.forget(file);
+        break;
+    case places::Leave::Nothing:
+        break;
     }
 }
 
@@ -31,8 +36,7 @@ double Playback::startFor(Player &p, double ruleStart)
     resumingSession = false;
     if (p.openFailed())
         return ruleStart;
-    return places::startAt(ruleStart, app.places.placeOf(p.FileName()), p.Duration(),
-                           app.m.previewOn == kOn, session);
+    return places::startAt(ruleStart, app.places.placeOf(p.FileName()), p.Duration(), app.m.previewOn == kOn, session);
 }
 
 void Playback::resetMarksAndPlaces()

@@ -42,9 +42,18 @@ PlayerStrip::PlayerStrip(QWidget *parent)
     row->addWidget(m_slider, 1);
     row->addWidget(m_time);
 
-    connect(m_play, &QToolButton::clicked, this, [this] { if (m_player) m_player->Play(); });
-    connect(m_pause, &QToolButton::clicked, this, [this] { if (m_player) m_player->Pause(); });
-    connect(m_stop, &QToolButton::clicked, this, [this] { if (m_player) m_player->Stop(); });
+    connect(m_play, &QToolButton::clicked, this, [this] {
+        if (m_player)
+            m_player->Play();
+    });
+    connect(m_pause, &QToolButton::clicked, this, [this] {
+        if (m_player)
+            m_player->Pause();
+    });
+    connect(m_stop, &QToolButton::clicked, this, [this] {
+        if (m_player)
+            m_player->Stop();
+    });
     // Seek where the user lets go (or steps with the keyboard), not on every pixel.
     connect(m_slider, &QSlider::sliderReleased, this, [this] {
         if (m_player)
@@ -100,7 +109,4 @@ void PlayerStrip::refresh()
                     + numtext::hmsText(numtext::roundHalfEven(dur)));
 }
 
-bool PlayerStrip::following() const
-{
-    return m_timer->isActive();
-}
+bool PlayerStrip::following() const { return m_timer->isActive(); }

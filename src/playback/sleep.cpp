@@ -10,11 +10,10 @@
 #include <chrono>
 #include <limits>
 
-SleepTimer::SleepTimer(App &app) : app(app)
+SleepTimer::SleepTimer(App &app)
+    : app(app)
 {
-    clock = [] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-    };
+    clock = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
 }
 
 void SleepTimer::mnusleepn_Click(int index)
@@ -37,10 +36,7 @@ void SleepTimer::choose(int index)
         f.mnusleepn[i]->setChecked(int(i) == index);
 }
 
-QString SleepTimer::statusSuffix() const
-{
-    return m_text.isEmpty() ? QString() : QStringLiteral("   ") + m_text;
-}
+QString SleepTimer::statusSuffix() const { return m_text.isEmpty() ? QString() : QStringLiteral("   ") + m_text; }
 
 void SleepTimer::showText(double now)
 {
@@ -65,8 +61,7 @@ void SleepTimer::tick()
                 restoreVolume();
             return;
         }
-        m_deadline = sleeptimer::fileDeadline(now, w.CurrentPosition(), w.Duration(), app.m.playSpeed)
-                     - kEndMargin;
+        m_deadline = sleeptimer::fileDeadline(now, w.CurrentPosition(), w.Duration(), app.m.playSpeed) - kEndMargin;
     }
     if (sleeptimer::fires(m_deadline, now)) {
         fire();

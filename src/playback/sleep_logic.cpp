@@ -22,15 +22,9 @@ double fileDeadline(double now, double position, double duration, double speed)
     return now + left / (speed > 0 ? speed : 1.0);
 }
 
-double fadeShare(double deadline, double now)
-{
-    return std::clamp((deadline - now) / kFadeSeconds, 0.0, 1.0);
-}
+double fadeShare(double deadline, double now) { return std::clamp((deadline - now) / kFadeSeconds, 0.0, 1.0); }
 
-bool fires(double deadline, double now)
-{
-    return now >= deadline;
-}
+bool fires(double deadline, double now) { return now >= deadline; }
 
 int fadedVolume(int userVolume, double share)
 {
@@ -43,10 +37,7 @@ int fadedVolume(int userVolume, double share)
     return int(std::clamp(std::lround(level), -4000L, long(userVolume)));
 }
 
-int minutesLeft(double deadline, double now)
-{
-    return int(std::max(0.0, std::ceil((deadline - now) / 60.0)));
-}
+int minutesLeft(double deadline, double now) { return int(std::max(0.0, std::ceil((deadline - now) / 60.0))); }
 
 QString statusText(int choice, double deadline, double now)
 {

@@ -27,7 +27,10 @@ std::optional<QSqlDatabase> database(App &app)
 }
 } // namespace
 
-Speed::Speed(App &app) : app(app) {}
+Speed::Speed(App &app)
+    : app(app)
+{
+}
 
 void Speed::mnuspeedn_Click(int index)
 {
@@ -35,15 +38,9 @@ void Speed::mnuspeedn_Click(int index)
         setSpeed(speed::kPresets[size_t(index)]);
 }
 
-void Speed::mnuspeedslower_Click()
-{
-    setSpeed(speed::step(app.m.playSpeed, -1));
-}
+void Speed::mnuspeedslower_Click() { setSpeed(speed::step(app.m.playSpeed, -1)); }
 
-void Speed::mnuspeedfaster_Click()
-{
-    setSpeed(speed::step(app.m.playSpeed, +1));
-}
+void Speed::mnuspeedfaster_Click() { setSpeed(speed::step(app.m.playSpeed, +1)); }
 
 void Speed::setSpeed(double factor)
 {
@@ -62,10 +59,7 @@ void Speed::setSpeed(double factor)
     store();
 }
 
-QString Speed::statusSuffix() const
-{
-    return speed::statusSuffix(app.m.playSpeed);
-}
+QString Speed::statusSuffix() const { return speed::statusSuffix(app.m.playSpeed); }
 
 void Speed::load()
 {

@@ -7,10 +7,7 @@ namespace speed {
 
 namespace {
 // Speeds are compared in whole steps, so 1.1 + 0.05 and 1.15 are the same speed.
-long steps(double s)
-{
-    return std::lround(s / kStep);
-}
+long steps(double s) { return std::lround(s / kStep); }
 } // namespace
 
 double clamp(double s)
@@ -21,10 +18,7 @@ double clamp(double s)
     return double(n) * kStep;
 }
 
-double step(double s, int direction)
-{
-    return clamp(double(steps(clamp(s)) + (direction < 0 ? -1 : 1)) * kStep);
-}
+double step(double s, int direction) { return clamp(double(steps(clamp(s)) + (direction < 0 ? -1 : 1)) * kStep); }
 
 int presetIndex(double s)
 {
@@ -34,10 +28,7 @@ int presetIndex(double s)
     return -1;
 }
 
-QString label(double s)
-{
-    return QString::number(clamp(s), 'g', 3) + QLatin1Char('x');
-}
+QString label(double s) { return QString::number(clamp(s), 'g', 3) + QLatin1Char('x'); }
 
 QString statusSuffix(double s)
 {

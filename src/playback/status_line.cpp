@@ -13,8 +13,8 @@
 void Playback::etiketes()
 {
     Form1 &f = app.form1();
-    const status::Texts t = status::statusTexts(f.List2->count(), f.List2->listIndex(),
-                                                app.m.shuffleOn, app.m.playedMarks);
+    const status::Texts t
+        = status::statusTexts(f.List2->count(), f.List2->listIndex(), app.m.shuffleOn, app.m.playedMarks);
     Form4 &w = app.form4();
     f.Label6->setText(t.label6 + app.speed.statusSuffix() + app.sleep.statusSuffix());
     f.Label3->setText(t.label3);

@@ -20,17 +20,15 @@ Texts statusTexts(int total, int listIndex, int16_t shuffleOn, const std::vector
         current = listIndex;
         remaining = total - current - 1;
     }
-    const long long percent =
-        total == 0 ? 0 : numtext::roundHalfEven((100.0 / total) * current);
+    const long long percent = total == 0 ? 0 : numtext::roundHalfEven((100.0 / total) * current);
     const QString tenBlanks(10, QLatin1Char(' '));
     const QString bracket = QStringLiteral("   [   ") + N(percent) + QStringLiteral("%   ]   ");
 
     Texts t;
     t.label6 = shuffleOn == -1 ? QStringLiteral("Τυχαία Αναπαραγωγή - Suffle Play")
                                : QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play");
-    t.label3 = QStringLiteral("Τρέχων - Current:") + N(current + 1) + tenBlanks
-               + QStringLiteral("Όλα - Total:") + N(total) + tenBlanks
-               + QStringLiteral("Εναπομείναντα - Remaining:") + N(remaining);
+    t.label3 = QStringLiteral("Τρέχων - Current:") + N(current + 1) + tenBlanks + QStringLiteral("Όλα - Total:")
+        + N(total) + tenBlanks + QStringLiteral("Εναπομείναντα - Remaining:") + N(remaining);
     const QString sep = QStringLiteral("    :   ");
     t.form4Label2 = N(current + 1) + sep + N(total) + sep + N(remaining);
     t.form4Caption = QStringLiteral("Ολοκληρωμένα - Completed") + bracket;
@@ -38,8 +36,7 @@ Texts statusTexts(int total, int listIndex, int16_t shuffleOn, const std::vector
     return t;
 }
 
-Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_t previewSecs,
-                     int16_t previewStart)
+Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_t previewSecs, int16_t previewStart)
 {
     const numtext::Hms e = numtext::splitSeconds(numtext::roundHalfEven(position));
     const numtext::Hms r = numtext::splitSeconds(numtext::roundHalfEven(duration - position));
@@ -79,10 +76,7 @@ int indexOfCompletedRow(const QString &row)
     return tail.left(end).toInt();
 }
 
-QString tipField(const QString &text)
-{
-    return text.left(64).leftJustified(64, QLatin1Char(' '));
-}
+QString tipField(const QString &text) { return text.left(64).leftJustified(64, QLatin1Char(' ')); }
 
 QString shownTip(const QString &field)
 {
@@ -94,7 +88,7 @@ QString openFailedText(const QString &path, bool exists)
 {
     return (exists ? QStringLiteral("Δεν ανοίγει το αρχείο - Cannot open file: ")
                    : QStringLiteral("Λείπει το αρχείο - Missing file: "))
-           + path;
+        + path;
 }
 
 } // namespace status

@@ -10,9 +10,9 @@
 namespace status {
 
 struct Texts {
-    QString label6;       // play mode
-    QString label3;       // counts line of the main window
-    QString form4Label2;  // bare counts of the completed window
+    QString label6;      // play mode
+    QString label3;      // counts line of the main window
+    QString form4Label2; // bare counts of the completed window
     QString form4Caption;
     QString form1Caption;
 };
@@ -25,8 +25,7 @@ struct Elapsed {
 };
 
 // The ticker's displays for a position and length in seconds.
-Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_t previewSecs,
-                     int16_t previewStart);
+Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_t previewSecs, int16_t previewStart);
 
 // The completed-list row of playlist entry index.
 QString completedRow(const QString &playlistText, int index);

@@ -27,8 +27,7 @@ void Playback::Timer1_Timer()
     // Elapsed time and the preview's end follow the player that has the file.
     Player &w = watchedPlayer();
     const double pos = w.CurrentPosition();
-    const status::Elapsed e =
-        status::elapsedTexts(pos, w.Duration(), m.previewOn, m.previewSecs, m.previewStart);
+    const status::Elapsed e = status::elapsedTexts(pos, w.Duration(), m.previewOn, m.previewSecs, m.previewStart);
     if (e.display && f.Text1[6]->text() != *e.display)
         f.Text1[6]->setText(*e.display);
     const numtext::Hms split = numtext::splitSeconds(numtext::roundHalfEven(pos));
@@ -40,8 +39,7 @@ void Playback::Timer1_Timer()
 
     if (m.lastIndex != tipIndex) {
         tipIndex = m.lastIndex;
-        app.setTrayTip(status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(tipIndex)
-                                        + QChar(u'\0')));
+        app.setTrayTip(status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(tipIndex) + QChar(u'\0')));
     }
 
     // While a file opens the players have nothing to report yet: no end is signalled.
@@ -54,16 +52,16 @@ void Playback::Timer1_Timer()
     }
     // One end per opened file: a file left standing at its end (nothing new started, as
     // after the last file with replay None) is not signalled again on every tick.
-    const bool alreadySignalled = endSignalledPlayer == &w && endSignalledOpen == w.openCount()
-                                  && endSignalledMainOpen == main.openCount();
+    const bool alreadySignalled
+        = endSignalledPlayer == &w && endSignalledOpen == w.openCount() && endSignalledMainOpen == main.openCount();
     if (!ended || alreadySignalled)
         return;
     // A file that cannot be opened ends at once; started again (replay One) it would be
     // reopened on every tick.
     if (w.openFailed()) {
-        const qint64 now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count();
+        const qint64 now
+            = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                  .count();
         if (w.FileName() == failedFile && failedAtMs >= 0 && now - failedAtMs < 1000)
             return;
         failedFile = w.FileName();

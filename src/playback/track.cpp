@@ -60,8 +60,8 @@ void Playback::bres_kommati()
     } else {
         // A new choice; also what a kept entry falls back to when nothing is current.
         m.resumePos = 0;
-        const int next = track::chooseNext(m.playedMarks, n, list.listIndex(), m.shuffleOn == kOn,
-                                           [this] { return rng.next(); });
+        const int next
+            = track::chooseNext(m.playedMarks, n, list.listIndex(), m.shuffleOn == kOn, [this] { return rng.next(); });
         if (next < 0) {
             mnumorereset_Click();
             m.lastIndex = -1;
@@ -127,15 +127,20 @@ void Playback::decide_video()
         video();
     };
     switch (m.videoMode) {
-    case -1: playOnMainPlayer(); break;
-    case 1: toVideoWindow(); break;
+    case -1:
+        playOnMainPlayer();
+        break;
+    case 1:
+        toVideoWindow();
+        break;
     case 0:
         if (track::isVideoFile(m.currentFile))
             toVideoWindow();
         else
             playOnMainPlayer();
         break;
-    default: break;
+    default:
+        break;
     }
     resumingSession = false;
     paigmena();
@@ -154,8 +159,8 @@ void Playback::playOnMainPlayer()
     const quint64 me = ++startGeneration;
     // The file already playing here (the start-up resume, then the Auto mode's decision)
     // starts over by a seek: opening it again would read it and set up its sound anew.
-    const bool playingIt = p.openCount() > 0 && p.FileName() == m.currentFile && !p.openFailed()
-                           && !p.opening() && p.PlayState() == Player::Playing;
+    const bool playingIt = p.openCount() > 0 && p.FileName() == m.currentFile && !p.openFailed() && !p.opening()
+        && p.PlayState() == Player::Playing;
     if (!playingIt)
         p.setFileName(m.currentFile);
     if (me != startGeneration)

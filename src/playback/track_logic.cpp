@@ -44,9 +44,8 @@ int chooseNext(const std::vector<int16_t> &marks, int n, int currentIndex, bool 
 bool isVideoFile(const QString &path)
 {
     // Films of today follow the eleven older extensions, tested the same way.
-    static const QStringList ext = {"mpeg", ".mpg", ".avi", ".asf", ".wmv", ".jpg",
-                                    "jpeg", ".mpe", ".m1v", "mpv2", "mp2v",
-                                    ".mp4", ".m4v", ".mkv", "webm", ".mov", ".ogv"};
+    static const QStringList ext = {"mpeg", ".mpg", ".avi", ".asf", ".wmv", ".jpg", "jpeg", ".mpe", ".m1v",
+                                    "mpv2", "mp2v", ".mp4", ".m4v", ".mkv", "webm", ".mov", ".ogv"};
     return ext.contains(path.right(4));
 }
 

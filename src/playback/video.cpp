@@ -88,10 +88,7 @@ void Playback::video()
     fitToScreen(w, vid.extent());
 }
 
-void Playback::followWatchedPlayer()
-{
-    app.form1().MediaPlayer1->setPlayer(&watchedPlayer());
-}
+void Playback::followWatchedPlayer() { app.form1().MediaPlayer1->setPlayer(&watchedPlayer()); }
 
 static void checkOnly(Form1 &f, QAction *item)
 {

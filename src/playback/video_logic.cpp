@@ -5,10 +5,7 @@
 
 namespace videologic {
 
-bool volumeReachesVideo(int16_t videoMode, bool mainInUse)
-{
-    return videoMode == 1 || !mainInUse;
-}
+bool volumeReachesVideo(int16_t videoMode, bool mainInUse) { return videoMode == 1 || !mainInUse; }
 
 QSize fitWindow(QSize picture, QSize available)
 {
@@ -18,8 +15,8 @@ QSize fitWindow(QSize picture, QSize available)
         return picture;
     if (picture.width() <= available.width() && picture.height() <= available.height())
         return picture;
-    const double scale = std::min(double(available.width()) / picture.width(),
-                                  double(available.height()) / picture.height());
+    const double scale
+        = std::min(double(available.width()) / picture.width(), double(available.height()) / picture.height());
     // Floor, so that rounding never pushes an edge past the screen.
     return QSize(std::max(1, int(std::floor(picture.width() * scale))),
                  std::max(1, int(std::floor(picture.height() * scale))));

@@ -31,9 +31,8 @@ QStringList listRows(const ListBox &box, bool checkedOnly)
 QStringList Playlist::folderEntries(const QString &folder) const
 {
     const FileBox &box = *app.form1().File1;
-    const QStringList names = box.path() == folder
-                                  ? box.files()
-                                  : wildcard::matchingFiles(folder, wildcard::Pattern(box.pattern()));
+    const QStringList names
+        = box.path() == folder ? box.files() : wildcard::matchingFiles(folder, wildcard::Pattern(box.pattern()));
     QStringList out;
     out.reserve(names.size());
     for (const QString &name : names)
@@ -97,8 +96,8 @@ void Playlist::Command4_Click()
     list.apply();
 
     app.playback.resetMarksToPlaylist();
-    f.Text2->setText(QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files :")
-                     + numtext::N(added) + plist::refusedText(refused));
+    f.Text2->setText(QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files :") + numtext::N(added)
+                     + plist::refusedText(refused));
     app.playback.etiketes();
     app.playback.put_form4();
 }
@@ -120,9 +119,9 @@ void Playlist::Command5_Click()
     int removed = 0;
     if (f.Option1[2]->isChecked()) {
         if (m.subdirsOn == kOn) {
-            f.Text2->setText(QStringLiteral("Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting files of the selected subdirectories"));
-            passOver(listRows(*f.List1, true),
-                     [&](const QString &entry) { removed += list.remove(entry); });
+            f.Text2->setText(QStringLiteral(
+                "Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting files of the selected subdirectories"));
+            passOver(listRows(*f.List1, true), [&](const QString &entry) { removed += list.remove(entry); });
         }
     } else {
         for (const QString &entry : folderEntries(f.Dir1->path()))

@@ -19,11 +19,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <dirent.h>
 #include <linux/magic.h>
-#include <cstdlib>
-#include <cstring>
 #include <set>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -37,13 +37,20 @@ using FolderId = std::pair<dev_t, ino_t>;
 // folders and no media, and /proc's links lead everywhere.
 bool kernelFileSystem(const QByteArray &path)
 {
-    struct statfs fs {};
+    struct statfs fs { };
     if (::statfs(path.constData(), &fs) != 0)
         return false;
     switch (static_cast<unsigned long>(fs.f_type)) {
-    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEVPTS_SUPER_MAGIC: case CGROUP_SUPER_MAGIC:
-    case CGROUP2_SUPER_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC: case SECURITYFS_MAGIC:
-    case PSTOREFS_MAGIC: case BPF_FS_MAGIC:
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEVPTS_SUPER_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case DEBUGFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case PSTOREFS_MAGIC:
+    case BPF_FS_MAGIC:
         return true;
     default:
         return false;
@@ -54,7 +61,7 @@ bool kernelFileSystem(const QByteArray &path)
 // listing. A folder on another device than its parent is a mount point and is looked at.
 bool folderId(const QByteArray &path, dev_t parentDev, FolderId *id)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     if (st.st_dev != parentDev && kernelFileSystem(path))
@@ -68,7 +75,7 @@ bool folderId(const QByteArray &path, dev_t parentDev, FolderId *id)
 bool linkIntoTree(const QByteArray &path, unsigned char type, const QByteArray &treeReal)
 {
     if (type != DT_LNK) {
-        struct stat st {};
+        struct stat st { };
         if (type != DT_UNKNOWN || ::lstat(path.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
             return false;
     }
@@ -169,8 +176,7 @@ void Playlist::DirSearch(QString folder)
                 const char *name = e->d_name;
                 // Hidden names, "." and ".." included.
                 if (name[0] != '.') {
-                    const bool maybeFolder =
-                        e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
+                    const bool maybeFolder = e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
                     if (maybeFolder && folderId(dirBytes + name, dirDev, &id)
                         && !(e->d_type != DT_DIR && !treeReal.isEmpty()
                              && linkIntoTree(dirBytes + name, e->d_type, treeReal))
@@ -205,10 +211,7 @@ void Playlist::DirSearch(QString folder)
     f.Text2->setText(QStringLiteral("Έτοιμο - Ready"));
 }
 
-void Playlist::Command2_Click()
-{
-    app.m.cancelSearch = kOn;
-}
+void Playlist::Command2_Click() { app.m.cancelSearch = kOn; }
 
 void Playlist::Command1_Click()
 {

@@ -119,9 +119,16 @@ void Playlist::Drive1_Change()
 void Playlist::SizeList(int16_t list)
 {
     switch (list) {
-    case 1: app.form1().List1->enableHorizontalScroll(); break;
-    case 2: app.form1().List2->enableHorizontalScroll(); break;
-    case 3: app.form4().List1->enableHorizontalScroll(); break;
-    default: break;
+    case 1:
+        app.form1().List1->enableHorizontalScroll();
+        break;
+    case 2:
+        app.form1().List2->enableHorizontalScroll();
+        break;
+    case 3:
+        app.form4().List1->enableHorizontalScroll();
+        break;
+    default:
+        break;
     }
 }

@@ -3,8 +3,8 @@
 #include "ui/listbox.h"
 
 namespace {
-bool containsKey(const ListBox &list, const QSet<QString> &addKeys,
-                 const QSet<QString> &removeKeys, const QString &entry, const QString &key)
+bool containsKey(const ListBox &list, const QSet<QString> &addKeys, const QSet<QString> &removeKeys,
+                 const QString &entry, const QString &key)
 {
     if (addKeys.contains(key))
         return true;
@@ -17,10 +17,7 @@ bool PlaylistEdits::contains(const QString &entry) const
     return containsKey(list, addKeys, removeKeys, entry, ListBox::foldKey(entry));
 }
 
-int PlaylistEdits::countAfter() const
-{
-    return list.count() + int(adds.size()) - int(removeKeys.size());
-}
+int PlaylistEdits::countAfter() const { return list.count() + int(adds.size()) - int(removeKeys.size()); }
 
 bool PlaylistEdits::addIfAbsent(const QString &entry, plist::Refusal *why)
 {

@@ -14,7 +14,10 @@ class ListBox;
 
 class PlaylistEdits {
 public:
-    explicit PlaylistEdits(ListBox &list) : list(list) {}
+    explicit PlaylistEdits(ListBox &list)
+        : list(list)
+    {
+    }
 
     // In the playlist (without regard to case) once the gathered changes are applied.
     bool contains(const QString &entry) const;
@@ -29,7 +32,6 @@ public:
     int countAfter() const;
 
 private:
-
     ListBox &list;
     std::vector<QString> adds;
     QSet<QString> addKeys;

@@ -19,10 +19,7 @@ bool acceptsDrop(const QString &path, const QStringList &fileTypes)
     return false;
 }
 
-QString searchWord(const QString &fieldText)
-{
-    return fieldText.trimmed().toLower();
-}
+QString searchWord(const QString &fieldText) { return fieldText.trimmed().toLower(); }
 
 std::vector<int> searchHits(const QStringList &entries, const QString &word)
 {
@@ -69,10 +66,10 @@ QString refusedText(const Refused &r)
     QString out;
     if (r.tooLong > 0)
         out += QStringLiteral("  *** Διαδρομή πάνω από 253 bytes - Path over 253 bytes, not added :")
-               + numtext::N(r.tooLong) + QStringLiteral(" ***");
+            + numtext::N(r.tooLong) + QStringLiteral(" ***");
     if (r.full > 0)
         out += QStringLiteral("  *** Η λίστα είναι γεμάτη (32767) - The playlist is full (32767), not added :")
-               + numtext::N(r.full) + QStringLiteral(" ***");
+            + numtext::N(r.full) + QStringLiteral(" ***");
     return out;
 }
 

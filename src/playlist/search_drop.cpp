@@ -13,10 +13,7 @@
 #include <QAction>
 #include <QLineEdit>
 
-int Playlist::ListBoxFindString(const ListBox &ctrl, const QString &search)
-{
-    return ctrl.findExact(search);
-}
+int Playlist::ListBoxFindString(const ListBox &ctrl, const QString &search) { return ctrl.findExact(search); }
 
 void Playlist::Command6_Click()
 {
@@ -38,8 +35,8 @@ void Playlist::Command6_Click()
     // A search without a match leaves the last selection alone.
     if (!rows.empty())
         app.form4().List1->selectOnly(rows);
-    f.Text2->setText(word + QStringLiteral("  *** Αποτελέσματα - Results :")
-                     + numtext::N(qsizetype(rows.size())) + QStringLiteral(" ***"));
+    f.Text2->setText(word + QStringLiteral("  *** Αποτελέσματα - Results :") + numtext::N(qsizetype(rows.size()))
+                     + QStringLiteral(" ***"));
     if (!rows.empty()) {
         app.form4().show();
         f.mnumorecompleted->setChecked(true);
@@ -71,8 +68,8 @@ void Playlist::WatchForFiles(const QStringList &paths)
             }
             refused.count(why);
         }
-        f.Text2->setText(QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files = ")
-                         + numtext::N(added) + plist::refusedText(refused));
+        f.Text2->setText(QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files = ") + numtext::N(added)
+                         + plist::refusedText(refused));
     }
     app.playback.put_form4();
 }

@@ -21,14 +21,14 @@ Pattern::Pattern(const QString &text)
             continue;
         // "*.ext", by far the usual form, needs no regular expression.
         const QString rest = p.mid(1);
-        if (p.startsWith(QLatin1Char('*')) && !rest.contains(QLatin1Char('*'))
-            && !rest.contains(QLatin1Char('?')) && !rest.contains(QLatin1Char('['))) {
+        if (p.startsWith(QLatin1Char('*')) && !rest.contains(QLatin1Char('*')) && !rest.contains(QLatin1Char('?'))
+            && !rest.contains(QLatin1Char('['))) {
             m_suffixes.append(rest);
             continue;
         }
-        m_res.emplace_back(QRegularExpression::wildcardToRegularExpression(
-                               p, QRegularExpression::UnanchoredWildcardConversion),
-                           QRegularExpression::CaseInsensitiveOption);
+        m_res.emplace_back(
+            QRegularExpression::wildcardToRegularExpression(p, QRegularExpression::UnanchoredWildcardConversion),
+            QRegularExpression::CaseInsensitiveOption);
         // wildcardToRegularExpression with Unanchored gives no anchors; match whole names.
         m_res.back().setPattern(QStringLiteral("\\A(?:%1)\\z").arg(m_res.back().pattern()));
     }
@@ -39,15 +39,11 @@ bool Pattern::matches(const QString &fileName) const
     for (const QString &s : m_suffixes)
         if (fileName.endsWith(s, Qt::CaseInsensitive))
             return true;
-    return std::any_of(m_res.begin(), m_res.end(), [&](const QRegularExpression &re) {
-        return re.match(fileName).hasMatch();
-    });
+    return std::any_of(m_res.begin(), m_res.end(),
+                       [&](const QRegularExpression &re) { return re.match(fileName).hasMatch(); });
 }
 
-void sortNoCase(QStringList &names)
-{
-    nameorder::sort(names);
-}
+void sortNoCase(QStringList &names) { nameorder::sort(names); }
 
 QStringList matchingFiles(const QString &folder, const Pattern &pattern, bool *ok)
 {
@@ -71,7 +67,7 @@ QStringList matchingFilesUnsorted(const QString &folder, const Pattern &pattern,
             continue;
         bool file = e->d_type == DT_REG;
         if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            struct stat st {};
+            struct stat st { };
             file = ::stat((dirBytes + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
         }
         if (!file)

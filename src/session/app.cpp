@@ -41,8 +41,7 @@ App::App(Options options)
     if (options.makeMainPlayer)
         m_mainPlayer = options.makeMainPlayer();
     else
-        m_mainPlayer = std::make_unique<MpvPlayer>(
-            with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
+        m_mainPlayer = std::make_unique<MpvPlayer>(with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
     // The video player costs threads and memory only once a video is first shown.
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions), nullptr, true);
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());

@@ -12,8 +12,8 @@ QString quoteExecArg(const QString &arg)
     for (const QChar c : arg) {
         if (c == QLatin1Char('%'))
             out += QStringLiteral("%%");
-        else if (quote && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-                           || c == QLatin1Char('\\')))
+        else if (quote
+                 && (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')))
             out += QLatin1Char('\\') + c;
         else
             out += c;
@@ -26,11 +26,20 @@ QString escapeValue(const QString &value)
     QString out;
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case '\\': out += QStringLiteral("\\\\"); break;
-        case '\n': out += QStringLiteral("\\n"); break;
-        case '\t': out += QStringLiteral("\\t"); break;
-        case '\r': out += QStringLiteral("\\r"); break;
-        default: out += c;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -45,8 +54,7 @@ QString entryText(const QString &folder, const QString &valueName, const QString
 {
     QString text = QStringLiteral("[Desktop Entry]\nType=Application\nName=Velloran\n"
                                   "Comment=Resumes the last session at login\n");
-    text += QStringLiteral("Exec=") + escapeValue(quoteExecArg(programPath(folder, valueName)))
-            + QLatin1Char('\n');
+    text += QStringLiteral("Exec=") + escapeValue(quoteExecArg(programPath(folder, valueName))) + QLatin1Char('\n');
     if (!workFolder.isEmpty())
         text += QStringLiteral("Path=") + escapeValue(workFolder) + QLatin1Char('\n');
     text += QStringLiteral("Icon=velloran\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");

@@ -7,19 +7,23 @@
 #include "ui/listbox.h"
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSlider>
 #include <QToolButton>
-#include <QGroupBox>
 
 namespace {
 // Enter and Return on the playlist take the double click's road; nothing else changes.
 class EnterPlays : public QObject {
 public:
-    EnterPlays(ListBox *list) : QObject(list), list(list) {}
+    EnterPlays(ListBox *list)
+        : QObject(list)
+        , list(list)
+    {
+    }
 
 protected:
     bool eventFilter(QObject *, QEvent *e) override

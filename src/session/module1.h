@@ -23,12 +23,12 @@ struct Mp3Tag {
 };
 
 struct Module1 {
-    QString stateFolder;          // working folder with one trailing "/"
-    int16_t lastIndex = 0;        // List2 index of the current entry, -1 none
-    int16_t resumePos = 0;        // whole seconds
+    QString stateFolder;   // working folder with one trailing "/"
+    int16_t lastIndex = 0; // List2 index of the current entry, -1 none
+    int16_t resumePos = 0; // whole seconds
     flag16 resumePending = 0;
-    int16_t videoMode = 0;        // -1 Hide, 0 Auto, 1 Show
-    int16_t volume = 0;           // -4000..0
+    int16_t videoMode = 0; // -1 Hide, 0 Auto, 1 Show
+    int16_t volume = 0;    // -4000..0
     flag16 shuffleOn = 0;
     std::vector<int16_t> playedMarks; // one per List2 entry, at least one element once sized
     flag16 previewOn = 0;
@@ -36,7 +36,7 @@ struct Module1 {
     int16_t previewStart = 0;
     int16_t advanceCount = 0;
     flag16 userPick = 0;
-    int16_t replayMode = 0;       // 0 None, 1 One, 2 All
+    int16_t replayMode = 0; // 0 None, 1 One, 2 All
     QString currentFile;
     int16_t mins = 0;
     int16_t secs = 0;
@@ -44,8 +44,8 @@ struct Module1 {
     flag16 selectAll = 0;
     flag16 folderChanged = 0;
     flag16 cancelSearch = 0;
-    QStringList genres;           // 0..38
-    QStringList fileTypes;        // 0..10
+    QStringList genres;    // 0..38
+    QStringList fileTypes; // 0..10
     Mp3Tag mp3Tag;
     double playSpeed = 1.0;
 };

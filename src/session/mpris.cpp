@@ -22,12 +22,16 @@ const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player")
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
 } // namespace
 
-MprisPlayerAdaptor::MprisPlayerAdaptor(QObject *holder, Mpris &m) : QDBusAbstractAdaptor(holder), m(m)
+MprisPlayerAdaptor::MprisPlayerAdaptor(QObject *holder, Mpris &m)
+    : QDBusAbstractAdaptor(holder)
+    , m(m)
 {
     connect(&m, &Mpris::seeked, this, &MprisPlayerAdaptor::Seeked);
 }
 
-Mpris::Mpris(App &app) : QObject(nullptr), app(app)
+Mpris::Mpris(App &app)
+    : QObject(nullptr)
+    , app(app)
 {
     m_poll.setInterval(200);
     connect(&m_poll, &QTimer::timeout, this, &Mpris::announceChanges);
@@ -57,25 +61,13 @@ bool Mpris::start()
     return true;
 }
 
-Player &Mpris::player()
-{
-    return app.playback.watchedPlayer();
-}
+Player &Mpris::player() { return app.playback.watchedPlayer(); }
 
-bool Mpris::hasFile()
-{
-    return !player().FileName().isEmpty();
-}
+bool Mpris::hasFile() { return !player().FileName().isEmpty(); }
 
-bool Mpris::canGoNext()
-{
-    return app.form1().List2->count() > 0;
-}
+bool Mpris::canGoNext() { return app.form1().List2->count() > 0; }
 
-QString Mpris::status()
-{
-    return mpris::playbackStatus(hasFile() ? player().PlayState() : Player::Stopped);
-}
+QString Mpris::status() { return mpris::playbackStatus(hasFile() ? player().PlayState() : Player::Stopped); }
 
 QDBusObjectPath Mpris::trackId()
 {
@@ -119,10 +111,7 @@ qlonglong Mpris::positionUs()
     return std::isfinite(s) && s > 0 ? qlonglong(std::llround(s * 1e6)) : 0;
 }
 
-double Mpris::volume()
-{
-    return mpris::volumeFromScroll(app.form1().HScroll1->value());
-}
+double Mpris::volume() { return mpris::volumeFromScroll(app.form1().HScroll1->value()); }
 
 void Mpris::setVolume(double v)
 {
@@ -130,10 +119,7 @@ void Mpris::setVolume(double v)
     announceChanges();
 }
 
-double Mpris::rate()
-{
-    return app.m.playSpeed;
-}
+double Mpris::rate() { return app.m.playSpeed; }
 
 void Mpris::setRate(double r)
 {
@@ -173,10 +159,7 @@ void Mpris::stop()
         player().Stop();
 }
 
-void Mpris::next()
-{
-    app.playback.Command3_Click();
-}
+void Mpris::next() { app.playback.Command3_Click(); }
 
 void Mpris::seek(qlonglong offsetUs)
 {

@@ -71,7 +71,11 @@ class MprisRootAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QStringList SupportedUriSchemes READ supportedUriSchemes)
     Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
 public:
-    MprisRootAdaptor(QObject *holder, Mpris &m) : QDBusAbstractAdaptor(holder), m(m) {}
+    MprisRootAdaptor(QObject *holder, Mpris &m)
+        : QDBusAbstractAdaptor(holder)
+        , m(m)
+    {
+    }
     bool canQuit() const { return true; }
     bool canRaise() const { return true; }
     bool hasTrackList() const { return false; }
@@ -125,10 +129,10 @@ public slots:
     void PlayPause() { m.playPause(); }
     void Stop() { m.stop(); }
     void Next() { m.next(); }
-    void Previous() {}
+    void Previous() { }
     void Seek(qlonglong Offset) { m.seek(Offset); }
     void SetPosition(const QDBusObjectPath &TrackId, qlonglong Position) { m.setPosition(TrackId, Position); }
-    void OpenUri(const QString &) {}
+    void OpenUri(const QString &) { }
 signals:
     void Seeked(qlonglong Position);
 

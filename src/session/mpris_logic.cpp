@@ -24,10 +24,7 @@ bool reachable(const QByteArray &address)
     return QFileInfo::exists(QString::fromLocal8Bit(path));
 }
 
-double volumeFromScroll(int scroll)
-{
-    return std::clamp((scroll + 4000) / 4000.0, 0.0, 1.0);
-}
+double volumeFromScroll(int scroll) { return std::clamp((scroll + 4000) / 4000.0, 0.0, 1.0); }
 
 int scrollFromVolume(double volume)
 {
@@ -39,9 +36,12 @@ int scrollFromVolume(double volume)
 QString playbackStatus(int playState)
 {
     switch (playState) {
-    case 2: return QStringLiteral("Playing");
-    case 1: return QStringLiteral("Paused");
-    default: return QStringLiteral("Stopped");
+    case 2:
+        return QStringLiteral("Playing");
+    case 1:
+        return QStringLiteral("Paused");
+    default:
+        return QStringLiteral("Stopped");
     }
 }
 

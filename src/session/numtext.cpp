@@ -32,10 +32,7 @@ int16_t toInt16(long long v)
     return static_cast<int16_t>(v);
 }
 
-QString N(long long x)
-{
-    return x < 0 ? QString::number(x) : QLatin1Char(' ') + QString::number(x);
-}
+QString N(long long x) { return x < 0 ? QString::number(x) : QLatin1Char(' ') + QString::number(x); }
 
 QString F(double x)
 {

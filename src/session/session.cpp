@@ -18,9 +18,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <algorithm>
 #include <sys/stat.h>
-#include <QTimer>
 
 using numtext::N;
 
@@ -37,7 +37,10 @@ int playingRow(const ListBox &list, int startedRow, const QString &file)
 }
 } // namespace
 
-Session::Session(App &app) : app(app) {}
+Session::Session(App &app)
+    : app(app)
+{
+}
 
 Session::~Session() = default;
 
@@ -49,10 +52,7 @@ QString Session::workingStateFolder()
     return folder;
 }
 
-QString Session::statePath() const
-{
-    return app.m.stateFolder + kFileName;
-}
+QString Session::statePath() const { return app.m.stateFolder + kFileName; }
 
 state::Snapshot Session::snapshot()
 {
@@ -160,7 +160,7 @@ void Session::LoadState()
         file.close(); // a missing file is created empty, as the first run expects
     QByteArray bytes;
     // A FIFO or device in the file's place would block or never end: read as empty.
-    struct stat st {};
+    struct stat st { };
     const bool regular = ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 && S_ISREG(st.st_mode);
     if (regular && file.open(QIODevice::ReadOnly)) {
         // Nothing past the last record the saved playlist length reaches is read: a huge
@@ -183,8 +183,8 @@ void Session::LoadState()
     const QString shownBefore = f.Dir1->path();
     if (const auto drive = r.readString(1); drive && !drive->isEmpty())
         app.playlist.setDrive(*drive);
-    if (const auto folder = r.readString(2); folder && !folder->isEmpty()
-        && !app.playlist.setDirPath(*folder) && f.Dir1->path() != shownBefore) {
+    if (const auto folder = r.readString(2);
+        folder && !folder->isEmpty() && !app.playlist.setDirPath(*folder) && f.Dir1->path() != shownBefore) {
         f.Drive1->setDrive(DriveBox::driveOf(shownBefore));
         app.playlist.setDirPath(shownBefore);
     }
@@ -268,8 +268,7 @@ void Session::LoadState()
                                   " - The session was restored from its recovery copy");
     if (!m_db->setAside().isEmpty())
         m_notice = QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db->setAside()
-                   + QStringLiteral(" - The state database was damaged and was set aside as ")
-                   + m_db->setAside();
+            + QStringLiteral(" - The state database was damaged and was set aside as ") + m_db->setAside();
     if (!m_notice.isEmpty())
         f.Text2->setText(m_notice);
     const int at = list.listIndex();
@@ -343,12 +342,11 @@ void Session::reconcile(const QString &remembered, int savedLast)
         return;
 
     const numtext::Hms t = numtext::splitSeconds(m.resumePos);
-    QString greek = QStringLiteral("Ο αριθμός των αρχείων του καταλόγου άλλαξε από") + N(saved)
-                    + QStringLiteral(" σε") + N(c) + QStringLiteral(", διαφορά") + N(c - saved)
-                    + QStringLiteral(" αρχείων.");
+    QString greek = QStringLiteral("Ο αριθμός των αρχείων του καταλόγου άλλαξε από") + N(saved) + QStringLiteral(" σε")
+        + N(c) + QStringLiteral(", διαφορά") + N(c - saved) + QStringLiteral(" αρχείων.");
     QString english = QStringLiteral("\r\nThe number of files presented in the currend folder has been changed from")
-                      + N(saved) + QStringLiteral(" to") + N(c) + QStringLiteral(", difference is")
-                      + N(c - saved) + QStringLiteral(" files.");
+        + N(saved) + QStringLiteral(" to") + N(c) + QStringLiteral(", difference is") + N(c - saved)
+        + QStringLiteral(" files.");
 
     int match = -1;
     for (int i = 0; i < c && match < 0; ++i)
@@ -364,8 +362,8 @@ void Session::reconcile(const QString &remembered, int savedLast)
         if (m.lastIndex > savedLast)
             m.lastIndex = int16_t(savedLast);
         greek += QStringLiteral(" Το αρχείο που αναπαράχθηκε την τελευταία φορά ήταν το ") + remembered
-                 + QStringLiteral(" και ο χρόνος αναπαραγωγής διήρκησε ") + N(t.h) + QStringLiteral(":")
-                 + N(t.m) + QStringLiteral(":") + N(t.s) + QStringLiteral(" δευτερόλεπτα.\r\n");
+            + QStringLiteral(" και ο χρόνος αναπαραγωγής διήρκησε ") + N(t.h) + QStringLiteral(":") + N(t.m)
+            + QStringLiteral(":") + N(t.s) + QStringLiteral(" δευτερόλεπτα.\r\n");
         english += QStringLiteral(" The file that was last time reproduced was ") + remembered;
     }
     if (m.shuffleOn == 0)

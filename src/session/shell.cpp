@@ -97,26 +97,17 @@ void Shell::mnusystemtraypause_Click()
     }
 }
 
-QString Shell::executableName()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
+QString Shell::executableName() { return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName(); }
 
-QString Shell::executableFolder()
-{
-    return QCoreApplication::applicationDirPath();
-}
+QString Shell::executableFolder() { return QCoreApplication::applicationDirPath(); }
 
 QString Shell::autostartPath(const QString &valueName)
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/autostart/") + valueName + QStringLiteral(".desktop");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart/")
+        + valueName + QStringLiteral(".desktop");
 }
 
-bool Shell::RunAtStartupIsSet(const QString &valueName)
-{
-    return QFileInfo::exists(autostartPath(valueName));
-}
+bool Shell::RunAtStartupIsSet(const QString &valueName) { return QFileInfo::exists(autostartPath(valueName)); }
 
 namespace {
 // mkdir -p with the errno of the first step that fails (0 on success).
@@ -126,7 +117,7 @@ int makeFolders(const QByteArray &path)
         if (i < path.size() && path[i] != '/')
             continue;
         const QByteArray part = path.left(i);
-        struct stat st {};
+        struct stat st { };
         if (::stat(part.constData(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))
                 return ENOTDIR;
@@ -168,12 +159,14 @@ int writeWhole(const QByteArray &path, const QByteArray &data)
 
 QString keyError(int err, const char *what)
 {
-    return QStringLiteral("Error %1 %2\r\n%3").arg(err).arg(QLatin1String(what)).arg(QString::fromLocal8Bit(strerror(err)));
+    return QStringLiteral("Error %1 %2\r\n%3")
+        .arg(err)
+        .arg(QLatin1String(what))
+        .arg(QString::fromLocal8Bit(strerror(err)));
 }
 } // namespace
 
-void Shell::SetRunAtStartup(const QString &valueName, const QString &folder, bool enable,
-                            const QString &workFolder)
+void Shell::SetRunAtStartup(const QString &valueName, const QString &folder, bool enable, const QString &workFolder)
 {
     const QString path = autostartPath(valueName);
     if (!enable) {

@@ -13,7 +13,10 @@ class Mpris;
 class Shell : public QObject {
     Q_OBJECT
 public:
-    explicit Shell(App &app) : app(app) {}
+    explicit Shell(App &app)
+        : app(app)
+    {
+    }
 
     void AddTrayIcon();
     // MPRIS2 on the session bus, when there is one.

@@ -42,8 +42,9 @@ void install(std::function<void()> onShutdown)
         ::sigaction(sig, &sa, nullptr);
 
     if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        QObject::connect(gui, &QGuiApplication::commitDataRequest, gui,
-                         [onShutdown](QSessionManager &) { onShutdown(); }, Qt::DirectConnection);
+        QObject::connect(
+            gui, &QGuiApplication::commitDataRequest, gui, [onShutdown](QSessionManager &) { onShutdown(); },
+            Qt::DirectConnection);
     }
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [onShutdown] { onShutdown(); });
 }

@@ -43,10 +43,7 @@ char *Records::recordForWrite(int record)
     return p;
 }
 
-void Records::writeInt(int record, int16_t value)
-{
-    qToLittleEndian<int16_t>(value, recordForWrite(record));
-}
+void Records::writeInt(int record, int16_t value) { qToLittleEndian<int16_t>(value, recordForWrite(record)); }
 
 bool fitsRecord(const QString &text)
 {
@@ -70,7 +67,10 @@ namespace {
 // Fills records in order into a buffer of whole records and hands it on when full.
 class RecordStream {
 public:
-    explicit RecordStream(QIODevice &out) : m_out(out) {}
+    explicit RecordStream(QIODevice &out)
+        : m_out(out)
+    {
+    }
 
     void putInt(int16_t value) { qToLittleEndian<int16_t>(value, next()); }
     void putString(const QString &text)

@@ -22,7 +22,10 @@ constexpr int kMaxRecords = 16 + 2 * 32767;
 class Records {
 public:
     Records() = default;
-    explicit Records(QByteArray bytes) : m_bytes(std::move(bytes)) {}
+    explicit Records(QByteArray bytes)
+        : m_bytes(std::move(bytes))
+    {
+    }
 
     const QByteArray &bytes() const { return m_bytes; }
     int recordCount() const { return int(m_bytes.size() / kRecordSize); }

@@ -17,13 +17,11 @@ Changes changes(const state::Snapshot *stored, const state::Snapshot &now)
         return {true, true, true, true};
     const state::Snapshot &a = *stored;
     Changes c;
-    c.place = a.lastIndex != now.lastIndex || a.resumePos != now.resumePos
-              || a.currentEntry != now.currentEntry;
+    c.place = a.lastIndex != now.lastIndex || a.resumePos != now.resumePos || a.currentEntry != now.currentEntry;
     c.settings = a.drive != now.drive || a.folder != now.folder || a.volume != now.volume
-                 || a.shuffleOn != now.shuffleOn || a.previewOn != now.previewOn
-                 || a.previewSecs != now.previewSecs || a.subdirsOn != now.subdirsOn
-                 || a.selectAll != now.selectAll || a.replayMode != now.replayMode
-                 || a.videoMode != now.videoMode;
+        || a.shuffleOn != now.shuffleOn || a.previewOn != now.previewOn || a.previewSecs != now.previewSecs
+        || a.subdirsOn != now.subdirsOn || a.selectAll != now.selectAll || a.replayMode != now.replayMode
+        || a.videoMode != now.videoMode;
     // Only the marks the file would carry count: one per entry.
     const qsizetype n = now.entries.size();
     for (qsizetype i = 0; i < n && !c.marks; ++i) {
@@ -84,12 +82,13 @@ const char *const kSchema[] = {
 
 } // namespace
 
-StateDb::StateDb(QString path, QString key) : m_path(std::move(path)), m_key(std::move(key)) {}
-
-StateDb::~StateDb()
+StateDb::StateDb(QString path, QString key)
+    : m_path(std::move(path))
+    , m_key(std::move(key))
 {
-    close();
 }
+
+StateDb::~StateDb() { close(); }
 
 void StateDb::close()
 {
@@ -285,8 +284,8 @@ bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
         q.addBindValue(m_key);
         q.addBindValue(s.drive);
         q.addBindValue(s.folder);
-        for (int16_t v : {s.volume, s.shuffleOn, s.previewOn, s.previewSecs, s.subdirsOn, s.selectAll,
-                          s.replayMode, s.videoMode})
+        for (int16_t v :
+             {s.volume, s.shuffleOn, s.previewOn, s.previewSecs, s.subdirsOn, s.selectAll, s.replayMode, s.videoMode})
             q.addBindValue(int(v));
         q.addBindValue(packMarks(s));
         ok = q.exec();

@@ -65,15 +65,9 @@ template <typename Buf, typename Io> bool transferAll(Io io, int fd, Buf *buf, s
     return true;
 }
 
-bool preadAll(int fd, char *buf, size_t n, off_t at)
-{
-    return transferAll(::pread, fd, buf, n, at);
-}
+bool preadAll(int fd, char *buf, size_t n, off_t at) { return transferAll(::pread, fd, buf, n, at); }
 
-bool pwriteAll(int fd, const char *buf, size_t n, off_t at)
-{
-    return transferAll(::pwrite, fd, buf, n, at);
-}
+bool pwriteAll(int fd, const char *buf, size_t n, off_t at) { return transferAll(::pwrite, fd, buf, n, at); }
 
 // Writes bytes at `at` and reads them back; on failure the old bytes go back in.
 bool writeVerified(int fd, const QByteArray &bytes, off_t at, const QByteArray &old)
@@ -110,10 +104,7 @@ QByteArray toCp1253(const QString &text)
     return out;
 }
 
-QString fitField(const QString &text, int width)
-{
-    return text.left(width).leftJustified(width, QLatin1Char(' '));
-}
+QString fitField(const QString &text, int width) { return text.left(width).leftJustified(width, QLatin1Char(' ')); }
 
 QString shownText(const QString &field)
 {
@@ -177,11 +168,11 @@ std::optional<Fields> readFile(const QString &path)
     const int fd = ::open(fsname::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
-    struct stat st {};
+    struct stat st { };
     QByteArray record(kSize, '\0');
     // Only regular files: a pipe or a device would block or never end.
     const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kSize
-                    && preadAll(fd, record.data(), kSize, st.st_size - kSize);
+        && preadAll(fd, record.data(), kSize, st.st_size - kSize);
     ::close(fd);
     return ok ? decode(record) : std::nullopt;
 }
@@ -190,11 +181,11 @@ Saved writeFile(const QString &path, const Fields &fields)
 {
     const int fd = ::open(fsname::encode(path).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        struct stat st {};
+        struct stat st { };
         const bool exists = ::stat(fsname::encode(path).constData(), &st) == 0;
         return exists && !S_ISREG(st.st_mode) ? Saved::NotAFile : Saved::NotWritable;
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return Saved::NotAFile;
@@ -203,16 +194,14 @@ Saved writeFile(const QString &path, const Fields &fields)
     const QByteArray record = encode(fields);
 
     QByteArray old(kSize, '\0');
-    const bool hasRecord = length >= kSize && preadAll(fd, old.data(), kSize, length - kSize)
-                           && old.startsWith("TAG");
+    const bool hasRecord = length >= kSize && preadAll(fd, old.data(), kSize, length - kSize) && old.startsWith("TAG");
     Saved result;
     if (hasRecord) {
         // Without a chosen genre the file's own genre byte stays.
         const int n = fields.genreRow >= 0 ? kSize : kSize - 1;
-        result = writeVerified(fd, record.left(n), length - kSize, old.left(n)) ? Saved::Updated
-                                                                                : Saved::Failed;
+        result = writeVerified(fd, record.left(n), length - kSize, old.left(n)) ? Saved::Updated : Saved::Failed;
     } else {
-        struct statvfs vfs {};
+        struct statvfs vfs { };
         if (::fstatvfs(fd, &vfs) == 0 && vfs.f_bavail * vfs.f_frsize < unsigned(2 * kSize)) {
             result = Saved::NoSpace;
         } else if (writeVerified(fd, record, length, QByteArray())) {
@@ -220,7 +209,8 @@ Saved writeFile(const QString &path, const Fields &fields)
         } else {
             const int err = errno;
             // A part-written record comes off again: the file is as it was.
-            if (::ftruncate(fd, length) != 0) { /* nothing more can be done */ }
+            if (::ftruncate(fd, length) != 0) { /* nothing more can be done */
+            }
             result = err == ENOSPC ? Saved::NoSpace : Saved::Failed;
         }
     }

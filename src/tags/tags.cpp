@@ -4,8 +4,8 @@
 #include "session/app.h"
 #include "tags/id3v1.h"
 #include "ui/dialogs.h"
-#include "ui/listbox.h"
 #include "ui/form1.h"
+#include "ui/listbox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -13,12 +13,12 @@
 QStringList Tags::genreTable()
 {
     return {
-        "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip -Hop",
-        "Jazz", "Metal", "New Age", "Oldies", "Other", "Pop", "R&b", "Rap", "Reggae", "Rock",
-        "Techno", "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack",
-        "Euro -Techno", "Ambient", "Trip -Hop", "Vocal", "Jazz Funk", "Fusion", "Trance",
-        "Classical", "Λαϊκό", "Ρεμπέτικα", "Παραδοσιακά", "Ελαφρολαϊκά", "Εκκλησιαστικά",
-        "Ομιλίες",
+        "Blues",       "Classic Rock", "Country",       "Dance",      "Disco",        "Funk",       "Grunge",
+        "Hip -Hop",    "Jazz",         "Metal",         "New Age",    "Oldies",       "Other",      "Pop",
+        "R&b",         "Rap",          "Reggae",        "Rock",       "Techno",       "Industrial", "Alternative",
+        "Ska",         "Death Metal",  "Pranks",        "Soundtrack", "Euro -Techno", "Ambient",    "Trip -Hop",
+        "Vocal",       "Jazz Funk",    "Fusion",        "Trance",     "Classical",    "Λαϊκό",      "Ρεμπέτικα",
+        "Παραδοσιακά", "Ελαφρολαϊκά",  "Εκκλησιαστικά", "Ομιλίες",
     };
 }
 
@@ -36,7 +36,12 @@ void Tags::readTag()
     if (!tag)
         return;
     Mp3Tag &t = app.m.mp3Tag;
-    t = {QStringLiteral("TAG"), tag->title, tag->artist, tag->album, tag->year, tag->comment,
+    t = {QStringLiteral("TAG"),
+         tag->title,
+         tag->artist,
+         tag->album,
+         tag->year,
+         tag->comment,
          QString(QChar(id3v1::genreByteForRow(tag->genreRow)))};
     Form1 &f = app.form1();
     const QString *fields[] = {&tag->title, &tag->artist, &tag->album, &tag->year, &tag->comment};
@@ -55,9 +60,9 @@ void Tags::mnumoretags_Click()
     if (m.currentFile.isEmpty())
         return;
     if (m.currentFile == app.mainPlayer().FileName()) {
-        dialogs::MsgBox(QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"),
-                        dialogs::Style::OkCritical,
-                        QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));
+        dialogs::MsgBox(
+            QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"),
+            dialogs::Style::OkCritical, QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));
         return;
     }
 
@@ -68,18 +73,31 @@ void Tags::mnumoretags_Click()
     tag.year = id3v1::fitField(f.Text1[3]->text(), id3v1::kYear);
     tag.comment = id3v1::fitField(f.Text1[4]->text(), id3v1::kComment);
     tag.genreRow = f.Combo1->currentIndex();
-    m.mp3Tag = {QStringLiteral("TAG"), tag.title, tag.artist, tag.album, tag.year, tag.comment,
+    m.mp3Tag = {QStringLiteral("TAG"),
+                tag.title,
+                tag.artist,
+                tag.album,
+                tag.year,
+                tag.comment,
                 QString(QChar(id3v1::genreByteForRow(tag.genreRow)))};
 
     QString why;
     switch (id3v1::writeFile(m.currentFile, tag)) {
     case id3v1::Saved::Updated:
-    case id3v1::Saved::Appended: return;
-    case id3v1::Saved::NotAFile: why = QStringLiteral("Δεν είναι αρχείο - Not a file"); break;
+    case id3v1::Saved::Appended:
+        return;
+    case id3v1::Saved::NotAFile:
+        why = QStringLiteral("Δεν είναι αρχείο - Not a file");
+        break;
     case id3v1::Saved::NotWritable:
-        why = QStringLiteral("Δεν επιτρέπεται η εγγραφή - The file cannot be written"); break;
-    case id3v1::Saved::NoSpace: why = QStringLiteral("Δεν υπάρχει χώρος - No space left"); break;
-    case id3v1::Saved::Failed: why = QStringLiteral("Η εγγραφή απέτυχε - The write failed"); break;
+        why = QStringLiteral("Δεν επιτρέπεται η εγγραφή - The file cannot be written");
+        break;
+    case id3v1::Saved::NoSpace:
+        why = QStringLiteral("Δεν υπάρχει χώρος - No space left");
+        break;
+    case id3v1::Saved::Failed:
+        why = QStringLiteral("Η εγγραφή απέτυχε - The write failed");
+        break;
     }
     // The file is as it was; say so rather than pretend.
     dialogs::MsgBox(why + QStringLiteral("\r\n") + m.currentFile, dialogs::Style::OkCritical,

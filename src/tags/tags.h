@@ -7,7 +7,10 @@ class App;
 
 class Tags {
 public:
-    explicit Tags(App &app) : app(app) {}
+    explicit Tags(App &app)
+        : app(app)
+    {
+    }
 
     static QStringList genreTable();
     // Start-up: fill genres and Combo1.

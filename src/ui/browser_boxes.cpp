@@ -83,10 +83,9 @@ bool DirBox::setPath(const QString &folder)
     if (folder.isEmpty())
         return false;
     // Checked on the name's own bytes: a folder named in Latin-1 or Windows-1253 is a folder too.
-    const QString path = QDir::cleanPath(QDir::isAbsolutePath(folder)
-                                             ? folder
-                                             : QDir::currentPath() + QLatin1Char('/') + folder);
-    struct stat st {};
+    const QString path
+        = QDir::cleanPath(QDir::isAbsolutePath(folder) ? folder : QDir::currentPath() + QLatin1Char('/') + folder);
+    struct stat st { };
     if (::stat(fsname::encode(path).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     m_path = path;
@@ -125,7 +124,7 @@ void DirBox::fill()
         while (const dirent *e = ::readdir(d)) {
             if (e->d_name[0] == '.')
                 continue;
-            struct stat st {};
+            struct stat st { };
             if (e->d_type == DT_DIR
                 || ((e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
                     && ::stat((dirBytes + e->d_name).constData(), &st) == 0 && S_ISDIR(st.st_mode)))

@@ -20,14 +20,21 @@ public:
         box.setWindowTitle(title);
         box.setText(text);
         switch (style) {
-        case Style::OkExclamation: box.setIcon(QMessageBox::Warning); break;
-        case Style::OkCritical: box.setIcon(QMessageBox::Critical); break;
-        case Style::OkInformation: box.setIcon(QMessageBox::Information); break;
+        case Style::OkExclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Style::OkCritical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case Style::OkInformation:
+            box.setIcon(QMessageBox::Information);
+            break;
         case Style::YesNo:
-        case Style::OkPlain: box.setIcon(QMessageBox::NoIcon); break;
+        case Style::OkPlain:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
         }
-        box.setStandardButtons(style == Style::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                     : QMessageBox::Ok);
+        box.setStandardButtons(style == Style::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok);
         waitForAnswer(box);
         if (style == Style::YesNo)
             return box.standardButton(box.clickedButton()) == QMessageBox::Yes ? Answer::Yes : Answer::No;
@@ -41,13 +48,21 @@ public:
     {
         struct InputGate : QObject {
             QWidget *box;
-            explicit InputGate(QWidget *b) : box(b) {}
+            explicit InputGate(QWidget *b)
+                : box(b)
+            {
+            }
             bool eventFilter(QObject *o, QEvent *e) override
             {
                 switch (e->type()) {
-                case QEvent::MouseButtonPress: case QEvent::MouseButtonRelease:
-                case QEvent::MouseButtonDblClick: case QEvent::Wheel: case QEvent::KeyPress:
-                case QEvent::KeyRelease: case QEvent::ShortcutOverride: case QEvent::DragEnter:
+                case QEvent::MouseButtonPress:
+                case QEvent::MouseButtonRelease:
+                case QEvent::MouseButtonDblClick:
+                case QEvent::Wheel:
+                case QEvent::KeyPress:
+                case QEvent::KeyRelease:
+                case QEvent::ShortcutOverride:
+                case QEvent::DragEnter:
                 case QEvent::Drop: {
                     auto *w = qobject_cast<QWidget *>(o);
                     return w && w->window() != box && !qobject_cast<QMenu *>(w->window());
@@ -68,12 +83,10 @@ public:
         qApp->removeEventFilter(&gate);
     }
 
-    std::optional<QString> inputBox(const QString &prompt, const QString &title,
-                                    const QString &defaultText) override
+    std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
         bool ok = false;
-        const QString text =
-            QInputDialog::getText(g_parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+        const QString text = QInputDialog::getText(g_parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
         if (!ok)
             return std::nullopt;
         return text;
@@ -90,24 +103,15 @@ Backend &backend()
 
 } // namespace
 
-Answer MsgBox(const QString &text, Style style, const QString &title)
-{
-    return backend().msgBox(text, style, title);
-}
+Answer MsgBox(const QString &text, Style style, const QString &title) { return backend().msgBox(text, style, title); }
 
 QString InputBox(const QString &prompt, const QString &title, const QString &defaultText)
 {
     return backend().inputBox(prompt, title, defaultText).value_or(QString());
 }
 
-void setBackend(Backend *b)
-{
-    g_backend = b;
-}
+void setBackend(Backend *b) { g_backend = b; }
 
-void setParentWindow(QWidget *parent)
-{
-    g_parent = parent;
-}
+void setParentWindow(QWidget *parent) { g_parent = parent; }
 
 } // namespace dialogs

@@ -19,8 +19,8 @@ public:
     virtual ~Backend() = default;
     virtual Answer msgBox(const QString &text, Style style, const QString &title) = 0;
     // nullopt when the user cancels.
-    virtual std::optional<QString> inputBox(const QString &prompt, const QString &title,
-                                            const QString &defaultText) = 0;
+    virtual std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &defaultText)
+        = 0;
 };
 
 Answer MsgBox(const QString &text, Style style, const QString &title = kAppTitle);

@@ -7,26 +7,26 @@
 
 #include "session/app_icon.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <QDir>
-#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QActionGroup>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -37,8 +37,8 @@ template <typename T> T *named(T *w, const char *name)
     return w;
 }
 
-QAction *menuItem(QMenu *menu, const char *name, const QString &caption,
-                  const QKeySequence &key = {}, bool checkable = false)
+QAction *menuItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &key = {},
+                  bool checkable = false)
 {
     QAction *a = menu->addAction(caption);
     a->setObjectName(QLatin1String(name));
@@ -140,8 +140,7 @@ QWidget *Form1::buildPlaylist()
     List2->setAccessibleName(QStringLiteral("Λίστα αναπαραγωγής - Playlist"));
     List2->markCurrentAsPlaying();
     MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
-    Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"),
-                              Frame5), "Label3");
+    Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"), Frame5), "Label3");
     Label3->setWordWrap(true); // narrow windows wrap the status texts instead of widening
     Label6 = named(new QLabel(QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"), Frame5), "Label6");
     Label6->setWordWrap(true);
@@ -177,9 +176,9 @@ QWidget *Form1::buildSideColumn()
     auto *col = new QVBoxLayout(side);
     col->setContentsMargins(0, 0, 0, 0);
 
-    static const char *const labels[] = {"Τίτλος - Title", "Καλλιτέχνης - Artist",
-                                         "Άλμπουμς - Album", "Έτος - Year", "Σχόλια - Comment",
-                                         "Είδος - Genre", "Διάρκεια - Length", "Διανύθηκε - Elapsed"};
+    static const char *const labels[]
+        = {"Τίτλος - Title",   "Καλλιτέχνης - Artist", "Άλμπουμς - Album",  "Έτος - Year",
+           "Σχόλια - Comment", "Είδος - Genre",        "Διάρκεια - Length", "Διανύθηκε - Elapsed"};
     for (int i = 0; i < 8; ++i) {
         Label1[size_t(i)] = new QLabel(QString::fromUtf8(labels[i]), side);
         Label1[size_t(i)]->setObjectName(QStringLiteral("Label1_%1").arg(i));
@@ -271,8 +270,8 @@ void Form1::buildMenus()
                            QKeySequence(QStringLiteral("Ctrl+S")));
     mnumorereset = menuItem(mnumore, "mnumorereset", QStringLiteral("Επανεκκίνηση - Reset"),
                             QKeySequence(QStringLiteral("Ctrl+E")));
-    mnumorewindows = menuItem(mnumore, "mnumorewindows",
-                              QStringLiteral("Εκκίνηση με Windows - Run at System Start"), {}, true);
+    mnumorewindows
+        = menuItem(mnumore, "mnumorewindows", QStringLiteral("Εκκίνηση με Windows - Run at System Start"), {}, true);
 
     mnumorevinteo = named(mnumore->addMenu(QStringLiteral("Βίντεο - Video")), "mnumorevinteo");
     mnuvideoshow = menuItem(mnumorevinteo, "mnuvideoshow", QStringLiteral("Δείξε - Show"),
@@ -316,9 +315,12 @@ void Form1::buildMenus()
     mnumoresleep = named(mnumore->addMenu(QStringLiteral("Ύπνος - Sleep")), "mnumoresleep");
     auto *sleeps = new QActionGroup(this);
     sleeps->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    static const char *const sleepNames[] = {"Όχι - Off", "Στο τέλος του αρχείου - At the end of this file",
-                                             "Σε 15 λεπτά - After 15 minutes", "Σε 30 λεπτά - After 30 minutes",
-                                             "Σε 45 λεπτά - After 45 minutes", "Σε 60 λεπτά - After 60 minutes"};
+    static const char *const sleepNames[] = {"Όχι - Off",
+                                             "Στο τέλος του αρχείου - At the end of this file",
+                                             "Σε 15 λεπτά - After 15 minutes",
+                                             "Σε 30 λεπτά - After 30 minutes",
+                                             "Σε 45 λεπτά - After 45 minutes",
+                                             "Σε 60 λεπτά - After 60 minutes"};
     for (int i = 0; i < 6; ++i) {
         QAction *a = menuItem(mnumoresleep, "mnusleepn", QString::fromUtf8(sleepNames[i]), {}, true);
         a->setObjectName(QStringLiteral("mnusleepn_%1").arg(i));
@@ -367,6 +369,6 @@ void Form1::dropEvent(QDropEvent *event)
         paths.append(url.isLocalFile() ? fsname::fromLocalUrl(url) : url.toString());
     event->acceptProposedAction();
     // Handled after the drag source has been answered, so a long drop never stalls it.
-    QMetaObject::invokeMethod(this, [this, paths] { emit filesDropped(paths); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, paths] { emit filesDropped(paths); }, Qt::QueuedConnection);
 }

@@ -36,10 +36,7 @@ struct Keyed {
     QString text;
     QCollatorSortKey key;
 };
-bool keyedLess(const Keyed &a, const Keyed &b)
-{
-    return nameorder::compare(a.text, a.key, b.text, b.key) < 0;
-}
+bool keyedLess(const Keyed &a, const Keyed &b) { return nameorder::compare(a.text, a.key, b.text, b.key) < 0; }
 
 // Sorts rows, computing each row's key once; the keys come back beside the rows.
 std::vector<QCollatorSortKey> sortKeyed(std::vector<QString> &rows)
@@ -103,10 +100,7 @@ void ListBoxModel::lost(const QString &text)
         m_widest = -1;
 }
 
-int ListBoxModel::rowCount(const QModelIndex &parent) const
-{
-    return parent.isValid() ? 0 : int(m_rows.size());
-}
+int ListBoxModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
 
 QVariant ListBoxModel::data(const QModelIndex &index, int role) const
 {
@@ -114,8 +108,7 @@ QVariant ListBoxModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return fsname::shown(m_rows[size_t(index.row())]);
-    if (role == Qt::AccessibleTextRole && playingFrom
-        && playingFrom->currentIndex().row() == index.row())
+    if (role == Qt::AccessibleTextRole && playingFrom && playingFrom->currentIndex().row() == index.row())
         return m_rows[size_t(index.row())] + kPlaying;
     if (role == Qt::SizeHintRole && measure)
         return QSize(widest(), rowHeight);
@@ -187,8 +180,7 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
     // Existing rows go first among equals, as one insertion at a time would place them.
     while (a < m_rows.size() || b < rows.size()) {
         if (b == rows.size()
-            || (a < m_rows.size()
-                && nameorder::compare(rows[b], keys[b], m_rows[a], m_keys[a]) >= 0)) {
+            || (a < m_rows.size() && nameorder::compare(rows[b], keys[b], m_rows[a], m_keys[a]) >= 0)) {
             moved[a] = int(merged.size());
             merged.push_back(std::move(m_rows[a]));
             mergedKeys.push_back(std::move(m_keys[a]));
@@ -294,10 +286,7 @@ void ListBoxModel::setChecked(int row, bool on)
     emit dataChanged(idx, idx, {Qt::CheckStateRole});
 }
 
-QString ListBox::foldKey(const QString &text)
-{
-    return fold(text);
-}
+QString ListBox::foldKey(const QString &text) { return fold(text); }
 
 ListBox::ListBox(Selection mode, QWidget *parent)
     : QListView(parent)
@@ -315,8 +304,7 @@ ListBox::ListBox(Selection mode, QWidget *parent)
     setEditTriggers(NoEditTriggers);
     setSelectionMode(mode == Selection::Checks ? SingleSelection : ExtendedSelection);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &ListBox::onCurrentChanged);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &ListBox::onCurrentChanged);
     connect(this, &QListView::doubleClicked, this, &ListBox::userDoubleClicked);
 }
 
@@ -326,15 +314,9 @@ void ListBox::onCurrentChanged()
         emit userClicked();
 }
 
-QString ListBox::text(int row) const
-{
-    return row >= 0 && row < count() ? m_model->at(row) : QString();
-}
+QString ListBox::text(int row) const { return row >= 0 && row < count() ? m_model->at(row) : QString(); }
 
-QString ListBox::currentText() const
-{
-    return text(listIndex());
-}
+QString ListBox::currentText() const { return text(listIndex()); }
 
 int ListBox::addItem(const QString &text)
 {
@@ -398,12 +380,9 @@ std::vector<int> ListBox::selectedRows() const
     return rows;
 }
 
-void ListBox::followMoves(const std::vector<int> &moved, const std::vector<int> &selected,
-                          int current)
+void ListBox::followMoves(const std::vector<int> &moved, const std::vector<int> &selected, int current)
 {
-    const auto to = [&](int row) {
-        return row >= 0 && size_t(row) < moved.size() ? moved[size_t(row)] : -1;
-    };
+    const auto to = [&](int row) { return row >= 0 && size_t(row) < moved.size() ? moved[size_t(row)] : -1; };
     std::vector<int> now;
     now.reserve(selected.size());
     for (int r : selected)
@@ -415,10 +394,7 @@ void ListBox::followMoves(const std::vector<int> &moved, const std::vector<int> 
         setListIndex(to(current));
 }
 
-int ListBox::findExact(const QString &text) const
-{
-    return m_model->findExact(text);
-}
+int ListBox::findExact(const QString &text) const { return m_model->findExact(text); }
 
 int ListBox::listIndex() const
 {
@@ -454,8 +430,7 @@ void ListBox::setSelected(int row, bool on)
         return;
     }
     m_settingInCode = true;
-    selectionModel()->select(m_model->index(row),
-                             on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+    selectionModel()->select(m_model->index(row), on ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
     m_settingInCode = false;
 }
 

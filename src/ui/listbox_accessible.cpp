@@ -12,7 +12,11 @@ namespace {
 
 class RowAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
 public:
-    RowAccessible(ListBox *list, int row) : m_list(list), m_row(row) {}
+    RowAccessible(ListBox *list, int row)
+        : m_list(list)
+        , m_row(row)
+    {
+    }
 
     bool isValid() const override { return m_list && m_row < m_list->count(); }
     QObject *object() const override { return nullptr; }
@@ -32,7 +36,7 @@ public:
         const QString named = idx.data(Qt::AccessibleTextRole).toString();
         return named.isEmpty() ? idx.data().toString() : named;
     }
-    void setText(QAccessible::Text, const QString &) override {}
+    void setText(QAccessible::Text, const QString &) override { }
 
     QRect rect() const override
     {
@@ -74,8 +78,7 @@ public:
             return;
         // Through the model, as the delegate does for Space, so every listener sees it.
         const QModelIndex idx = m_list->model()->index(m_row, 0);
-        m_list->model()->setData(idx, m_list->isSelected(m_row) ? Qt::Unchecked : Qt::Checked,
-                                 Qt::CheckStateRole);
+        m_list->model()->setData(idx, m_list->isSelected(m_row) ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
     }
 
 private:
@@ -85,7 +88,8 @@ private:
 
 class ChecksListAccessible : public QAccessibleWidget {
 public:
-    explicit ChecksListAccessible(ListBox *list) : QAccessibleWidget(list, QAccessible::List)
+    explicit ChecksListAccessible(ListBox *list)
+        : QAccessibleWidget(list, QAccessible::List)
     {
         // Rows are created on demand and dropped whenever rows move, so an id never
         // names another row than the one it was made for.

@@ -34,13 +34,9 @@ QCollator &tieBreak()
 
 namespace nameorder {
 
-QCollatorSortKey key(const QString &name)
-{
-    return firstLevel().sortKey(name);
-}
+QCollatorSortKey key(const QString &name) { return firstLevel().sortKey(name); }
 
-int compare(const QString &a, const QCollatorSortKey &ka, const QString &b,
-            const QCollatorSortKey &kb)
+int compare(const QString &a, const QCollatorSortKey &ka, const QString &b, const QCollatorSortKey &kb)
 {
     if (const int c = ka.compare(kb))
         return c;
@@ -51,15 +47,9 @@ int compare(const QString &a, const QCollatorSortKey &ka, const QString &b,
     return a < b ? -1 : 1;
 }
 
-int compare(const QString &a, const QString &b)
-{
-    return compare(a, key(a), b, key(b));
-}
+int compare(const QString &a, const QString &b) { return compare(a, key(a), b, key(b)); }
 
-bool less(const QString &a, const QString &b)
-{
-    return compare(a, b) < 0;
-}
+bool less(const QString &a, const QString &b) { return compare(a, b) < 0; }
 
 void sort(QStringList &names)
 {
@@ -77,9 +67,6 @@ void sort(QStringList &names)
     names = std::move(out);
 }
 
-bool sameEntry(const QString &a, const QString &b)
-{
-    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
-}
+bool sameEntry(const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseInsensitive) == 0; }
 
 } // namespace nameorder

@@ -13,8 +13,7 @@ namespace nameorder {
 QCollatorSortKey key(const QString &name);
 
 // Full order of two names given their keys: <0, 0 (same text) or >0.
-int compare(const QString &a, const QCollatorSortKey &ka, const QString &b,
-            const QCollatorSortKey &kb);
+int compare(const QString &a, const QCollatorSortKey &ka, const QString &b, const QCollatorSortKey &kb);
 // The same, computing the keys (for one-off comparisons).
 int compare(const QString &a, const QString &b);
 bool less(const QString &a, const QString &b);

@@ -13,7 +13,8 @@
 
 class Source : public QWidget {
 public:
-    explicit Source(QByteArray uriList) : uriList(std::move(uriList))
+    explicit Source(QByteArray uriList)
+        : uriList(std::move(uriList))
     {
         setWindowTitle(QStringLiteral("drag-source"));
         setWindowFlag(Qt::FramelessWindowHint);
