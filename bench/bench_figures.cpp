@@ -8,13 +8,13 @@
 //   names N FILE                 the same N names, one a line, for grep
 // Every mode but startup runs with headless players; startup runs as the program does.
 
+#include "base/name_order.h"
 #include "session/app.h"
 #include "session/mpris_logic.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
-#include "ui/name_order.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 // Time left for the whole playlist: the text, the lengths read from real files, and the
 // cache that spares a second read.
 
+#include "base/fsname.h"
 #include "playback/length_cache.h"
 #include "playback/length_reader.h"
 #include "playback/lengths_logic.h"
-#include "session/fsname.h"
 #include "session/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -1,6 +1,6 @@
 // Rounding and the number and time texts every message and display uses.
 
-#include "session/numtext.h"
+#include "base/numtext.h"
 
 #include <QTest>
 

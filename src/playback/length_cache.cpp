@@ -1,6 +1,6 @@
 #include "playback/length_cache.h"
 
-#include "session/fsname.h"
+#include "base/fsname.h"
 
 #include <QHash>
 #include <QSqlDatabase>

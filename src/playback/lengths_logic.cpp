@@ -1,6 +1,6 @@
 #include "playback/lengths_logic.h"
 
-#include "session/numtext.h"
+#include "base/numtext.h"
 
 #include <algorithm>
 #include <cmath>

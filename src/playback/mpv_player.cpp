@@ -1,6 +1,6 @@
 #include "playback/mpv_player.h"
 
-#include "session/fsname.h"
+#include "base/fsname.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "playback/player_strip.h"
 
+#include "base/numtext.h"
 #include "playback/player.h"
-#include "session/numtext.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "playback/status_logic.h"
 
-#include "session/numtext.h"
+#include "base/numtext.h"
 
 using numtext::F;
 using numtext::N;

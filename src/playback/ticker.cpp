@@ -2,10 +2,10 @@
 
 #include "playback/playback.h"
 
+#include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
 #include "session/app.h"
-#include "session/numtext.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 

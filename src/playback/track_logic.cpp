@@ -1,6 +1,6 @@
 #include "playback/track_logic.h"
 
-#include "session/numtext.h"
+#include "base/numtext.h"
 
 #include <QStringList>
 

@@ -2,11 +2,11 @@
 
 #include "playback/playback.h"
 
+#include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/video_logic.h"
 #include "session/app.h"
-#include "session/numtext.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 

@@ -2,11 +2,11 @@
 
 #include "playlist/playlist.h"
 
+#include "base/numtext.h"
 #include "playlist/playlist_edits.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
 #include "session/app.h"
-#include "session/numtext.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

@@ -3,10 +3,10 @@
 
 #include "playlist/playlist.h"
 
+#include "base/fsname.h"
+#include "base/numtext.h"
 #include "playlist/playlist_logic.h"
 #include "session/app.h"
-#include "session/fsname.h"
-#include "session/numtext.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

@@ -1,6 +1,6 @@
 #include "playlist/playlist_logic.h"
 
-#include "session/numtext.h"
+#include "base/numtext.h"
 #include "session/state_codec.h"
 
 #include <QStringMatcher>

@@ -3,9 +3,9 @@
 
 #include "playlist/playlist.h"
 
+#include "base/numtext.h"
 #include "playlist/playlist_edits.h"
 #include "session/app.h"
-#include "session/numtext.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"

@@ -1,7 +1,7 @@
 #include "playlist/wildcard.h"
 
-#include "session/fsname.h"
-#include "ui/name_order.h"
+#include "base/fsname.h"
+#include "base/name_order.h"
 
 #include <QFile>
 #include <algorithm>

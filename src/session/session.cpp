@@ -1,8 +1,8 @@
 #include "session/session.h"
 
+#include "base/numtext.h"
 #include "playback/player.h"
 #include "session/app.h"
-#include "session/numtext.h"
 #include "session/state_codec.h"
 #include "session/state_db.h"
 #include "ui/browser_boxes.h"

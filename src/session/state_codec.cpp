@@ -1,6 +1,6 @@
 #include "session/state_codec.h"
 
-#include "session/fsname.h"
+#include "base/fsname.h"
 
 #include <QBuffer>
 #include <QtEndian>

@@ -1,6 +1,6 @@
 #include "tags/id3v1.h"
 
-#include "session/fsname.h"
+#include "base/fsname.h"
 
 #include <QFile>
 #include <QHash>

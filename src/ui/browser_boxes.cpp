@@ -1,8 +1,8 @@
 #include "ui/browser_boxes.h"
 
+#include "base/fsname.h"
+#include "base/name_order.h"
 #include "playlist/wildcard.h"
-#include "session/fsname.h"
-#include "ui/name_order.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "ui/form1.h"
 
+#include "base/fsname.h"
 #include "playback/player_strip.h"
-#include "session/fsname.h"
 #include "ui/browser_boxes.h"
 #include "ui/listbox.h"
 

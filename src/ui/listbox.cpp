@@ -1,8 +1,8 @@
 #include "ui/listbox.h"
 
-#include "session/fsname.h"
+#include "base/fsname.h"
+#include "base/name_order.h"
 #include "ui/listbox_accessible.h"
-#include "ui/name_order.h"
 
 #include <QAccessible>
 #include <QEvent>

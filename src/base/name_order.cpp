@@ -1,4 +1,4 @@
-#include "ui/name_order.h"
+#include "base/name_order.h"
 
 #include <QCollator>
 #include <QLocale>

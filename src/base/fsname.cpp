@@ -1,4 +1,4 @@
-#include "session/fsname.h"
+#include "base/fsname.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "session/numtext.h"
+#include "base/numtext.h"
 
 #include <cfenv>
 #include <cmath>
