@@ -20,6 +20,20 @@ export ASAN_OPTIONS := detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS := print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
 endif
+# make test TSAN=1: the suites that run worker threads (length reader, file probe), under
+# ThreadSanitizer, in their own build folder.
+TSAN_TESTS  ?= test_lengths|test_open_wait|test_player
+ifeq ($(TSAN),1)
+BUILD       := build-tsan
+CMAKE_ARGS  += -DVELLORAN_TSAN=ON
+CTEST_ARGS  += -R '^($(TSAN_TESTS))$$'
+BUILD_TARGETS := $(subst |, ,$(TSAN_TESTS))
+export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitize/tsan.supp
+endif
+# CI=true (as CI sets it): every warning is an error.
+ifeq ($(CI),true)
+CMAKE_ARGS  += -DVELLORAN_WERROR=ON
+endif
 SUDO        := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 define ensure_pkgs
@@ -33,7 +47,9 @@ define ensure_pkgs
 	fi
 endef
 
-.PHONY: all deps test-deps build run test bench fuzz clean install
+LINT_PKGS   := clang-tidy clang-format
+
+.PHONY: all deps test-deps build run test bench fuzz clean install lint format
 
 all: build
 
@@ -47,13 +63,13 @@ $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
 
 build: deps $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS)
+	cmake --build $(BUILD) -j $(JOBS) $(if $(BUILD_TARGETS),--target $(BUILD_TARGETS))
 
 run: build
 	./$(BUILD)/velloran
 
 test: test-deps build
-	cd $(BUILD) && ctest --output-on-failure --timeout 300
+	cd $(BUILD) && ctest --output-on-failure --timeout 300 $(CTEST_ARGS)
 
 # The program, its desktop entry and its icon under $(DESTDIR)$(PREFIX).
 install: build
@@ -70,5 +86,16 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	./fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
+# clang-tidy over src/ with the build's compile commands, and the format check.
+lint: deps
+	$(call ensure_pkgs,$(LINT_PKGS))
+	cmake -S . -B $(BUILD) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target velloran_core_autogen
+	run-clang-tidy -quiet -p $(BUILD) -j $(JOBS) '$(CURDIR)/src/.*\.cpp$$'
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
 clean:
-	rm -rf $(BUILD) build-san build-fuzz $(BENCH_BUILD)
+	rm -rf $(BUILD) build-san build-tsan build-fuzz $(BENCH_BUILD)
