@@ -3,7 +3,7 @@
 // folder, and the players' headless options.
 
 #include "playback/mpv_player.h"
-#include "session/app.h"
+#include "session/app_parts.h"
 #include "ui/dialogs.h"
 
 #include <QDir>

@@ -1,8 +1,19 @@
 #include "session/app.h"
 
+#include "info/info.h"
+#include "playback/lengths.h"
+#include "playback/playback.h"
 #include "playback/player_strip.h"
+#include "playback/sleep.h"
+#include "playback/speed.h"
+#include "playback/video_view.h"
+#include "playlist/playlist.h"
 #include "session/keyboard_access.h"
-#include "session/shutdown_signals.h"
+#include "session/mpris.h"
+#include "session/places.h"
+#include "session/session.h"
+#include "session/shell.h"
+#include "tags/tags.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -26,16 +37,7 @@ MpvPlayer::Options with(MpvPlayer::Options base, const MpvPlayer::Options &extra
 } // namespace
 
 App::App(Options options)
-    : session(*this)
-    , playlist(*this)
-    , playback(*this)
-    , tags(*this)
-    , shell(*this)
-    , info(*this)
-    , speed(*this)
-    , sleep(*this)
-    , lengths(*this)
-    , m_form1(std::make_unique<Form1>())
+    : m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.
     if (options.makeMainPlayer)
@@ -46,9 +48,47 @@ App::App(Options options)
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions), nullptr, true);
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());
-    // What is done of a file left part-way counts towards the time left.
-    lengths.placeOf = [this](const QString &path) { return places.placeOf(path); };
+    makeParts();
+    wireParts();
     ui::bind(*this);
+}
+
+void App::makeParts()
+{
+    Form1 &f = *m_form1;
+    m_places = std::make_unique<Places>();
+    m_tags = std::make_unique<Tags>(m, f, [this] { return m_mainPlayer->FileName(); });
+    m_playback = std::make_unique<Playback>(
+        m, f, *m_mainPlayer, *m_videoPlayer, *m_tags, *m_places, [this]() -> Form2 & { return form2(); },
+        [this]() -> Form4 & { return form4(); });
+    m_sleep = std::make_unique<SleepTimer>(m, f, *m_playback);
+    m_playlist = std::make_unique<Playlist>(m, f, *m_playback, [this]() -> Form4 & { return form4(); });
+    m_info = std::make_unique<Info>([this]() -> Form3 & { return form3(); });
+    m_shell = std::make_unique<Shell>(m, f);
+    m_session = std::make_unique<Session>(*this);
+    m_speed = std::make_unique<Speed>(*this);
+    m_lengths = std::make_unique<Lengths>(*this);
+}
+
+// What one part tells another that it must not know: each hook here is the only link.
+void App::wireParts()
+{
+    Playback &pb = *m_playback;
+    pb.showTrayTip = [this](const QString &field) { m_shell->setTrayTip(field); };
+    pb.statusSuffix = [this] { return m_speed->statusSuffix() + m_sleep->statusSuffix(); };
+    pb.statusShown = [this] { m_lengths->refresh(); };
+    pb.playlistChanged = [this] { m_lengths->playlistChanged(); };
+    m_sleep->fired = [this] { m_session->writeRecovery(); };
+    m_shell->watchedPlayer = [&pb]() -> Player & { return pb.watchedPlayer(); };
+    m_shell->makeMediaControl = [this, &pb] {
+        return new Mpris(m, *m_form1,
+                         {[&pb]() -> Player & { return pb.watchedPlayer(); },
+                          [&pb](int value) { pb.setHScroll1(value); },
+                          [this](double factor) { m_speed->setSpeed(factor); }, [&pb] { pb.Command3_Click(); },
+                          [this] { Form_QueryUnload(); }});
+    };
+    // What is done of a file left part-way counts towards the time left.
+    m_lengths->placeOf = [this](const QString &path) { return m_places->placeOf(path); };
 }
 
 App::~App()
@@ -61,7 +101,7 @@ App::~App()
 Form2 &App::form2()
 {
     if (!m_form2) {
-        m_form2 = new Form2(m_videoPlayer->handle());
+        m_form2 = new Form2([this](QWidget *window) { return VideoView::makePicture(m_videoPlayer->handle(), window); });
         ui::bindForm2(*this, *m_form2);
     }
     return *m_form2;
@@ -91,18 +131,18 @@ void App::Form_Load()
     m.previewSecs = 10;
     m.volume = 0;
     m.previewOn = 0;
-    tags.fillGenres();
+    m_tags->fillGenres();
     m.stateFolder = Session::workingStateFolder();
     m.folderChanged = kOn;
-    playlist.fillFileTypes();
-    session.LoadState();
-    speed.load();
+    m_playlist->fillFileTypes();
+    m_session->LoadState();
+    m_speed->load();
 
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);
         f.List1->setEnabled(true);
-        playlist.DesSubs();
-        playlist.Command1_Click();
+        m_playlist->DesSubs();
+        m_playlist->Command1_Click();
     } else {
         f.Command1->setEnabled(false);
         f.Command2->setEnabled(false);
@@ -111,19 +151,19 @@ void App::Form_Load()
     }
 
     if (m.videoMode == -1)
-        playback.mnuvideohide_Click();
+        m_playback->mnuvideohide_Click();
     else if (m.videoMode == 1)
-        playback.mnuvideoshow_Click();
+        m_playback->mnuvideoshow_Click();
     else
-        playback.mnuvideoauto_Click();
+        m_playback->mnuvideoauto_Click();
 
-    shell.AddTrayIcon();
-    shell.startMediaControl();
-    keyboard_access::install(*this);
+    m_shell->AddTrayIcon();
+    m_shell->startMediaControl();
+    keyboard_access::install(*f.List2);
     f.hide();
     f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
     // Drops are accepted on the main window and the playlist from here on.
-    session.keepStartNotice();
+    m_session->keepStartNotice();
     f.setAcceptDrops(true);
     f.Timer1->start();
     // The watch loop's first act: show the main window. Qt's event loop then serves drops
@@ -137,9 +177,9 @@ void App::Form_Load()
 void App::shutdownSteps()
 {
     // Closing in the middle of an Add keeps what it had gathered so far.
-    playlist.applyPendingEdits();
-    session.SaveState();
-    shell.RemoveTrayIcon();
+    m_playlist->applyPendingEdits();
+    m_session->SaveState();
+    m_shell->RemoveTrayIcon();
 }
 
 void App::Form_QueryUnload()
