@@ -8,9 +8,9 @@
 //   names N FILE                 the same N names, one a line, for grep
 // Every mode but startup runs with headless players; startup runs as the program does.
 
+#include "app/app_parts.h"
+#include "app/mpris_logic.h"
 #include "base/name_order.h"
-#include "session/app_parts.h"
-#include "session/mpris_logic.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"

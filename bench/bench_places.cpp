@@ -3,7 +3,7 @@
 // places kept, measured as bytes handed to write(2) by the process. The bound is 64 KiB
 // for the minute, the recovery copy's own writes included.
 
-#include "session/app_parts.h"
+#include "app/app_parts.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

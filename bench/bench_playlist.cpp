@@ -3,7 +3,7 @@
 // then a text search over the resulting playlist. Also the longest time the event loop
 // went unserved during the scan and the add.
 
-#include "session/app_parts.h"
+#include "app/app_parts.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

@@ -1,8 +1,8 @@
 // The program among the desktop's pieces: the tray icon and its menu, the autostart entry.
 
+#include "app/app_parts.h"
+#include "app/autostart_logic.h"
 #include "playback/player.h"
-#include "session/app_parts.h"
-#include "session/autostart_logic.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form3.h"

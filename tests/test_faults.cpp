@@ -2,7 +2,7 @@
 // positions past the 16-bit range, broken media in the playlist, a file truncated while it
 // plays.
 
-#include "session/app_parts.h"
+#include "app/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

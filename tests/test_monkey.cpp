@@ -2,7 +2,7 @@
 // user actions from a fixed seed (replayable), then the session it saves must load again.
 // Resident memory is printed at the start and the end.
 
-#include "session/app_parts.h"
+#include "app/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

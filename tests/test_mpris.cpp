@@ -1,9 +1,9 @@
 // MPRIS2 media control, driven by playerctl over a private session bus (dbus-run-session).
 
+#include "app/app_parts.h"
+#include "app/mpris.h"
+#include "app/mpris_logic.h"
 #include "playback/player.h"
-#include "session/app_parts.h"
-#include "session/mpris.h"
-#include "session/mpris_logic.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"

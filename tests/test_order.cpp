@@ -1,8 +1,8 @@
 // Alphabetical order of the lists under any process locale, whole-entry lookup in that order,
 // and the highlight and current entry kept across Add, Subtract and drops.
 
+#include "app/app_parts.h"
 #include "playlist/wildcard.h"
-#include "session/app_parts.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

@@ -2,11 +2,11 @@
 // forgotten at the end, on Reset and on Subtract, ignored by preview; positions past the
 // session file's 16-bit second resume exactly.
 
+#include "app/app_parts.h"
 #include "base/numtext.h"
 #include "playback/places_logic.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

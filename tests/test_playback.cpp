@@ -1,7 +1,7 @@
 // Start-up defaults and the program working through a folder with the real player.
 
+#include "app/app_parts.h"
 #include "playback/player.h"
-#include "session/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,7 +1,7 @@
 // Building the playlist: lookup, search, drops, the subdirectory scan, add and subtract.
 
+#include "app/app_parts.h"
 #include "playlist/playlist_logic.h"
-#include "session/app_parts.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

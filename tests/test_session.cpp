@@ -1,7 +1,7 @@
 // The session file: its records, the restore from a file written by hand, damaged files,
 // and a save that is interrupted.
 
-#include "session/app_parts.h"
+#include "app/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

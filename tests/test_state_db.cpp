@@ -2,7 +2,7 @@
 // touch only what changed, folders kept apart, a damaged file set aside, and a run that
 // ends without saving being taken up by the next start.
 
-#include "session/app_parts.h"
+#include "app/app_parts.h"
 #include "session/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"

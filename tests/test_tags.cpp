@@ -1,8 +1,8 @@
 // ID3v1 tags against an independent tagger (id3tool) and ffprobe, the tag fields of the
 // main window, the information texts and the about window.
 
+#include "app/app_parts.h"
 #include "info/info_texts.h"
-#include "session/app_parts.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -1,7 +1,7 @@
 // The 60 ms ticker against a scripted player: exact positions, lengths and times of day.
 
+#include "app/app_parts.h"
 #include "playback/status_logic.h"
-#include "session/app_parts.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

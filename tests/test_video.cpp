@@ -1,6 +1,7 @@
 // The video window, the volume and the preview length: the decisions alone, then the
 // real libmpv players handing a generated film to and fro.
 
+#include "app/app_parts.h"
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/track_logic.h"
@@ -8,7 +9,6 @@
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "session/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"

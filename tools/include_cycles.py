@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Prints every cycle of #include "…" lines between the folders of src/ and exits 1 if
-there is one. Folders outside the layered ones (the windows in ui/) are left out: the
-subsystems work on the windows' controls and the windows hold some of their widgets.
+there is one. The folders are checked in their intended order, lowest first; in a cycle,
+the includes that go up against that order are marked "up". The windows (ui/) are left
+out: the subsystems work on the windows' controls and the windows hold some of their
+widgets.
 
 usage: tools/include_cycles.py [SRC_DIR] [--folders a,b,c]
 """
@@ -74,12 +76,14 @@ def main():
     folders = [f for f in args.folders.split(",") if (src / f).is_dir()]
     edges = folder_edges(src, folders)
     found = cycles(folders, edges)
+    rank = {f: i for i, f in enumerate(folders)}
     for comp in found:
         print("cycle between " + ", ".join(comp) + ":")
-        for (a, b), why in sorted(edges.items()):
+        for (a, b), why in sorted(edges.items(), key=lambda e: (rank[e[0][0]] > rank[e[0][1]], e[0])):
             if a in comp and b in comp:
+                mark = "up" if rank[a] < rank[b] else "  "
                 for file, header in why:
-                    print(f"  {a} -> {b}: {file} includes {header}")
+                    print(f"  {mark} {a} -> {b}: {file} includes {header}")
     return 1 if found else 0
 
 

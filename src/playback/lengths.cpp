@@ -1,8 +1,8 @@
 #include "playback/lengths.h"
 
+#include "app/app.h"
 #include "playback/lengths_logic.h"
 #include "playback/playback.h"
-#include "session/app.h"
 #include "session/session.h"
 #include "session/state_db.h"
 #include "ui/form1.h"

@@ -92,12 +92,12 @@ public:
 
     // What playback tells the rest; the application object wires these.
     // The tray icon's 64-character tip field.
-    std::function<void(const QString &field)> showTrayTip = [](const QString &) { };
+    std::function<void(const QString &field)> showTrayTip = [](const QString &) {};
     // What the speed and the sleep timer add to the play mode in the status line.
     std::function<QString()> statusSuffix = [] { return QString(); };
     // The status line was refreshed, or the playlist's entries changed (the time left follows).
-    std::function<void()> statusShown = [] { };
-    std::function<void()> playlistChanged = [] { };
+    std::function<void()> statusShown = [] {};
+    std::function<void()> playlistChanged = [] {};
 
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();

@@ -1,8 +1,8 @@
 #include "playback/sleep.h"
 
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/sleep_logic.h"
-#include "playback/playback.h"
 #include "session/module1.h"
 #include "ui/form1.h"
 

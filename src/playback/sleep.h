@@ -24,7 +24,7 @@ public:
     // Seconds of a steady clock; tests set their own.
     std::function<double()> clock;
     // The timer went off and paused the player.
-    std::function<void()> fired = [] { };
+    std::function<void()> fired = [] {};
 
     // At the end of a file the timer stops this far (of the clock) before it, so that the
     // list does not move on to the next file first.

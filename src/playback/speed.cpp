@@ -1,9 +1,9 @@
 #include "playback/speed.h"
 
+#include "app/app.h"
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/speed_logic.h"
-#include "playback/playback.h"
-#include "session/app.h"
 #include "session/session.h"
 #include "session/state_db.h"
 #include "ui/form1.h"

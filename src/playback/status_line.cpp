@@ -12,8 +12,7 @@
 
 void Playback::etiketes()
 {
-    const status::Texts t
-        = status::statusTexts(f.List2->count(), f.List2->listIndex(), m.shuffleOn, m.playedMarks);
+    const status::Texts t = status::statusTexts(f.List2->count(), f.List2->listIndex(), m.shuffleOn, m.playedMarks);
     Form4 &w = form4();
     f.Label6->setText(t.label6 + statusSuffix());
     f.Label3->setText(t.label3);

@@ -3,10 +3,10 @@
 #include "playlist/playlist.h"
 
 #include "base/numtext.h"
+#include "playback/playback.h"
 #include "playlist/playlist_edits.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "playback/playback.h"
 #include "session/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

@@ -244,8 +244,7 @@ void Playlist::DirSearch(QString folder)
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     Scan scan(*this, folder);
-    while (scan.listNext()) {
-    }
+    while (scan.listNext()) { }
     scan.finish();
     f.Command2->setEnabled(false);
     m.cancelSearch = kOff;

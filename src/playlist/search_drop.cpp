@@ -4,8 +4,8 @@
 #include "playlist/playlist.h"
 
 #include "base/numtext.h"
-#include "playlist/playlist_edits.h"
 #include "playback/playback.h"
+#include "playlist/playlist_edits.h"
 #include "session/module1.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

@@ -1,10 +1,10 @@
 #include "session/session.h"
 
+#include "app/app.h"
 #include "base/numtext.h"
-#include "playback/player.h"
 #include "playback/playback.h"
+#include "playback/player.h"
 #include "playlist/playlist.h"
-#include "session/app.h"
 #include "session/places.h"
 #include "session/state_codec.h"
 #include "session/state_db.h"

@@ -1,12 +1,12 @@
 #include "ui/binding.h"
 
+#include "app/app.h"
+#include "app/shell.h"
 #include "info/info.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
-#include "session/app.h"
-#include "session/shell.h"
 #include "tags/tags.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
@@ -80,8 +80,10 @@ void bind(App &app)
     for (int i = 0; i < 3; ++i)
         onMenu(f.mnumorereplayn[size_t(i)], [&pb, i] { pb.mnumorereplayn_Click(i); });
     for (int i = 0; i < 6; ++i) {
-        QObject::connect(f.mnuspeedn[size_t(i)], &QAction::triggered, &f, [&app, i] { app.speed().mnuspeedn_Click(i); });
-        QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f, [&app, i] { app.sleep().mnusleepn_Click(i); });
+        QObject::connect(f.mnuspeedn[size_t(i)], &QAction::triggered, &f,
+                         [&app, i] { app.speed().mnuspeedn_Click(i); });
+        QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f,
+                         [&app, i] { app.sleep().mnusleepn_Click(i); });
     }
     QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed().mnuspeedslower_Click(); });
     QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed().mnuspeedfaster_Click(); });

@@ -44,10 +44,10 @@ public:
     Form1 &form1() { return *m_form1; }
     // Created on first use; Form2 and Form3 again after the user closed them.
     Form2 &form2();
-    Form2 *existingForm2() const { return m_form2; }
+    Form2 *existingForm2() const;
     Form3 &form3();
     Form4 &form4();
-    Form4 *existingForm4() const { return m_form4; }
+    Form4 *existingForm4() const;
 
     Player &mainPlayer() { return *m_mainPlayer; }
     Player &videoPlayer() { return *m_videoPlayer; }

@@ -1,5 +1,8 @@
-#include "session/app.h"
+#include "app/app.h"
 
+#include "app/keyboard_access.h"
+#include "app/mpris.h"
+#include "app/shell.h"
 #include "info/info.h"
 #include "playback/lengths.h"
 #include "playback/playback.h"
@@ -8,11 +11,8 @@
 #include "playback/speed.h"
 #include "playback/video_view.h"
 #include "playlist/playlist.h"
-#include "session/keyboard_access.h"
-#include "session/mpris.h"
 #include "session/places.h"
 #include "session/session.h"
-#include "session/shell.h"
 #include "tags/tags.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
@@ -101,11 +101,14 @@ App::~App()
 Form2 &App::form2()
 {
     if (!m_form2) {
-        m_form2 = new Form2([this](QWidget *window) { return VideoView::makePicture(m_videoPlayer->handle(), window); });
+        m_form2
+            = new Form2([this](QWidget *window) { return VideoView::makePicture(m_videoPlayer->handle(), window); });
         ui::bindForm2(*this, *m_form2);
     }
     return *m_form2;
 }
+
+Form2 *App::existingForm2() const { return m_form2; }
 
 Form3 &App::form3()
 {
@@ -124,6 +127,8 @@ Form4 &App::form4()
     }
     return *m_form4;
 }
+
+Form4 *App::existingForm4() const { return m_form4; }
 
 void App::Form_Load()
 {

@@ -1,10 +1,10 @@
-#include "session/shell.h"
+#include "app/shell.h"
 
+#include "app/autostart_logic.h"
+#include "app/mpris.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
 #include "session/module1.h"
-#include "session/autostart_logic.h"
-#include "session/mpris.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 

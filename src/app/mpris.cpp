@@ -1,8 +1,8 @@
-#include "session/mpris.h"
+#include "app/mpris.h"
 
+#include "app/mpris_logic.h"
 #include "playback/player.h"
 #include "session/module1.h"
-#include "session/mpris_logic.h"
 #include "tags/id3v1.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

@@ -1,4 +1,4 @@
-#include "session/keyboard_access.h"
+#include "app/keyboard_access.h"
 
 #include "ui/listbox.h"
 
