@@ -8,9 +8,9 @@
 //   names N FILE                 the same N names, one a line, for grep
 // Every mode but startup runs with headless players; startup runs as the program does.
 
+#include "app/app_parts.h"
+#include "app/mpris_logic.h"
 #include "base/name_order.h"
-#include "session/app.h"
-#include "session/mpris_logic.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -96,12 +96,12 @@ double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; 
 int scan(App &app, const QString &tree)
 {
     Form1 &f = app.form1();
-    app.playlist.mnumoresub_Click();
+    app.playlist().mnumoresub_Click();
     f.Option1[1]->setChecked(true);
     QElapsedTimer t;
     t.start();
-    app.playlist.setDirPath(tree);
-    app.playlist.Command4_Click();
+    app.playlist().setDirPath(tree);
+    app.playlist().Command4_Click();
     std::printf("%.3f ms, %d entries\n", msSince(t), f.List2->count());
     return f.List2->count() > 0 ? 0 : 1;
 }
@@ -109,12 +109,12 @@ int scan(App &app, const QString &tree)
 int save(App &app, int n)
 {
     app.form1().List2->setItems(libraryNames(n));
-    app.playback.resetMarksToPlaylist();
+    app.playback().resetMarksToPlaylist();
     QElapsedTimer t;
     t.start();
-    app.session.SaveState();
+    app.session().SaveState();
     const double ms = msSince(t);
-    std::printf("%.3f ms, %lld bytes\n", ms, (long long)QFileInfo(app.session.statePath()).size());
+    std::printf("%.3f ms, %lld bytes\n", ms, (long long)QFileInfo(app.session().statePath()).size());
     return 0;
 }
 
@@ -122,12 +122,12 @@ int search(App &app, int n, const QString &needle)
 {
     Form1 &f = app.form1();
     f.List2->setItems(libraryNames(n));
-    app.playback.resetMarksToPlaylist();
-    app.playback.put_form4(); // as after a load: the completed rows wait for the first look
+    app.playback().resetMarksToPlaylist();
+    app.playback().put_form4(); // as after a load: the completed rows wait for the first look
     f.Text2->setText(needle);
     QElapsedTimer t;
     t.start();
-    app.playlist.Command6_Click();
+    app.playlist().Command6_Click();
     std::printf("%.3f ms, %s\n", msSince(t), qPrintable(f.Text2->text()));
     return 0;
 }

@@ -2,8 +2,8 @@
 // ticks of the 60 ms timer while a 2 000-file playlist's lengths are read, start-up with
 // 32 767 entries with an empty and a filled length cache, and the memory a full cache costs.
 
+#include "app/app_parts.h"
 #include "playback/length_cache.h"
-#include "session/app.h"
 #include "session/state_codec.h"
 #include "session/state_db.h"
 #include "testkit.h"
@@ -78,8 +78,8 @@ double runProgram(double *gapMs, double *untilMs, long *hwmGrowth = nullptr, lon
         tick.restart();
     });
     const int n = app.form1().List2->count();
-    testkit::waitFor([&] { return int(app.lengths.cache().lengthOf().size()) == n && app.lengths.cache().complete(); },
-                     600000);
+    testkit::waitFor(
+        [&] { return int(app.lengths().cache().lengthOf().size()) == n && app.lengths().cache().complete(); }, 600000);
     if (untilMs)
         *untilMs = double(t.nsecsElapsed()) / 1e6 - loadMs;
     if (gapMs)
@@ -94,7 +94,7 @@ double runProgram(double *gapMs, double *untilMs, long *hwmGrowth = nullptr, lon
         r.start();
         constexpr int kCalls = 20;
         for (int i = 0; i < kCalls; ++i)
-            app.lengths.text();
+            app.lengths().text();
         std::printf("lengths: time-left text over %d entries %.2f ms\n", n, double(r.nsecsElapsed()) / 1e6 / kCalls);
     }
     return loadMs;

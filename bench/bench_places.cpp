@@ -3,7 +3,7 @@
 // places kept, measured as bytes handed to write(2) by the process. The bound is 64 KiB
 // for the minute, the recovery copy's own writes included.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -32,11 +32,11 @@ int main(int argc, char *argv[])
                            .arg(i / 12)
                            .arg(i % 12 + 1, 2, 10, QLatin1Char('0')));
     for (int i = 0; i < 2000; ++i)
-        app.places.keep(rows[size_t(i * 16)], 100.5 + i);
+        app.places().keep(rows[size_t(i * 16)], 100.5 + i);
     const QString playing = rows[12345];
     app.form1().List2->setItems(std::move(rows));
-    app.playback.resetMarksToPlaylist();
-    app.session.writeRecovery();
+    app.playback().resetMarksToPlaylist();
+    app.session().writeRecovery();
 
     testkit::ScriptedPlayer &player = *scripted.player;
     player.setFileName(playing);
@@ -46,20 +46,20 @@ int main(int argc, char *argv[])
 
     constexpr int kWritesPerMinute = 60000 / Session::kRecoveryIntervalMs;
     for (int minute = 1; minute <= 3; ++minute) {
-        const int rowsBefore = app.places.rowsWritten();
+        const int rowsBefore = app.places().rowsWritten();
         const qint64 bytes = testkit::bytesWrittenSoFar();
         for (int w = 0; w < kWritesPerMinute; ++w) {
             player.position += Session::kRecoveryIntervalMs / 1000.0;
-            app.session.writeRecovery();
+            app.session().writeRecovery();
         }
         const qint64 written = testkit::bytesWrittenSoFar() - bytes;
         std::printf("minute %d: %d place rows, %lld bytes written with the recovery copy (bound 65536: %s)\n", minute,
-                    app.places.rowsWritten() - rowsBefore, written, written <= 65536 ? "ok" : "OVER");
+                    app.places().rowsWritten() - rowsBefore, written, written <= 65536 ? "ok" : "OVER");
     }
     player.Pause();
     const qint64 bytes = testkit::bytesWrittenSoFar();
     for (int w = 0; w < kWritesPerMinute; ++w)
-        app.session.writeRecovery();
+        app.session().writeRecovery();
     std::printf("paused minute: %lld bytes written\n", testkit::bytesWrittenSoFar() - bytes);
     return 0;
 }

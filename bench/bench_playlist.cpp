@@ -3,7 +3,7 @@
 // then a text search over the resulting playlist. Also the longest time the event loop
 // went unserved during the scan and the add.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -73,7 +73,7 @@ int main(int argc, char **argv)
     App app({testkit::headless()});
     app.Form_Load();
     Form1 &f = app.form1();
-    app.playlist.mnumoresub_Click();
+    app.playlist().mnumoresub_Click();
 
     // The longest stretch without the event loop getting a turn.
     QElapsedTimer sinceTurn;
@@ -89,15 +89,15 @@ int main(int argc, char **argv)
     for (int round = 0; round < 3; ++round) {
         finds.push_back(findMs(root));
         f.Option1[1]->setChecked(true);
-        app.playlist.Command5_Click(); // Subtract All: start from an empty playlist
-        app.playlist.setDirPath(cwd.path());
+        app.playlist().Command5_Click(); // Subtract All: start from an empty playlist
+        app.playlist().setDirPath(cwd.path());
         probe.start(0);
         sinceTurn.start();
         QElapsedTimer t;
         t.start();
-        app.playlist.setDirPath(root);
+        app.playlist().setDirPath(root);
         scans.push_back(double(t.nsecsElapsed()) / 1e6);
-        app.playlist.Command4_Click();
+        app.playlist().Command4_Click();
         totals.push_back(double(t.nsecsElapsed()) / 1e6);
         probe.stop();
     }
@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     f.Text2->setText("disc 7/track 1");
     QElapsedTimer t;
     t.start();
-    app.playlist.Command6_Click();
+    app.playlist().Command6_Click();
     std::printf("search over %d entries: %.1f ms (target under 50); %s\n", f.List2->count(),
                 double(t.nsecsElapsed()) / 1e6, qPrintable(f.Text2->text()));
 
@@ -129,7 +129,7 @@ int main(int argc, char **argv)
                                .arg(i % 53)
                                .arg(i));
         f.List2->setItems(std::move(rows));
-        app.session.SaveState();
+        app.session().SaveState();
     }
     std::vector<double> starts;
     int loaded = 0;

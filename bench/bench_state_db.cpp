@@ -3,7 +3,7 @@
 // and one entry change per minute), measured as bytes handed to write(2) by the process
 // and CPU time of those writes against the minute.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "session/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -49,11 +49,11 @@ int main(int argc, char *argv[])
                            .arg(i / 12)
                            .arg(i % 12 + 1, 2, 10, QLatin1Char('0')));
     app.form1().List2->setItems(std::move(rows));
-    app.playback.resetMarksToPlaylist();
+    app.playback().resetMarksToPlaylist();
 
     double cpu = cpuSeconds();
     qint64 bytes = testkit::bytesWrittenSoFar();
-    app.session.writeRecovery();
+    app.session().writeRecovery();
     std::printf("first write (whole playlist): %.1f ms CPU, %lld bytes\n", (cpuSeconds() - cpu) * 1e3,
                 testkit::bytesWrittenSoFar() - bytes);
 
@@ -65,7 +65,7 @@ int main(int argc, char *argv[])
             player->position += Session::kRecoveryIntervalMs / 1000.0;
             if (w == kWritesPerMinute / 2)
                 app.m.playedMarks[size_t(minute + 1)] = kOn;
-            app.session.writeRecovery();
+            app.session().writeRecovery();
         }
         const double used = cpuSeconds() - cpu;
         std::printf("minute %d: %d writes, %lld bytes written, %.1f ms CPU = %.3f %% of a core\n", minute + 1,
@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     // Idle: nothing changed, nothing written.
     bytes = testkit::bytesWrittenSoFar();
     for (int w = 0; w < kWritesPerMinute; ++w)
-        app.session.writeRecovery();
+        app.session().writeRecovery();
     std::printf("paused minute: %lld bytes written\n", testkit::bytesWrittenSoFar() - bytes);
     return 0;
 }

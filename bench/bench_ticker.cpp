@@ -1,8 +1,8 @@
 // The cost of one 60 ms tick while a file plays, with a playlist of 10 entries and of
 // 32 767: a tick on which the entry does not change must cost the same for both.
 
+#include "app/app_parts.h"
 #include "playback/player.h"
-#include "session/app.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -25,12 +25,12 @@ double microsPerTick(const QString &media, int entries)
     for (int i = 1; i < entries; ++i)
         rows.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));
     app.form1().List2->setItems(std::move(rows));
-    app.playback.resetMarksToPlaylist();
-    app.playback.put_form4();
-    app.playback.setList2Index(app.form1().List2->findExact(media));
-    app.playback.List2_DblClick();
+    app.playback().resetMarksToPlaylist();
+    app.playback().put_form4();
+    app.playback().setList2Index(app.form1().List2->findExact(media));
+    app.playback().List2_DblClick();
     testkit::waitFor([&] { return app.mainPlayer().PlayState() == Player::Playing; }, 5000);
-    app.playback.Timer1_Timer(); // the first tick after a start does the one-off work
+    app.playback().Timer1_Timer(); // the first tick after a start does the one-off work
 
     // Ticks apart as in a run, so that each one asks the player afresh.
     constexpr int kTicks = 300;
@@ -39,7 +39,7 @@ double microsPerTick(const QString &media, int entries)
         QThread::msleep(12);
         QElapsedTimer t;
         t.start();
-        app.playback.Timer1_Timer();
+        app.playback().Timer1_Timer();
         ns += t.nsecsElapsed();
     }
     return double(ns) / 1e3 / kTicks;

@@ -1,6 +1,6 @@
-#include "session/app.h"
-#include "session/mpris_logic.h"
-#include "session/shutdown_signals.h"
+#include "app/app.h"
+#include "app/mpris_logic.h"
+#include "app/shutdown_signals.h"
 
 #include <QApplication>
 #include <clocale>

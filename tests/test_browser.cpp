@@ -3,6 +3,7 @@
 #include "playlist/wildcard.h"
 #include "ui/listbox.h"
 
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
 #include <QFile>
@@ -78,6 +79,23 @@ private slots:
         checks.setItems({"x/", "y/"});
         checks.setSelected(1, true);
         QVERIFY(checks.isSelected(1) && !checks.isSelected(0));
+    }
+
+    void listModelKeepsTheModelContractThroughEveryEdit()
+    {
+        ListBox box(ListBox::Selection::Checks);
+        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        box.enableHorizontalScroll();
+        box.setItems({"c/", "a/"});
+        box.addItem("b/");
+        box.addItems({"d/", "B/"});
+        box.setSelected(1, true);
+        box.keepItems({1, 1, 0, 1, 1});
+        box.removeItem(0);
+        QCOMPARE(box.count(), 3);
+        QVERIFY(box.isSelected(0));
+        box.clear();
+        QCOMPARE(box.count(), 0);
     }
 
     void rowsAreWholeAsTheWidestComesAndGoes()

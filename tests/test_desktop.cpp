@@ -1,8 +1,8 @@
 // The program among the desktop's pieces: the tray icon and its menu, the autostart entry.
 
+#include "app/app_parts.h"
+#include "app/autostart_logic.h"
 #include "playback/player.h"
-#include "session/app.h"
-#include "session/autostart_logic.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
@@ -159,7 +159,7 @@ private slots:
         App app{{testkit::headless(), {}}};
         app.Form_Load();
         Form1 &f = app.form1();
-        app.shell.trayAvailable = [] { return true; };
+        app.shell().trayAvailable = [] { return true; };
         QVERIFY(f.isVisible());
 
         QStringList items;
@@ -168,20 +168,20 @@ private slots:
         QCOMPARE(items, (QStringList{"Επόμενο - Next", "Παύση - Pause", "Τυχαία - Suffle", "Έξοδος - Quit"}));
 
         // Only the left click (Trigger) hides and shows; the others leave the window alone.
-        app.shell.trayActivated(QSystemTrayIcon::Context);
-        app.shell.trayActivated(QSystemTrayIcon::DoubleClick);
-        app.shell.trayActivated(QSystemTrayIcon::MiddleClick);
+        app.shell().trayActivated(QSystemTrayIcon::Context);
+        app.shell().trayActivated(QSystemTrayIcon::DoubleClick);
+        app.shell().trayActivated(QSystemTrayIcon::MiddleClick);
         QVERIFY(f.isVisible());
-        app.shell.trayActivated(QSystemTrayIcon::Trigger);
+        app.shell().trayActivated(QSystemTrayIcon::Trigger);
         QVERIFY(!f.isVisible());
         QVERIFY(f.windowState() & Qt::WindowMinimized);
-        app.shell.trayActivated(QSystemTrayIcon::Trigger);
+        app.shell().trayActivated(QSystemTrayIcon::Trigger);
         QVERIFY(f.isVisible());
         QVERIFY(!(f.windowState() & Qt::WindowMinimized));
 
         // Without a tray the window is never hidden: nothing could bring it back.
-        app.shell.trayAvailable = [] { return false; };
-        app.shell.trayActivated(QSystemTrayIcon::Trigger);
+        app.shell().trayAvailable = [] { return false; };
+        app.shell().trayActivated(QSystemTrayIcon::Trigger);
         QVERIFY(f.isVisible());
 
         // Shuffle from the tray is the main menu's switch.
@@ -225,8 +225,8 @@ private slots:
 
         // Enter and Return on an entry take the double click's road: that entry plays.
         f.List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
         QSignalSpy doubles(f.List2, &ListBox::userDoubleClicked);
         f.List2->setCurrentIndex(f.List2->model()->index(1, 0));
         QTest::keyClick(f.List2, Qt::Key_Return);

@@ -2,7 +2,7 @@
 // positions past the 16-bit range, broken media in the playlist, a file truncated while it
 // plays.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
@@ -68,7 +68,7 @@ private slots:
         app.Form_Load();
         std::vector<QString> rows(entries.begin(), entries.end());
         app.form1().List2->setItems(std::move(rows));
-        app.playback.resetMarksToPlaylist();
+        app.playback().resetMarksToPlaylist();
 
         const pid_t child = fork();
         if (child == 0) {
@@ -76,7 +76,7 @@ private slots:
             std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{4096, 4096};
             setrlimit(RLIMIT_FSIZE, &limit);
-            app.session.SaveState();
+            app.session().SaveState();
             ::_exit(0);
         }
         int status = 0;
@@ -88,7 +88,7 @@ private slots:
         QCOMPARE(left, QStringList{"velloran.txt"}); // no half-written temporary file left
 
         // Without the limit the same save goes through.
-        app.session.SaveState();
+        app.session().SaveState();
         QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).recordCount(), 16 + 2 * 49);
     }
 
@@ -102,14 +102,14 @@ private slots:
         {
             App app(s.options());
             app.Form_Load();
-            app.playback.setList2Index(2);
-            app.playback.decide_video();
+            app.playback().setList2Index(2);
+            app.playback().decide_video();
             s.player->position = 77;
             // Something stands where the file goes: its rename can only fail.
             QVERIFY(QFile::remove(cwd.file("velloran.txt")));
             QVERIFY(QDir(cwd.path()).mkdir("velloran.txt"));
             QTest::qWait(20);
-            app.session.SaveState();
+            app.session().SaveState();
         }
         App app(s.options());
         app.Form_Load();
@@ -129,13 +129,13 @@ private slots:
             App app(s.options());
             app.Form_Load();
             s.player->position = 40000.4; // 11:06:40
-            app.session.writeRecovery();
+            app.session().writeRecovery();
         }
         App app(s.options());
         app.Form_Load();
         QCOMPARE(app.m.resumePos, int16_t(32767));
         s.player->position = 32767.6;
-        app.session.SaveState();
+        app.session().SaveState();
         QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).readInt(4), int16_t(32767));
     }
 
@@ -153,14 +153,14 @@ private slots:
         App app({testkit::headless()});
         app.Form_Load();
         app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback.resetMarksToPlaylist();
+        app.playback().resetMarksToPlaylist();
         std::vector<QString> started;
         QObject::connect(&app.mainPlayer(), &Player::changed, &app, [&] {
             const QString f = app.mainPlayer().FileName();
             if (!f.isEmpty() && (started.empty() || started.back() != f))
                 started.push_back(f);
         });
-        app.playback.Command3_Click();
+        app.playback().Command3_Click();
         // Every file is tried once and the run ends with the usual message.
         QVERIFY(testkit::waitFor([&] { return !dialogs.messages.empty(); }, 30000));
         QVERIFY(std::find(started.begin(), started.end(), good) != started.end());
@@ -177,8 +177,8 @@ private slots:
         App app({testkit::headless()});
         app.Form_Load();
         app.form1().List2->setItems({a, b});
-        app.playback.resetMarksToPlaylist();
-        app.playback.Command3_Click();
+        app.playback().resetMarksToPlaylist();
+        app.playback().Command3_Click();
         QVERIFY(testkit::waitFor([&] { return app.mainPlayer().CurrentPosition() > 0.5; }, 10000));
         QVERIFY(QFile::resize(a, 0));
         QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == b; }, 25000));
@@ -197,7 +197,7 @@ private slots:
         Scripted s;
         App app(s.options());
         app.Form_Load();
-        QVERIFY(app.playlist.setDirPath(root));
+        QVERIFY(app.playlist().setDirPath(root));
         app.form1().mnumoresub->trigger();
         QVERIFY(app.form1().List1->count() >= 3);
         QVERIFY(QDir(root + "/b").removeRecursively());
@@ -211,9 +211,9 @@ private slots:
         // The listed folder itself gone: Add finds nothing and the playlist stays.
         QVERIFY(QDir(root).removeRecursively());
         app.form1().Command4->click();
-        app.playlist.Dir1_change();
+        app.playlist().Dir1_change();
         QCOMPARE(list.count(), 2);
-        app.session.SaveState();
+        app.session().SaveState();
         QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).recordCount(), 18);
     }
 };

@@ -83,20 +83,20 @@ private slots:
 
         App app({testkit::headless()});
         app.form1().List2->setItems({mp3, wav, mkv, junk, fifo});
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
         // The first lookup waits for start-up to be over.
         QVERIFY(testkit::waitFor(
-            [&] { return app.lengths.cache().lengthOf().size() == 5 && app.lengths.cache().complete(); }, 15000));
+            [&] { return app.lengths().cache().lengthOf().size() == 5 && app.lengths().cache().complete(); }, 15000));
         app.m.playedMarks[0] = kOn;
-        app.lengths.refresh();
+        app.lengths().refresh();
         QCOMPARE(app.form4().Label4->text(),
                  QStringLiteral("Υπόλοιπο - Left 0:00:09 / 0:00:12 (25 %), 2 χωρίς διάρκεια - without length"));
 
         // A saved place and the speed.
-        app.lengths.placeOf = [&](const QString &p) { return p == wav ? 2.0 : 0.0; };
+        app.lengths().placeOf = [&](const QString &p) { return p == wav ? 2.0 : 0.0; };
         app.m.playSpeed = 1.5;
-        app.lengths.refresh();
+        app.lengths().refresh();
         QCOMPARE(app.form4().Label4->text(),
                  QStringLiteral("Υπόλοιπο - Left 0:00:05 / 0:00:12 (42 %), 2 χωρίς διάρκεια - without length"));
     }

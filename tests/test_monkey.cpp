@@ -2,7 +2,7 @@
 // user actions from a fixed seed (replayable), then the session it saves must load again.
 // Resident memory is printed at the start and the end.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
@@ -59,10 +59,10 @@ private slots:
         App app({testkit::headless()});
         app.Form_Load();
         Form1 &f = app.form1();
-        QVERIFY(app.playlist.setDirPath(media));
+        QVERIFY(app.playlist().setDirPath(media));
         app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
 
         QRandomGenerator rng(kSeed);
         std::map<QString, int> fired;
@@ -85,8 +85,8 @@ private slots:
                 const int n = f.List2->count();
                 if (n > 0 && f.List2->isEnabled()) {
                     f.List2->setListIndex(int(rng.bounded(n)));
-                    app.playback.List2_Click();
-                    app.playback.List2_DblClick();
+                    app.playback().List2_Click();
+                    app.playback().List2_DblClick();
                     ++fired["double click"];
                 }
             },
@@ -103,7 +103,7 @@ private slots:
             [&] { click(f.Command1, "all"); },
             [&] {
                 QStringList dropped{files[int(rng.bounded(files.size()))], cwd.file("missing.mp3"), "  "};
-                app.playlist.WatchForFiles(dropped);
+                app.playlist().WatchForFiles(dropped);
                 ++fired["drop"];
             },
             [&] {
@@ -139,7 +139,7 @@ private slots:
         for (const auto &[name, count] : fired)
             std::printf("  %-14s %d\n", qPrintable(name), count);
 
-        app.session.SaveState();
+        app.session().SaveState();
         QFile file(cwd.file("velloran.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         const state::Records saved(file.readAll());

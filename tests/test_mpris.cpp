@@ -1,9 +1,9 @@
 // MPRIS2 media control, driven by playerctl over a private session bus (dbus-run-session).
 
+#include "app/app_parts.h"
+#include "app/mpris.h"
+#include "app/mpris_logic.h"
 #include "playback/player.h"
-#include "session/app.h"
-#include "session/mpris.h"
-#include "session/mpris_logic.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -89,7 +89,7 @@ private slots:
         testkit::DialogRecorder dialogs;
         App app({testkit::headless()});
         app.Form_Load();
-        QVERIFY(!app.shell.mediaControl());
+        QVERIFY(!app.shell().mediaControl());
         qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
     }
 
@@ -111,12 +111,12 @@ private slots:
 
         App app({testkit::headless()});
         app.Form_Load();
-        QVERIFY(app.shell.mediaControl());
+        QVERIFY(app.shell().mediaControl());
         QCOMPARE(ctl({"status"}), QStringLiteral("Stopped"));
 
         app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
 
         // A follower sees the changes the program makes by itself.
         QProcess follow;
@@ -125,7 +125,7 @@ private slots:
 
         // Next: the same road as the Next button; the status and the metadata follow.
         ctl({"next"});
-        Player &player = app.playback.watchedPlayer();
+        Player &player = app.playback().watchedPlayer();
         QVERIFY(waitFor([&] { return player.PlayState() == Player::Playing; }, 10000));
         QCOMPARE(ctl({"status"}), QStringLiteral("Playing"));
         const QString playing = player.FileName();
@@ -160,11 +160,11 @@ private slots:
         ctl({"volume", "0.5"});
         QCOMPARE(app.form1().HScroll1->value(), -2000);
         QCOMPARE(app.m.volume, int16_t(-2000));
-        app.playback.setHScroll1(-1000);
+        app.playback().setHScroll1(-1000);
         QCOMPARE(ctl({"volume"}).toDouble(), 0.75);
 
         // Rate is the listening speed both ways, kept in its range and announced.
-        const QString service = app.shell.mediaControl()->serviceName();
+        const QString service = app.shell().mediaControl()->serviceName();
         QProcess monitor;
         monitor.start(QStringLiteral("dbus-monitor"),
                       {"--session", "type='signal',interface='org.freedesktop.DBus.Properties'"});
@@ -178,13 +178,13 @@ private slots:
         QVERIFY(app.form1().mnuspeedn[3]->isChecked());
         busProperty(service, "Set", "Rate", "variant:double:9");
         QCOMPARE(app.m.playSpeed, 3.0);
-        app.speed.setSpeed(0.65);
+        app.speed().setSpeed(0.65);
         QCOMPARE(busProperty(service, "Get", "Rate").toDouble(), 0.65);
         QVERIFY(waitFor([&] { return (seen += monitor.readAllStandardOutput()).contains("double 0.65"); }, 5000));
         QVERIFY(seen.contains("\"Rate\""));
         monitor.kill();
         monitor.waitForFinished();
-        app.speed.setSpeed(1.0);
+        app.speed().setSpeed(1.0);
 
         // Next starts the next choice; the metadata follows it.
         const quint64 opens = player.openCount();

@@ -1,9 +1,9 @@
 // File names that are not UTF-8: held byte for byte from the folder listing through the
 // playlist, the player and the session file.
 
+#include "app/app_parts.h"
 #include "base/fsname.h"
 #include "playback/mpv_player.h"
-#include "session/app.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
@@ -98,15 +98,15 @@ private slots:
             App app({testkit::headless()});
             app.Form_Load();
             Form1 &f = app.form1();
-            QVERIFY(app.playlist.setDirPath(cwd.file("old")));
+            QVERIFY(app.playlist().setDirPath(cwd.file("old")));
             // The folder box lists the folder and goes into it.
             const int row = f.Dir1->count() - 1;
             QCOMPARE(fsname::encode(f.Dir1->item(row)->data(Qt::UserRole).toString()), sub);
             QVERIFY(f.Dir1->item(row)->text().contains(QChar::ReplacementCharacter));
-            QVERIFY(app.playlist.setDirPath(fsname::decode(sub)));
+            QVERIFY(app.playlist().setDirPath(fsname::decode(sub)));
             QCOMPARE(f.File1->files().size(), 1);
             f.Option1[0]->setChecked(true);
-            app.playlist.Command4_Click();
+            app.playlist().Command4_Click();
             QCOMPARE(f.List2->count(), 1);
             const QString entry = f.List2->text(0);
             QCOMPARE(fsname::encode(entry), raw);
@@ -117,7 +117,7 @@ private slots:
             MpvPlayer player(testkit::headless());
             player.setFileName(entry);
             QVERIFY(player.Duration() > 0.5);
-            app.session.SaveState();
+            app.session().SaveState();
         }
         QVERIFY(bytesOf(cwd.file("velloran.txt")).contains(raw));
     }
@@ -142,7 +142,7 @@ private slots:
             App app({testkit::headless()});
             app.Form_Load();
             QCOMPARE(app.form1().List2->count(), 2);
-            app.session.SaveState();
+            app.session().SaveState();
         }
         const QByteArray saved = bytesOf(cwd.file("velloran.txt"));
         // The list sorts them, so each whole record is looked for on its own.

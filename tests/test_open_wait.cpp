@@ -1,9 +1,9 @@
 // Files that are slow or strange to open: the window never waits on them.
 // The same binary, started with --child, is the program that gets closed mid-open.
 
+#include "app/app_parts.h"
+#include "app/shutdown_signals.h"
 #include "playback/mpv_player.h"
-#include "session/app.h"
-#include "session/shutdown_signals.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -88,7 +88,7 @@ int childMain(int argc, char **argv)
     } else {
         app.Form_Load();
         mpvMain(app).loadEventHoldMs = 5000;
-        QTimer::singleShot(0, [&app] { app.playback.Command3_Click(); });
+        QTimer::singleShot(0, [&app] { app.playback().Command3_Click(); });
         QTimer::singleShot(300, [&app, announce, mode] {
             announce();
             if (mode == "tray")
@@ -202,7 +202,7 @@ private slots:
             writeSession(cwd.path(), {one}, 0, 1);
             App app({testkit::headless()});
             app.Form_Load();
-            app.playlist.WatchForFiles({fifo});
+            app.playlist().WatchForFiles({fifo});
             QCOMPARE(app.form1().List2->count(), 2);
             QVERIFY(waitFor([&] { return app.mainPlayer().FileName() == fifo; }, 3000));
             QVERIFY(app.mainPlayer().openFailed());
@@ -223,11 +223,11 @@ private slots:
         App app({testkit::headless()});
         app.Form_Load();
         Form1 &f = app.form1();
-        QVERIFY(app.playlist.setDirPath(cwd.file("songs")));
+        QVERIFY(app.playlist().setDirPath(cwd.file("songs")));
         f.Option1[1]->setChecked(true); // current folder and all found below it
-        app.playlist.mnumoresub_Click();
+        app.playlist().mnumoresub_Click();
         QVERIFY(waitFor([&] { return f.List1->count() >= 2; }, 3000));
-        app.playlist.Command4_Click();
+        app.playlist().Command4_Click();
         QVERIFY(waitFor([&] { return f.List2->count() >= 2; }, 3000));
         QCOMPARE(f.List2->count(), 2);
         for (int i = 0; i < f.List2->count(); ++i)
@@ -269,7 +269,7 @@ private slots:
         });
         probe.start(50);
         QTimer::singleShot(0, [&] {
-            app.playback.Command3_Click();
+            app.playback().Command3_Click();
             returned = true;
         });
         QVERIFY(waitFor([&] { return returned; }, MpvPlayer::kOpenTimeoutMs + 2000));
@@ -296,13 +296,13 @@ private slots:
         p.loadEventHoldMs = 5000;
         int firstReturned = 0;
         QTimer::singleShot(0, [&] {
-            app.playback.Command3_Click();
+            app.playback().Command3_Click();
             firstReturned = 1;
         });
         // Next pressed while the first file still opens; this one opens at once.
         QTimer::singleShot(300, [&] {
             p.loadEventHoldMs = 0;
-            app.playback.Command3_Click();
+            app.playback().Command3_Click();
         });
         QVERIFY(waitFor([&] { return firstReturned == 1; }, 3000));
         QCOMPARE(app.m.lastIndex, int16_t(1));
@@ -413,7 +413,7 @@ private slots:
                  qPrintable(QString::number(p.CurrentPosition())));
         QVERIFY(waitFor([&] { return p.CurrentPosition() >= 3.5; }, 3000));
         app.form1().List2->setListIndex(0);
-        app.playback.List2_DblClick();
+        app.playback().List2_DblClick();
         QCOMPARE(p.FileName(), longOne);
         QCOMPARE(p.PlayState(), int(Player::Playing));
         QVERIFY2(p.CurrentPosition() < 1.0, qPrintable(QString::number(p.CurrentPosition())));

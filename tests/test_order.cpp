@@ -1,8 +1,8 @@
 // Alphabetical order of the lists under any process locale, whole-entry lookup in that order,
 // and the highlight and current entry kept across Add, Subtract and drops.
 
+#include "app/app_parts.h"
 #include "playlist/wildcard.h"
-#include "session/app.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
@@ -56,9 +56,9 @@ struct Program {
     Program()
     {
         app.Form_Load();
-        app.playlist.yieldEveryMs = 0;
+        app.playlist().yieldEveryMs = 0;
     }
-    void go(const QString &folder) { app.playlist.setDirPath(folder); }
+    void go(const QString &folder) { app.playlist().setDirPath(folder); }
     void mode(int i) { f.Option1[size_t(i)]->setChecked(true); }
 };
 
@@ -130,18 +130,18 @@ private slots:
 
         p.go(root);
         p.mode(0);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         // album and Album name one entry: the first listed is kept.
         QStringList entries;
         for (const QString &n : QStringList{"album"} + kLatin + kGreek)
             entries.append(root + "/" + n + ".mp3");
         QCOMPARE(rows(*p.f.List2), entries);
         for (int i = 0; i < entries.size(); ++i)
-            QCOMPARE(p.app.playlist.ListBoxFindString(*p.f.List2, entries[i].toUpper()), i);
+            QCOMPARE(p.app.playlist().ListBoxFindString(*p.f.List2, entries[i].toUpper()), i);
         QStringList done;
         for (int i = 0; i < entries.size(); ++i)
             done.append(QFileInfo(entries[i]).fileName() + " =>" + QString::number(i));
-        QCOMPARE(rows(p.app.playback.completedList()), done);
+        QCOMPARE(rows(p.app.playback().completedList()), done);
     }
 
     void addKeepsTheHighlightAndCurrentEntry()
@@ -152,7 +152,7 @@ private slots:
             touch(root + "/" + n);
         p.go(root);
         p.mode(0);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         ListBox &list = *p.f.List2;
         QCOMPARE(list.count(), 3);
         // b1 and b2 played, b2 playing.
@@ -160,13 +160,13 @@ private slots:
         list.setListIndex(1);
         const QString playing = root + "/b2.mp3";
         p.go(root + "/d");
-        p.app.playlist.Command4_Click(); // rows land before, between and after the played ones
+        p.app.playlist().Command4_Click(); // rows land before, between and after the played ones
         QCOMPARE(list.count(), 6);
         QCOMPARE(list.currentText(), playing);
         for (int i = 0; i < list.count(); ++i)
             QCOMPARE(list.isSelected(i), list.text(i) == root + "/b1.mp3" || list.text(i) == playing);
         // Subtract keeps the current entry where rows go (its documented reset redraws the marks).
-        p.app.playlist.Command5_Click();
+        p.app.playlist().Command5_Click();
         QCOMPARE(list.count(), 3);
         QCOMPARE(list.currentText(), playing);
     }

@@ -2,11 +2,11 @@
 // forgotten at the end, on Reset and on Subtract, ignored by preview; positions past the
 // session file's 16-bit second resume exactly.
 
+#include "app/app_parts.h"
 #include "base/numtext.h"
 #include "playback/places_logic.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/app.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
@@ -60,17 +60,17 @@ class TestPlaces : public QObject {
     static void fillPlaylist(App &app, const QStringList &files)
     {
         app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
     }
     static int row(App &app, const QString &file) { return app.form1().List2->findExact(file); }
     // The double click road.
     static void pick(App &app, const QString &file)
     {
-        app.playback.setList2Index(row(app, file));
-        app.playback.List2_DblClick();
+        app.playback().setList2Index(row(app, file));
+        app.playback().List2_DblClick();
     }
-    static double at(App &app) { return app.playback.watchedPlayer().CurrentPosition(); }
+    static double at(App &app) { return app.playback().watchedPlayer().CurrentPosition(); }
     // Started at about the second expected (seeks land within a frame; playing moves on).
     static bool startedAt(App &app, double expected)
     {
@@ -115,7 +115,7 @@ private slots:
         App app({testkit::headless()});
         app.Form_Load();
         fillPlaylist(app, {book, lecture, song, tone});
-        Places &places = app.places;
+        Places &places = app.places();
 
         pick(app, book);
         app.mainPlayer().setCurrentPosition(190);
@@ -125,7 +125,7 @@ private slots:
         QVERIFY(places.placeOf(book) > 189.5 && places.placeOf(book) < 192);
         QCOMPARE(places.placeOf(song), 0.0);
         // The time left counts what is done of it.
-        QCOMPARE(app.lengths.placeOf(book), places.placeOf(book));
+        QCOMPARE(app.lengths().placeOf(book), places.placeOf(book));
 
         // Double click.
         pick(app, book);
@@ -136,15 +136,15 @@ private slots:
         // Next's choice (the tray's and MPRIS's Next take the same road).
         app.m.playedMarks.assign(4, kOn);
         app.m.playedMarks[size_t(row(app, book))] = 0;
-        app.playback.Command3_Click();
+        app.playback().Command3_Click();
         QCOMPARE(app.mainPlayer().FileName(), book);
         QVERIFY(startedAt(app, 190));
 
         // The completed window.
         app.mainPlayer().setCurrentPosition(250);
         pick(app, tone);
-        app.form4().List1->setListIndex(app.playback.completedRowFor(row(app, book)));
-        app.playback.Form4_List1_DblClick();
+        app.form4().List1->setListIndex(app.playback().completedRowFor(row(app, book)));
+        app.playback().Form4_List1_DblClick();
         QCOMPARE(app.mainPlayer().FileName(), book);
         QVERIFY(startedAt(app, 250));
 
@@ -170,8 +170,8 @@ private slots:
         app.mainPlayer().setCurrentPosition(200);
         pick(app, tone);
         app.form1().Option1[0]->setChecked(true);
-        QVERIFY(app.playlist.setDirPath(media.filePath("a")));
-        app.playlist.Command5_Click();
+        QVERIFY(app.playlist().setDirPath(media.filePath("a")));
+        app.playlist().Command5_Click();
         QCOMPARE(row(app, book), -1);
         QCOMPARE(places.placeOf(book), 0.0);
         const double kept = places.placeOf(lecture);
@@ -189,7 +189,7 @@ private slots:
         // The video window's start uses the place too.
         app.m.videoMode = 1;
         pick(app, lecture);
-        QVERIFY(&app.playback.watchedPlayer() == &app.videoPlayer());
+        QVERIFY(&app.playback().watchedPlayer() == &app.videoPlayer());
         QVERIFY(startedAt(app, kept));
     }
 
@@ -204,7 +204,7 @@ private slots:
             pick(app, nineHours);
             app.mainPlayer().Pause();
             app.mainPlayer().setCurrentPosition(33600);
-            app.session.SaveState();
+            app.session().SaveState();
         }
         const state::Records r(readFile(cwd.file("velloran.txt")));
         QCOMPARE(r.readInt(4), int16_t(32767));

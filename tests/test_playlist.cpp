@@ -1,7 +1,7 @@
 // Building the playlist: lookup, search, drops, the subdirectory scan, add and subtract.
 
+#include "app/app_parts.h"
 #include "playlist/playlist_logic.h"
-#include "session/app.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
@@ -44,14 +44,14 @@ struct Program {
     Program()
     {
         app.Form_Load();
-        app.playlist.yieldEveryMs = 0;
+        app.playlist().yieldEveryMs = 0;
     }
     void subdirsOn()
     {
         if (app.m.subdirsOn != kOn)
-            app.playlist.mnumoresub_Click();
+            app.playlist().mnumoresub_Click();
     }
-    void go(const QString &folder) { QVERIFY(app.playlist.setDirPath(folder)); }
+    void go(const QString &folder) { QVERIFY(app.playlist().setDirPath(folder)); }
     void mode(int i) { f.Option1[size_t(i)]->setChecked(true); }
     QString text2() const { return f.Text2->text(); }
 };
@@ -121,7 +121,7 @@ private slots:
         list.push_back("/m/Ballad.mp3");
         list.push_back("/m/other ballad.mp3");
         p.f.List2->setItems(list);
-        p.app.playback.put_form4();
+        p.app.playback().put_form4();
         ListBox &done = *p.app.form4().List1;
         const auto selectedEntries = [&] {
             QList<int> out;
@@ -132,7 +132,7 @@ private slots:
         };
 
         p.f.Text2->setText("  BALLAD ");
-        p.app.playlist.Command6_Click();
+        p.app.playlist().Command6_Click();
         QCOMPARE(p.text2(), QStringLiteral("ballad  *** Αποτελέσματα - Results : 2 ***"));
         QCOMPARE(selectedEntries(), QList<int>({0, 1}));
         QVERIFY(p.app.form4().isVisible());
@@ -140,17 +140,17 @@ private slots:
         // Entry 2's row, never 12's or 22's.
         const int two = p.f.List2->findExact("/m/track 02.mp3");
         p.f.Text2->setText("track 02");
-        p.app.playlist.Command6_Click();
+        p.app.playlist().Command6_Click();
         QCOMPARE(selectedEntries(), QList<int>({two}));
 
         // No match: nothing unselected, count 0.
         p.f.Text2->setText("nowhere");
-        p.app.playlist.Command6_Click();
+        p.app.playlist().Command6_Click();
         QCOMPARE(p.text2(), QStringLiteral("nowhere  *** Αποτελέσματα - Results : 0 ***"));
         QCOMPARE(selectedEntries(), QList<int>({two}));
 
         p.f.Text2->setText("   ");
-        p.app.playlist.Command6_Click();
+        p.app.playlist().Command6_Click();
         QCOMPARE(p.text2(), QStringLiteral("  *** Αποτελέσματα - Results : 27 ***"));
     }
 
@@ -158,25 +158,25 @@ private slots:
     {
         Program p;
         p.f.List2->setItems({"/m/b.mp3", "/m/a.mp3", "/z/a.mp3"});
-        p.app.playback.resetMarksToPlaylist();
+        p.app.playback().resetMarksToPlaylist();
         p.app.m.playedMarks[2] = kOn;
-        p.app.playback.put_form4();
+        p.app.playback().put_form4();
         ListBox &done = *p.app.form4().List1;
         QCOMPARE(done.count(), 0); // hidden: not built yet
         // The tip's name is the row's text all the same.
-        QCOMPARE(p.app.playback.FindSong(1), QStringLiteral("b.mp3 =>1"));
+        QCOMPARE(p.app.playback().FindSong(1), QStringLiteral("b.mp3 =>1"));
         QCOMPARE(done.count(), 0);
 
         // Shown, in whatever way: every row, the played ones selected.
         p.app.form4().show();
         QCOMPARE(rows(done), QStringList({"a.mp3 =>0", "a.mp3 =>2", "b.mp3 =>1"}));
         QVERIFY(done.isSelected(1) && !done.isSelected(0) && !done.isSelected(2));
-        QCOMPARE(p.app.playback.FindSong(1), QStringLiteral("b.mp3 =>1"));
+        QCOMPARE(p.app.playback().FindSong(1), QStringLiteral("b.mp3 =>1"));
 
         // While shown, a rebuild is at once.
         p.f.List2->addItem("/m/c.mp3");
-        p.app.playback.resetMarksToPlaylist();
-        p.app.playback.put_form4();
+        p.app.playback().resetMarksToPlaylist();
+        p.app.playback().put_form4();
         QCOMPARE(done.count(), 4);
     }
 
@@ -187,28 +187,28 @@ private slots:
         const QString b = p.cwd.file("b.mp3");
         touch(greek);
         touch(b);
-        p.app.playlist.WatchForFiles({b, p.cwd.file("c.MP3")});
+        p.app.playlist().WatchForFiles({b, p.cwd.file("c.MP3")});
         QCOMPARE(p.text2(), QStringLiteral("Άκυρο Αρχείο - Invalid File"));
         QCOMPARE(rows(*p.f.List2), QStringList({b}));
 
         // In order; the report is the last file's; the completed list is rebuilt.
-        p.app.playlist.WatchForFiles({greek, p.cwd.file("x.jpeg")});
+        p.app.playlist().WatchForFiles({greek, p.cwd.file("x.jpeg")});
         QCOMPARE(p.text2(), QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files =  2"));
         QCOMPARE(p.f.List2->count(), 3);
-        QCOMPARE(p.app.playback.completedList().count(), 3);
+        QCOMPARE(p.app.playback().completedList().count(), 3);
         QVERIFY(p.f.List2->findExact(greek) >= 0);
         // Fresh marks, then the reset marks the current entry.
         const auto &marks = p.app.m.playedMarks;
         QCOMPARE(marks.size(), size_t(3));
         QCOMPARE(std::count(marks.begin(), marks.end(), int16_t(-1)), p.app.m.lastIndex >= 0 ? 1 : 0);
 
-        p.app.playlist.WatchForFiles({b.toUpper().replace("B.MP3", "b.mp3"), b});
+        p.app.playlist().WatchForFiles({b.toUpper().replace("B.MP3", "b.mp3"), b});
         QCOMPARE(p.text2(), QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files =  0"));
         QCOMPARE(p.f.List2->count(), 3);
 
         // A path the session file could not hold is refused and said so.
         const QString deep = "/" + QString(260, 'd') + "/a.mp3";
-        p.app.playlist.WatchForFiles({deep});
+        p.app.playlist().WatchForFiles({deep});
         QVERIFY(p.text2().endsWith("not added : 1 ***"));
         QCOMPARE(p.f.List2->count(), 3);
     }
@@ -256,10 +256,10 @@ private slots:
         QCOMPARE(rows(*p.f.List1), all);
         QCOMPARE(p.f.Frame4->title(), QStringLiteral("Υποφακέλοι - Subdirectories : 8"));
         // Fresh list, Command1 twice: all checked, then none.
-        p.app.playlist.Command1_Click();
+        p.app.playlist().Command1_Click();
         QCOMPARE(p.f.Command1->text(), QStringLiteral("Κανένας - None"));
         QVERIFY(p.f.List1->isSelected(0) && p.f.List1->isSelected(8));
-        p.app.playlist.Command1_Click();
+        p.app.playlist().Command1_Click();
         QCOMPARE(p.f.Command1->text(), QStringLiteral("Όλοι - All"));
         QVERIFY(!p.f.List1->isSelected(0) && !p.f.List1->isSelected(8));
 
@@ -273,7 +273,7 @@ private slots:
             if (deep && p.app.m.cancelSearch != kOn) {
                 shallowDone = now.contains(root + "/a/") && now.contains(root + "/b/") && now.contains(root + "/c/")
                     && now.contains(root + "/locked/");
-                p.app.playlist.Command2_Click();
+                p.app.playlist().Command2_Click();
             }
         });
         watch.start(0);
@@ -295,11 +295,11 @@ private slots:
         QCOMPARE(rows(*p.f.List1), QStringList({root + "/c/", root + "/c/z/"}));
 
         // With the option off a folder change only leaves the list due for a rebuild.
-        p.app.playlist.mnumoresub_Click();
+        p.app.playlist().mnumoresub_Click();
         QVERIFY(!p.f.Command4->isEnabled() && !p.f.List1->isEnabled());
         p.go(root + "/a");
         QCOMPARE(p.f.List1->count(), 2);
-        p.app.playlist.mnumoresub_Click();
+        p.app.playlist().mnumoresub_Click();
         QCOMPARE(rows(*p.f.List1), QStringList({root + "/a/", root + "/a/x/", root + "/a/x/deep/", root + "/a/y/"}));
         QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -312,7 +312,7 @@ private slots:
             QDir().mkpath(root + "/" + d);
         p.subdirsOn();
         p.go(root);
-        p.app.session.SaveState();
+        p.app.session().SaveState();
 
         // The next run scans the remembered folder and checks every row.
         App next({testkit::headless()});
@@ -336,17 +336,17 @@ private slots:
 
         // One, twice: the second adds nothing.
         p.mode(0);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         QCOMPARE(p.text2(), added + " 2");
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         QCOMPARE(p.text2(), added + " 0");
         QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
 
         // Selected with the option off adds nothing and subtracts nothing.
         p.mode(2);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         QCOMPARE(p.text2(), added + " 0");
-        p.app.playlist.Command5_Click();
+        p.app.playlist().Command5_Click();
         QCOMPARE(p.text2(), "Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files : 0");
         QCOMPARE(p.f.List2->count(), 2);
 
@@ -355,12 +355,12 @@ private slots:
         p.app.m.resumePos = 40;
         p.app.m.playedMarks = {-1, -1};
         p.mode(1);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         QCOMPARE(p.text2(), added + " 4");
         QCOMPARE(p.f.List2->count(), 6);
         QCOMPARE(p.app.m.playedMarks, std::vector<int16_t>(6, 0));
         QCOMPARE(p.app.m.resumePos, int16_t(0));
-        QCOMPARE(p.app.playback.completedList().count(), 6);
+        QCOMPARE(p.app.playback().completedList().count(), 6);
         // The file box is left on the last folder of the pass, listed in name order.
         QCOMPARE(p.f.File1->files(), QStringList({"6.mp3"}));
 
@@ -368,26 +368,26 @@ private slots:
         const QString subtracted = "Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files :";
         p.mode(0);
         p.go(root + "/a");
-        p.app.playlist.Command5_Click();
+        p.app.playlist().Command5_Click();
         QCOMPARE(p.text2(), subtracted + " 2");
         QCOMPARE(p.f.List2->count(), 4);
-        QCOMPARE(p.app.playback.completedList().count(), 4);
+        QCOMPARE(p.app.playback().completedList().count(), 4);
 
         // Selected with the checked rows: a and a's subfolders none; b and b/c.
         p.go(root);
         for (int i = 0; i < p.f.List1->count(); ++i)
             p.f.List1->setSelected(i, p.f.List1->text(i).startsWith(root + "/b/"));
         p.mode(2);
-        p.app.playlist.Command5_Click();
+        p.app.playlist().Command5_Click();
         QCOMPARE(p.text2(), subtracted + " 2");
         QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
 
         // Subtract All empties both lists and writes nothing.
         p.f.Text2->setText("kept");
         p.mode(1);
-        p.app.playlist.Command5_Click();
+        p.app.playlist().Command5_Click();
         QCOMPARE(p.f.List2->count(), 0);
-        QCOMPARE(p.app.playback.completedList().count(), 0);
+        QCOMPARE(p.app.playback().completedList().count(), 0);
         QCOMPARE(p.text2(), QStringLiteral("kept"));
 
         // A full playlist refuses more and says how many.
@@ -396,7 +396,7 @@ private slots:
             many.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));
         p.f.List2->setItems(std::move(many));
         p.mode(0);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         QVERIFY(p.text2().startsWith(added + " 1  *** "));
         QVERIFY(p.text2().endsWith("not added : 1 ***"));
         QCOMPARE(p.f.List2->count(), plist::kMaxEntries);
@@ -412,7 +412,7 @@ private slots:
         p.f.List2->setItems(std::move(most));
         p.go(full);
         p.mode(1);
-        p.app.playlist.Command4_Click();
+        p.app.playlist().Command4_Click();
         QVERIFY(p.text2().startsWith(added + " 3  *** "));
         for (const char *n : {"a.mp3", "b.mp3", "c.mp3"})
             QVERIFY(p.f.List2->findExact(full + "/" + n) >= 0);

@@ -1,7 +1,7 @@
 // The session file: its records, the restore from a file written by hand, damaged files,
 // and a save that is interrupted.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(dialogs.messages.empty());
 
         // Saving writes the same playlist back, the file now exactly 16 + 2N records.
-        app.session.SaveState();
+        app.session().SaveState();
         const state::Records r(readFile(cwd.file("velloran.txt")));
         QCOMPARE(r.bytes().size(), 20 * 255);
         QCOMPARE(*r.readString(2), h.folder);
@@ -308,7 +308,7 @@ private slots:
             app.Form_Load();
             QCOMPARE(app.form1().Dir1->path(), QDir::currentPath());
             QCOMPARE(app.form1().Drive1->drive(), DriveBox::driveOf(QDir::currentPath()));
-            app.session.SaveState();
+            app.session().SaveState();
         }
         const state::Records r(readFile(cwd.file("velloran.txt")));
         QCOMPARE(r.readString(2).value_or(QString()), QDir::currentPath());
@@ -347,7 +347,7 @@ private slots:
                 break;
             }
             writeFile(cwd.file("velloran.txt"), b);
-            app.session.LoadState();
+            app.session().LoadState();
             const ListBox &list = *app.form1().List2;
             QVERIFY(list.count() <= 32767);
             QVERIFY(app.m.playedMarks.size() >= size_t(std::max(1, list.count())));
@@ -355,7 +355,7 @@ private slots:
         }
         // Still a working program: a save and a clean restore.
         writeFile(cwd.file("velloran.txt"), good);
-        app.session.LoadState();
+        app.session().LoadState();
         QCOMPARE(app.form1().List2->count(), 3);
     }
 
@@ -377,7 +377,7 @@ private slots:
         // A save that cannot write leaves the old file as it was.
         QFile::remove(cwd.file("velloran.txt"));
         QVERIFY(QDir(cwd.path()).mkdir("velloran.txt"));
-        app.session.SaveState();
+        app.session().SaveState();
         QVERIFY(QFileInfo(cwd.file("velloran.txt")).isDir());
     }
 
@@ -426,7 +426,7 @@ private slots:
         QCOMPARE(app.m.replayMode, int16_t(2));
         QVERIFY(dialogs.messages.empty());
         // The save drops the tail.
-        app.session.SaveState();
+        app.session().SaveState();
         QCOMPARE(QFileInfo(path).size(), qint64(20 * 255));
 
         // A count that claims the longest playlist reads no further than its records reach.
@@ -445,7 +445,7 @@ private slots:
         App fifo({testkit::headless()});
         fifo.Form_Load();
         QCOMPARE(fifo.form1().List2->count(), 0);
-        fifo.session.SaveState();
+        fifo.session().SaveState();
         QCOMPARE(QFileInfo(path).size(), qint64(14 * 255));
     }
 };

@@ -1,10 +1,10 @@
 // Listening speed and the sleep timer: their pure decisions, the real libmpv at speed, keys
 // and check marks, the speed kept across runs, and a sleep timer driven by a test clock.
 
+#include "app/app_parts.h"
 #include "playback/player.h"
 #include "playback/sleep_logic.h"
 #include "playback/speed_logic.h"
-#include "session/app.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -37,8 +37,8 @@ double mpvSpeed(Player &p)
 void fillPlaylist(App &app, const QStringList &files)
 {
     app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-    app.playback.resetMarksToPlaylist();
-    app.playback.put_form4();
+    app.playback().resetMarksToPlaylist();
+    app.playback().put_form4();
 }
 
 void pick(App &app, const QString &file)
@@ -46,8 +46,8 @@ void pick(App &app, const QString &file)
     const int row = app.form1().List2->findExact(file);
     QVERIFY(row >= 0);
     app.form1().List2->setListIndex(row);
-    app.playback.List2_Click();
-    app.playback.List2_DblClick();
+    app.playback().List2_Click();
+    app.playback().List2_DblClick();
 }
 
 // Index of the one checked speed item, -1 for none, -2 when more than one is checked.
@@ -212,12 +212,12 @@ private slots:
             QCOMPARE(mpvSpeed(app.mainPlayer()), 1.25);
             QVERIFY2(f.Label6->text().endsWith(QStringLiteral(" 1.25x")), qPrintable(f.Label6->text()));
 
-            app.playback.mnuvideoshow_Click();
+            app.playback().mnuvideoshow_Click();
             fillPlaylist(app, {film});
             pick(app, film);
             Player &v = app.videoPlayer();
             QVERIFY(waitFor([&] { return v.FileName() == film && v.PlayState() == Player::Playing; }, 10000));
-            QCOMPARE(&app.playback.watchedPlayer(), &v);
+            QCOMPARE(&app.playback().watchedPlayer(), &v);
             QCOMPARE(mpvSpeed(v), 1.25);
             // The keys work in the film's window as well.
             Form2 &film = app.form2();
@@ -237,10 +237,10 @@ private slots:
         double place = 0;
         {
             App app({testkit::headless()});
-            app.sleep.clock = [&now] { return now; };
+            app.sleep().clock = [&now] { return now; };
             app.Form_Load();
             Form1 &f = app.form1();
-            app.playback.setHScroll1(-600);
+            app.playback().setHScroll1(-600);
             fillPlaylist(app, {song});
             pick(app, song);
             Player &p = app.mainPlayer();
@@ -248,11 +248,11 @@ private slots:
 
             f.mnusleepn[2]->trigger(); // 15 minutes
             QVERIFY(f.mnusleepn[2]->isChecked() && !f.mnusleepn[0]->isChecked());
-            app.sleep.tick();
+            app.sleep().tick();
             QVERIFY2(f.Label6->text().endsWith(QStringLiteral("Ύπνος - Sleep 15'")), qPrintable(f.Label6->text()));
 
             now += 15 * 60 - 5; // half way through the fade
-            app.sleep.tick();
+            app.sleep().tick();
             QCOMPARE(p.Volume(), sleeptimer::fadedVolume(-600, 0.5));
             QCOMPARE(app.m.volume, int16_t(-600));
             QCOMPARE(f.HScroll1->value(), -600);
@@ -290,39 +290,39 @@ private slots:
         testkit::ScriptedMain scripted;
         App app(scripted.options());
         double now = 0;
-        app.sleep.clock = [&now] { return now; };
+        app.sleep().clock = [&now] { return now; };
         app.Form_Load();
         app.form1().Timer1->stop();
         Form1 &f = app.form1();
-        app.playback.setHScroll1(-200);
+        app.playback().setHScroll1(-200);
         testkit::ScriptedPlayer &p = *scripted.player;
         p.file = QStringLiteral("/m/book.mp3");
         p.duration = 600;
         p.position = 578;
         p.Play();
-        app.speed.setSpeed(2.0);
+        app.speed().setSpeed(2.0);
 
         f.mnusleepn[1]->trigger();
-        app.sleep.tick();
+        app.sleep().tick();
         QCOMPARE(p.volume, -200); // 10 s of the clock left: the fade is about to begin
         // A paused file waits at full volume.
         p.position = 595;
         p.Pause();
-        app.sleep.tick();
+        app.sleep().tick();
         QCOMPARE(p.volume, -200);
         p.Play();
-        app.sleep.tick(); // 2.5 s of the clock left less the margin
+        app.sleep().tick(); // 2.5 s of the clock left less the margin
         QCOMPARE(p.volume, sleeptimer::fadedVolume(-200, 0.2));
         // Off in the middle of the fade gives the volume back and plays on.
         f.mnusleepn[0]->trigger();
         QCOMPARE(p.volume, -200);
         f.mnusleepn[1]->trigger();
         p.position = 599.2;
-        app.sleep.tick();
+        app.sleep().tick();
         QCOMPARE(p.state, int(Player::Paused));
         QCOMPARE(p.position, 599.2); // before the end: the list does not move on
         QCOMPARE(p.volume, -200);
-        QCOMPARE(app.sleep.choice(), int(sleeptimer::Off));
+        QCOMPARE(app.sleep().choice(), int(sleeptimer::Off));
     }
 };
 

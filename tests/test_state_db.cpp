@@ -2,7 +2,7 @@
 // touch only what changed, folders kept apart, a damaged file set aside, and a run that
 // ends without saving being taken up by the next start.
 
-#include "session/app.h"
+#include "app/app_parts.h"
 #include "session/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -188,11 +188,11 @@ private slots:
             App app(scripted.options());
             app.Form_Load();
             QCOMPARE(app.m.currentFile, QStringLiteral("/x/1.mp3"));
-            app.playback.setList2Index(1);
-            app.playback.decide_video();
+            app.playback().setList2Index(1);
+            app.playback().decide_video();
             player->position = 125.4;
             app.m.volume = -500;
-            app.session.writeRecovery();
+            app.session().writeRecovery();
         }
         {
             App app(scripted.options());
@@ -211,7 +211,7 @@ private slots:
             QVERIFY(app.m.playedMarks[1] != 0);
             QCOMPARE(app.m.resumePos, int16_t(0));
             player->position = 9;
-            app.session.SaveState();
+            app.session().SaveState();
         }
         {
             // A clean close: the session file holds, and nothing is skipped any more.
@@ -246,7 +246,7 @@ private slots:
         App app(scripted.options());
         app.Form_Load();
         QCOMPARE(app.m.currentFile, QStringLiteral("/x/1.mp3"));
-        app.playback.Timer1_Timer();
+        app.playback().Timer1_Timer();
         QCOMPARE(player->file, QStringLiteral("/x/1.mp3"));
     }
 
@@ -269,7 +269,7 @@ private slots:
         App app(scripted.options());
         app.Form_Load();
         QVERIFY(app.form1().Text2->text().contains("The state database was damaged"));
-        QVERIFY(app.session.stateDb()->isOpen());
+        QVERIFY(app.session().stateDb()->isOpen());
         QCOMPARE(scripted.player->file, QStringLiteral("/x/2.mp3"));
         QCOMPARE(scripted.player->position, 42.0);
     }

@@ -1,8 +1,8 @@
 // ID3v1 tags against an independent tagger (id3tool) and ffprobe, the tag fields of the
 // main window, the information texts and the about window.
 
+#include "app/app_parts.h"
 #include "info/info_texts.h"
-#include "session/app.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -191,38 +191,38 @@ private slots:
         QCOMPARE(id3v1::writeFile(a, {"Title", "Artist", "Album", "2001", "Comment", 4}), id3v1::Saved::Appended);
         // Genre "5" shows Disco.
         f.List2->setItems({a, b});
-        app.playback.setList2Index(0);
+        app.playback().setList2Index(0);
         QCOMPARE(f.Text1[0]->text(), QStringLiteral("Title"));
         QCOMPARE(f.Text1[3]->text(), QStringLiteral("2001"));
         QCOMPARE(f.Combo1->currentText(), QStringLiteral("Disco"));
         // No record: empty boxes, no genre.
-        app.playback.setList2Index(1);
+        app.playback().setList2Index(1);
         QCOMPARE(f.Text1[0]->text(), QString());
         QCOMPARE(f.Combo1->currentIndex(), -1);
 
         // Saving: cut and padded fields, no genre leaves the last byte, row 0 writes "1".
-        app.playback.setList2Index(0);
+        app.playback().setList2Index(0);
         const char lastBefore = readAll(a).back();
         f.Text1[0]->setText(QString(35, 'x'));
         f.Text1[3]->setText("99");
         f.Combo1->setCurrentIndex(-1);
-        app.tags.mnumoretags_Click();
+        app.tags().mnumoretags_Click();
         QByteArray bytes = readAll(a);
         QCOMPARE(bytes.right(125).mid(0, 30), QByteArray(30, 'x'));
         QCOMPARE(bytes.right(128).mid(93, 4), QByteArray("99  "));
         QCOMPARE(bytes.back(), lastBefore);
         f.Combo1->setCurrentIndex(0);
-        app.tags.mnumoretags_Click();
+        app.tags().mnumoretags_Click();
         QCOMPARE(uchar(readAll(a).back()), uchar(49));
         QVERIFY(dialogs.messages.empty());
 
         // The file the main player has open is refused.
         app.m.userPick = kOn;
-        app.playback.List2_DblClick();
+        app.playback().List2_DblClick();
         QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == a; }, 5000));
         bytes = readAll(a);
         f.Text1[0]->setText("Other");
-        app.tags.mnumoretags_Click();
+        app.tags().mnumoretags_Click();
         QCOMPARE(readAll(a), bytes);
         QCOMPARE(dialogs.messages.size(), size_t(1));
         QCOMPARE(
@@ -238,8 +238,8 @@ private slots:
         testkit::DialogRecorder dialogs;
         App app({testkit::headless()});
         app.Form_Load();
-        app.info.mnuinfoEn_Click();
-        app.info.mnuinfogr_Click();
+        app.info().mnuinfoEn_Click();
+        app.info().mnuinfogr_Click();
         QCOMPARE(dialogs.messages.size(), size_t(2));
         const QStringList pieces[] = {info::englishPieces(), info::greekPieces()};
         QCOMPARE(pieces[0].size(), 8);
@@ -270,7 +270,7 @@ private slots:
         QFile::remove(picture);
 
         // Without "program": no view, the built-in picture.
-        app.info.mnu_instr_Click();
+        app.info().mnu_instr_Click();
         QPointer<Form3> form = &app.form3();
         QVERIFY(form->isVisible());
         QVERIFY(!form->WebBrowser1->isVisibleTo(form));
@@ -308,7 +308,7 @@ private slots:
         QImage img(50, 40, QImage::Format_RGB32);
         img.fill(Qt::red);
         QVERIFY(img.save(picture, "PNG"));
-        app.info.mnu_instr_Click();
+        app.info().mnu_instr_Click();
         form = &app.form3();
         QVERIFY(form->WebBrowser1->isVisibleTo(form));
         QCOMPARE(form->Picture3->pixmap().size(), QSize(50, 40));

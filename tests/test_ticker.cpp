@@ -1,7 +1,7 @@
 // The 60 ms ticker against a scripted player: exact positions, lengths and times of day.
 
+#include "app/app_parts.h"
 #include "playback/status_logic.h"
-#include "session/app.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -29,17 +29,17 @@ struct Ticking {
     {
         app.Form_Load();
         f.Timer1->stop();
-        app.playback.timeOfDay = [this] { return now; };
+        app.playback().timeOfDay = [this] { return now; };
         std::vector<QString> rows;
         for (int i = 0; i < entries; ++i)
             rows.push_back(QStringLiteral("/m/%1.mp3").arg(char('a' + i)));
         f.List2->setItems(rows);
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
     }
-    void tick() { app.playback.Timer1_Timer(); }
+    void tick() { app.playback().Timer1_Timer(); }
     QString elapsed() const { return f.Text1[6]->text(); }
-    QString tip() const { return status::shownTip(app.shell.trayTip()); }
+    QString tip() const { return status::shownTip(app.shell().trayTip()); }
 };
 
 } // namespace
@@ -73,11 +73,11 @@ private slots:
     {
         // lastIndex 0 at start-up: the first tick leaves the tip alone.
         Ticking t;
-        const QString before = t.app.shell.trayTip();
+        const QString before = t.app.shell().trayTip();
         t.player->duration = 100;
         t.player->position = 10;
         t.tick();
-        QCOMPARE(t.app.shell.trayTip(), before);
+        QCOMPARE(t.app.shell().trayTip(), before);
         t.app.m.lastIndex = 2;
         t.tick();
         QVERIFY(t.tip().startsWith("01:30 - ") || t.tip().startsWith("00:01:30 - "));
@@ -91,7 +91,7 @@ private slots:
         t.app.m.previewStart = 3660;
         t.player->duration = 4 * 3600;
         t.player->position = 3663.2;
-        t.app.playback.setList2Index(1);
+        t.app.playback().setList2Index(1);
         t.app.m.lastIndex = 1;
         t.app.m.playedMarks[1] = kOn;
         t.now = 5; // just after midnight: the clock test cannot hold yet

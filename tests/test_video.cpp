@@ -1,6 +1,7 @@
 // The video window, the volume and the preview length: the decisions alone, then the
 // real libmpv players handing a generated film to and fro.
 
+#include "app/app_parts.h"
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/track_logic.h"
@@ -8,7 +9,6 @@
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "session/app.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -77,8 +77,8 @@ class TestVideo : public QObject {
     static void fillPlaylist(App &app, const QStringList &files)
     {
         app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback.resetMarksToPlaylist();
-        app.playback.put_form4();
+        app.playback().resetMarksToPlaylist();
+        app.playback().put_form4();
     }
 
     // Double-clicks the playlist row of `file` (the list keeps its rows sorted).
@@ -87,8 +87,8 @@ class TestVideo : public QObject {
         const int row = app.form1().List2->findExact(file);
         QVERIFY(row >= 0);
         app.form1().List2->setListIndex(row);
-        app.playback.List2_Click();
-        app.playback.List2_DblClick();
+        app.playback().List2_Click();
+        app.playback().List2_DblClick();
     }
 
 private slots:
@@ -116,16 +116,16 @@ private slots:
         App app({testkit::headless()});
         app.Form_Load();
         Form1 &f = app.form1();
-        app.playback.setHScroll1(-600);
+        app.playback().setHScroll1(-600);
         QCOMPARE(app.m.volume, int16_t(-600));
         QCOMPARE(app.mainPlayer().Volume(), -600);
         QCOMPARE(app.videoPlayer().Volume(), 0);
         app.mainPlayer().setInUse(false);
-        app.playback.setHScroll1(-1000);
+        app.playback().setHScroll1(-1000);
         QCOMPARE(app.videoPlayer().Volume(), -1000);
         app.mainPlayer().setInUse(true);
-        app.playback.mnuvideoshow_Click();
-        app.playback.setHScroll1(-25);
+        app.playback().mnuvideoshow_Click();
+        app.playback().setHScroll1(-25);
         QCOMPARE(app.videoPlayer().Volume(), -25);
 
         // The thumb dragged: the volume follows while the button is still down.
@@ -189,7 +189,7 @@ private slots:
             dialogs.prompts.clear();
             for (const QString &a : c.answers)
                 dialogs.inputs.push_back(a);
-            app.playback.mnumoreduration_Click();
+            app.playback().mnumoreduration_Click();
             QCOMPARE(app.m.previewSecs, c.stored);
             QCOMPARE(dialogs.prompts.size(), size_t(c.answers.size()));
             QVERIFY(dialogs.messages.empty());
@@ -202,7 +202,7 @@ private slots:
         dialogs.prompts.clear();
         dialogs.inputs = {std::nullopt, QString(), QString("3x")};
         dialogs.answers = {dialogs::Answer::Yes, dialogs::Answer::Yes, dialogs::Answer::No};
-        app.playback.mnumoreduration_Click();
+        app.playback().mnumoreduration_Click();
         QCOMPARE(app.m.previewSecs, int16_t(30));
         QCOMPARE(dialogs.prompts.size(), size_t(3));
         QCOMPARE(dialogs.messages.size(), size_t(3));
@@ -212,9 +212,9 @@ private slots:
 
         // The switch: the check mark and the duration item go together, twice back to start.
         Form1 &f = app.form1();
-        app.playback.mnumorepreview_Click();
+        app.playback().mnumorepreview_Click();
         QVERIFY(app.m.previewOn == kOn && f.mnumorepreview->isChecked() && f.mnumoreduration->isEnabled());
-        app.playback.mnumorepreview_Click();
+        app.playback().mnumorepreview_Click();
         QVERIFY(app.m.previewOn == 0 && !f.mnumorepreview->isChecked() && !f.mnumoreduration->isEnabled());
     }
 
@@ -265,14 +265,14 @@ private slots:
         // Show with no file only sets the mode and the marks.
         app.m.currentFile.clear();
         const quint64 opens = vid.openCount();
-        app.playback.mnuvideoshow_Click();
+        app.playback().mnuvideoshow_Click();
         QVERIFY(onlyChecked(f, f.mnuvideoshow));
         QCOMPARE(app.m.videoMode, int16_t(1));
         QCOMPARE(vid.openCount(), opens);
         QVERIFY(main.inUse() && !app.existingForm2());
 
         // Hide plays the film as sound on the main player.
-        app.playback.mnuvideohide_Click();
+        app.playback().mnuvideohide_Click();
         QVERIFY(onlyChecked(f, f.mnuvideohide));
         pick(app, mkv);
         QCOMPARE(main.FileName(), mkv);
@@ -282,7 +282,7 @@ private slots:
         QVERIFY(video && !video->coreCreated());
 
         // Show: same file, same second, and the main player stops.
-        app.playback.mnuvideoshow_Click();
+        app.playback().mnuvideoshow_Click();
         QVERIFY(video->coreCreated());
         QVERIFY(onlyChecked(f, f.mnuvideoshow));
         QCOMPARE(vid.FileName(), mkv);
@@ -296,9 +296,9 @@ private slots:
         QCOMPARE(app.existingForm2()->size(), QSize(160, 120));
 
         // Ticker, strip and the saved position follow the video window's player.
-        QCOMPARE(&app.playback.watchedPlayer(), &vid);
+        QCOMPARE(&app.playback().watchedPlayer(), &vid);
         QCOMPARE(f.MediaPlayer1->player(), &vid);
-        app.playback.Timer1_Timer();
+        app.playback().Timer1_Timer();
         QVERIFY2(f.Text1[6]->text() >= QStringLiteral("00:00:01"), qPrintable(f.Text1[6]->text()));
         QTRY_VERIFY(f.MediaPlayer1->following());
         f.MediaPlayer1->pauseButton()->click();
@@ -308,15 +308,15 @@ private slots:
         QTRY_VERIFY(!f.MediaPlayer1->following());
         vid.setCurrentPosition(3.4);
         QTRY_COMPARE(f.MediaPlayer1->seekSlider()->value(), 3);
-        app.session.SaveState();
+        app.session().SaveState();
         {
             QFile file(cwd.file("velloran.txt"));
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(state::Records(file.readAll()).readInt(4), int16_t(3));
         }
         // Volume in mode Auto still reaches the window that plays.
-        app.playback.mnuvideoauto_Click();
-        app.playback.setHScroll1(-800);
+        app.playback().mnuvideoauto_Click();
+        app.playback().setHScroll1(-800);
         QCOMPARE(vid.Volume(), -800);
 
         // Closing the window: the main player goes on at the same, unrounded second.
@@ -351,7 +351,7 @@ private slots:
 
         // Show while it plays: opened again at the main player's position (stopped: 0).
         const quint64 opens = vid.openCount();
-        app.playback.mnuvideoshow_Click();
+        app.playback().mnuvideoshow_Click();
         QCOMPARE(vid.openCount(), opens + 1);
         QVERIFY2(vid.CurrentPosition() < 1.0, qPrintable(QString::number(vid.CurrentPosition())));
 
@@ -362,7 +362,7 @@ private slots:
         QVERIFY2(vid.CurrentPosition() < 1.0, qPrintable(QString::number(vid.CurrentPosition())));
 
         // Preview: a quarter of 5 s, rounded half to even, is 1.
-        app.playback.mnumorepreview_Click();
+        app.playback().mnumorepreview_Click();
         pick(app, avi);
         QCOMPARE(app.m.previewStart, int16_t(1));
         QVERIFY2(vid.CurrentPosition() >= 0.9 && vid.CurrentPosition() < 2.0,
@@ -384,10 +384,10 @@ private slots:
         // Auto takes the film over at once, except while the start-up resume waits.
         const quint64 before = vid.openCount();
         app.m.resumePending = 1;
-        app.playback.mnuvideoauto_Click();
+        app.playback().mnuvideoauto_Click();
         QCOMPARE(vid.openCount(), before);
         app.m.resumePending = 0;
-        app.playback.mnuvideoauto_Click();
+        app.playback().mnuvideoauto_Click();
         QCOMPARE(vid.openCount(), before + 1);
         QVERIFY(onlyChecked(app.form1(), app.form1().mnuvideoauto));
     }
@@ -412,7 +412,7 @@ private slots:
         QCOMPARE(app.videoPlayer().FileName(), junk);
         // The ticker sees each failed file at its end and goes on to the next.
         for (int i = 0; i < 20 && app.m.lastIndex != 2; ++i) {
-            app.playback.Timer1_Timer();
+            app.playback().Timer1_Timer();
             QTest::qWait(20);
         }
         QCOMPARE(app.m.lastIndex, int16_t(2));
@@ -447,7 +447,7 @@ private slots:
             QCOMPARE(first->file, rows[1]);
             first->position = 20;
             // A single click on another row shows its tag; the file plays on.
-            app->playback.setList2Index(3);
+            app->playback().setList2Index(3);
             QCOMPARE(app->m.currentFile, rows[3]);
             app->shutdownSteps();
             QFile file(cwd.file("velloran.txt"));
@@ -466,7 +466,7 @@ private slots:
 
             // Nothing playing: the selected row is saved, as before.
             second->Stop();
-            app->playback.setList2Index(2);
+            app->playback().setList2Index(2);
             app->shutdownSteps();
             QFile file(cwd.file("velloran.txt"));
             QVERIFY(file.open(QIODevice::ReadOnly));

@@ -2,8 +2,8 @@
 // Shared pieces of the test suites: generated media, a dialog recorder, a scratch working
 // folder, and the players' headless options.
 
+#include "app/app_parts.h"
 #include "playback/mpv_player.h"
-#include "session/app.h"
 #include "ui/dialogs.h"
 
 #include <QDir>

@@ -1,7 +1,6 @@
 #include "info/info.h"
 
 #include "info/info_texts.h"
-#include "session/app.h"
 #include "ui/dialogs.h"
 #include "ui/form3.h"
 
@@ -24,7 +23,7 @@ void Info::mnuinfogr_Click() { dialogs::MsgBox(info::fullText(info::greekPieces(
 
 void Info::mnu_instr_Click()
 {
-    Form3 &form = app.form3();
+    Form3 &form = form3();
     form.show();
     form.raise();
 }

@@ -1,13 +1,15 @@
 #pragma once
 // The "?" menu: the information texts and the about window.
 
-class App;
+#include <functional>
+
 class Form3;
 
 class Info {
 public:
-    explicit Info(App &app)
-        : app(app)
+    // The about window, made anew after the user closed it, is reached through form3.
+    explicit Info(std::function<Form3 &()> form3)
+        : form3(std::move(form3))
     {
     }
 
@@ -21,5 +23,5 @@ public:
     void Form3_Label1_Click();
 
 private:
-    App &app;
+    std::function<Form3 &()> form3;
 };

@@ -1,7 +1,9 @@
 #include "playback/lengths.h"
 
+#include "app/app.h"
 #include "playback/lengths_logic.h"
-#include "session/app.h"
+#include "playback/playback.h"
+#include "session/session.h"
 #include "session/state_db.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
@@ -34,7 +36,7 @@ void Lengths::playlistChanged()
 void Lengths::lookUp()
 {
     m_started = true;
-    const StateDb *db = app.session.stateDb();
+    const StateDb *db = app.session().stateDb();
     m_cache.setConnection(db && db->isOpen() ? db->connectionName() : QString());
     const ListBox &list = *app.form1().List2;
     std::vector<QString> paths;
@@ -58,7 +60,7 @@ QString Lengths::text()
     const Module1 &m = app.m;
     int playing = -1;
     double position = 0;
-    Player &p = app.playback.watchedPlayer();
+    Player &p = app.playback().watchedPlayer();
     if (m.lastIndex >= 0 && m.lastIndex < list.count() && !p.openFailed() && !p.opening() && !p.FileName().isEmpty()
         && p.FileName() == list.text(m.lastIndex)) {
         playing = m.lastIndex;

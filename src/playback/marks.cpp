@@ -3,29 +3,29 @@
 #include "playback/playback.h"
 
 #include "playback/status_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QAction>
 
-void Playback::resetMarksToPlaylist() { app.m.playedMarks.assign(size_t(std::max(1, app.form1().List2->count())), 0); }
+void Playback::resetMarksToPlaylist() { m.playedMarks.assign(size_t(std::max(1, f.List2->count())), 0); }
 
 void Playback::put_form4()
 {
-    if (app.form1().List2->count() == 0)
+    if (f.List2->count() == 0)
         return;
     completedStale = true;
-    if (app.form4().isVisible())
+    if (form4().isVisible())
         completedList();
-    app.lengths.playlistChanged();
+    playlistChanged();
 }
 
 ListBox &Playback::completedList()
 {
-    ListBox &done = *app.form4().List1;
-    const ListBox &list = *app.form1().List2;
+    ListBox &done = *form4().List1;
+    const ListBox &list = *f.List2;
     if (!completedStale || list.count() == 0)
         return done;
     completedStale = false;
@@ -64,9 +64,9 @@ void Playback::paigmena()
 {
     if (completedStale)
         return; // rows not built yet are marked when they are
-    ListBox &done = *app.form4().List1;
+    ListBox &done = *form4().List1;
     std::vector<int> rows;
-    const auto &marks = app.m.playedMarks;
+    const auto &marks = m.playedMarks;
     for (int i = 0; i < done.count() && size_t(i) < marks.size(); ++i)
         if (marks[size_t(i)] == kOn) {
             const int r = completedRowFor(i);
@@ -82,7 +82,7 @@ QString Playback::FindSong(int16_t song)
         return QString(); // the pick form is FindSongPick
     if (completedStale) {
         // The row's text, without building every row for it; its mark comes with the build.
-        const ListBox &list = *app.form1().List2;
+        const ListBox &list = *f.List2;
         return song >= 0 && song < list.count() ? status::completedRow(list.text(song), song) : QString();
     }
     const int r = completedRowFor(song);
@@ -101,9 +101,8 @@ int Playback::FindSongPick()
 
 void Playback::mnumorecompleted_Click()
 {
-    Form1 &f = app.form1();
     f.mnumorecompleted->setChecked(!f.mnumorecompleted->isChecked());
-    Form4 &w = app.form4();
+    Form4 &w = form4();
     w.setVisible(!w.isVisible());
     if (w.isVisible())
         paigmena();
@@ -111,13 +110,12 @@ void Playback::mnumorecompleted_Click()
 
 void Playback::mnumorereset_Click()
 {
-    Module1 &m = app.m;
     std::fill(m.playedMarks.begin(), m.playedMarks.end(), int16_t(0));
     // Every rebuild that can drop entries (subtract, drops) ends here.
     keepListedPlaces();
-    ListBox &list = *app.form1().List2;
+    ListBox &list = *f.List2;
     list.clearSelection();
-    app.form4().List1->clearSelection();
+    form4().List1->clearSelection();
     if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
         list.setSelected(m.lastIndex, true);
         paigmena();
@@ -128,19 +126,18 @@ void Playback::mnumorereset_Click()
 
 void Playback::Form4_Command1_Click()
 {
-    Form1 &f = app.form1();
     f.mnumorecompleted->setChecked(!f.mnumorecompleted->isChecked());
-    app.form4().hide();
+    form4().hide();
 }
 
 void Playback::Form4_List1_DblClick()
 {
     const int k = FindSongPick();
-    ListBox &list = *app.form1().List2;
+    ListBox &list = *f.List2;
     if (k < 0 || k >= list.count())
         return;
     setList2Index(k);
     list.setSelected(k, true);
-    app.m.userPick = kOn;
+    m.userPick = kOn;
     List2_DblClick();
 }

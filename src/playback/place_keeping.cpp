@@ -5,7 +5,8 @@
 
 #include "playback/places_logic.h"
 #include "playback/player.h"
-#include "session/app.h"
+#include "session/module1.h"
+#include "session/places.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
@@ -18,12 +19,12 @@ void Playback::notePlace()
     if (file.isEmpty())
         return;
     const double at = p.CurrentPosition();
-    switch (places::onLeave(at, p.Duration(), app.m.previewOn == kOn)) {
+    switch (places::onLeave(at, p.Duration(), m.previewOn == kOn)) {
     case places::Leave::Keep:
-        app.places.keep(file, at);
+        places.keep(file, at);
         break;
     case places::Leave::Forget:
-        app.places.forget(file);
+        places.forget(file);
         break;
     case places::Leave::Nothing:
         break;
@@ -36,21 +37,21 @@ double Playback::startFor(Player &p, double ruleStart)
     resumingSession = false;
     if (p.openFailed())
         return ruleStart;
-    return places::startAt(ruleStart, app.places.placeOf(p.FileName()), p.Duration(), app.m.previewOn == kOn, session);
+    return places::startAt(ruleStart, places.placeOf(p.FileName()), p.Duration(), m.previewOn == kOn, session);
 }
 
 void Playback::resetMarksAndPlaces()
 {
     mnumorereset_Click();
-    app.places.forgetAll();
+    places.forgetAll();
 }
 
 void Playback::keepListedPlaces()
 {
-    if (app.places.count() == 0)
+    if (places.count() == 0)
         return;
-    const ListBox &list = *app.form1().List2;
-    app.places.keepOnly([&list](const QString &path) {
+    const ListBox &list = *f.List2;
+    places.keepOnly([&list](const QString &path) {
         const int row = list.findExact(path);
         return row >= 0 && list.text(row) == path;
     });

@@ -11,13 +11,20 @@
 #include <functional>
 #include <vector>
 
-class App;
+class Form1;
+class Form2;
+class Form4;
 class ListBox;
+class Places;
 class Player;
+class Tags;
+struct Module1;
 
 class Playback {
 public:
-    explicit Playback(App &app);
+    // The windows made on first use are reached through form2 and form4.
+    Playback(Module1 &m, Form1 &f, Player &mainPlayer, Player &videoPlayer, Tags &tags, Places &places,
+             std::function<Form2 &()> form2, std::function<Form4 &()> form4);
 
     // Track start and next-track choice (track.cpp)
     void bres_kommati();
@@ -83,6 +90,15 @@ public:
     // The time of day in seconds since midnight; tests set their own clock.
     std::function<double()> timeOfDay;
 
+    // What playback tells the rest; the application object wires these.
+    // The tray icon's 64-character tip field.
+    std::function<void(const QString &field)> showTrayTip = [](const QString &) {};
+    // What the speed and the sleep timer add to the play mode in the status line.
+    std::function<QString()> statusSuffix = [] { return QString(); };
+    // The status line was refreshed, or the playlist's entries changed (the time left follows).
+    std::function<void()> statusShown = [] {};
+    std::function<void()> playlistChanged = [] {};
+
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();
 
@@ -90,10 +106,23 @@ public:
     bool startInProgress() const { return startsRunning > 0; }
 
 private:
+    // The steps of bres_kommati: which entry (false: none to resume), showing it as
+    // current, and what the end of the list does (true: nothing more to start).
+    bool chooseEntry();
+    void showChosenEntry();
+    bool listFinished();
+    void markPlayed(int index);
     void playOnMainPlayer();
     void setTrayTipForChoice();
 
-    App &app;
+    Module1 &m;
+    Form1 &f;
+    Player &mainPlayer;
+    Player &videoPlayer;
+    Tags &tags;
+    Places &places;
+    std::function<Form2 &()> form2;
+    std::function<Form4 &()> form4;
     // Kept by the ticker between ticks.
     int32_t previewClock = 0;
     int16_t tipIndex = 0;

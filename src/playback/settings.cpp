@@ -5,7 +5,7 @@
 #include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/video_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 
@@ -29,30 +29,29 @@ std::optional<double> readNumber(QString text)
 
 void Playback::setHScroll1(int value)
 {
-    app.form1().HScroll1->setValue(value);
+    f.HScroll1->setValue(value);
     HScroll1_Change();
 }
 
 void Playback::HScroll1_Change()
 {
-    app.m.volume = int16_t(app.form1().HScroll1->value());
-    app.mainPlayer().setVolume(app.m.volume);
-    if (videologic::volumeReachesVideo(app.m.videoMode, app.mainPlayer().inUse()))
-        app.videoPlayer().setVolume(app.m.volume);
+    m.volume = int16_t(f.HScroll1->value());
+    mainPlayer.setVolume(m.volume);
+    if (videologic::volumeReachesVideo(m.videoMode, mainPlayer.inUse()))
+        videoPlayer.setVolume(m.volume);
 }
 
 void Playback::HScroll1_Scroll()
 {
     // While the thumb moves its position leads the value: read the position.
-    QScrollBar *bar = app.form1().HScroll1;
+    QScrollBar *bar = f.HScroll1;
     bar->setValue(bar->sliderPosition());
     HScroll1_Change();
 }
 
 void Playback::mnumorepreview_Click()
 {
-    Form1 &f = app.form1();
-    app.m.previewOn = int16_t(~app.m.previewOn);
+    m.previewOn = int16_t(~m.previewOn);
     f.mnumorepreview->setChecked(!f.mnumorepreview->isChecked());
     f.mnumoreduration->setEnabled(!f.mnumoreduration->isEnabled());
 }
@@ -62,7 +61,7 @@ void Playback::mnumoreduration_Click()
     for (;;) {
         const QString answer = dialogs::InputBox(
             QStringLiteral("Όρισε διάρκεια προεπισκόπησης 2-60 δευτερόλεπτα: Declare duration of preview 2-60 secs"),
-            QStringLiteral("Ορισμός - Declaring"), QString::number(app.m.previewSecs));
+            QStringLiteral("Ορισμός - Declaring"), QString::number(m.previewSecs));
         const std::optional<double> v = readNumber(answer);
         if (!v) {
             if (dialogs::MsgBox(QStringLiteral("Άκυρη είσοδος. Επανάληψη; - Invalid input. Repeat"),
@@ -72,7 +71,7 @@ void Playback::mnumoreduration_Click()
             return;
         }
         if (*v >= 2 && *v <= 60) {
-            app.m.previewSecs = int16_t(numtext::roundHalfEven(*v));
+            m.previewSecs = int16_t(numtext::roundHalfEven(*v));
             return;
         }
     }

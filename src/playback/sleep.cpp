@@ -1,8 +1,9 @@
 #include "playback/sleep.h"
 
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/sleep_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/form1.h"
 
 #include <QAction>
@@ -10,8 +11,10 @@
 #include <chrono>
 #include <limits>
 
-SleepTimer::SleepTimer(App &app)
-    : app(app)
+SleepTimer::SleepTimer(Module1 &m, Form1 &f, Playback &playback)
+    : m(m)
+    , f(f)
+    , playback(playback)
 {
     clock = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); };
 }
@@ -31,7 +34,6 @@ void SleepTimer::mnusleepn_Click(int index)
 void SleepTimer::choose(int index)
 {
     m_choice = index;
-    Form1 &f = app.form1();
     for (size_t i = 0; i < f.mnusleepn.size(); ++i)
         f.mnusleepn[i]->setChecked(int(i) == index);
 }
@@ -44,7 +46,7 @@ void SleepTimer::showText(double now)
     if (text == m_text)
         return;
     m_text = text;
-    app.playback.etiketes();
+    playback.etiketes();
 }
 
 void SleepTimer::tick()
@@ -52,16 +54,16 @@ void SleepTimer::tick()
     if (m_choice == sleeptimer::Off)
         return;
     const double now = clock();
-    Player &w = app.playback.watchedPlayer();
+    Player &w = playback.watchedPlayer();
     if (m_choice == sleeptimer::EndOfFile) {
         // Only a playing file comes to its end; a paused one waits, at full volume.
-        if (w.PlayState() != Player::Playing || app.playback.startInProgress() || w.opening()) {
+        if (w.PlayState() != Player::Playing || playback.startInProgress() || w.opening()) {
             m_deadline = std::numeric_limits<double>::infinity();
             if (m_fading)
                 restoreVolume();
             return;
         }
-        m_deadline = sleeptimer::fileDeadline(now, w.CurrentPosition(), w.Duration(), app.m.playSpeed) - kEndMargin;
+        m_deadline = sleeptimer::fileDeadline(now, w.CurrentPosition(), w.Duration(), m.playSpeed) - kEndMargin;
     }
     if (sleeptimer::fires(m_deadline, now)) {
         fire();
@@ -71,8 +73,8 @@ void SleepTimer::tick()
     if (share < 1.0) {
         m_fading = true;
         // The ticker copies the player's level at a file's end; the user's stays the bar's.
-        const int user = app.form1().HScroll1->value();
-        app.m.volume = int16_t(user);
+        const int user = f.HScroll1->value();
+        m.volume = int16_t(user);
         w.setVolume(sleeptimer::fadedVolume(user, share));
     } else if (m_fading) {
         restoreVolume(); // moved away from the end (a seek back, a longer file)
@@ -83,21 +85,19 @@ void SleepTimer::tick()
 void SleepTimer::restoreVolume()
 {
     m_fading = false;
-    Playback &pb = app.playback;
-    pb.setHScroll1(app.form1().HScroll1->value());
+    playback.setHScroll1(f.HScroll1->value());
     // The video window's player is not always reached by the bar.
-    pb.watchedPlayer().setVolume(app.m.volume);
+    playback.watchedPlayer().setVolume(m.volume);
 }
 
 void SleepTimer::fire()
 {
-    Player &w = app.playback.watchedPlayer();
+    Player &w = playback.watchedPlayer();
     if (w.PlayState() == Player::Playing)
         w.Pause();
     restoreVolume();
     choose(sleeptimer::Off);
     m_deadline = std::numeric_limits<double>::infinity();
     showText(clock());
-    // A night's sleep may end in a power cut: the place is written now.
-    app.session.writeRecovery();
+    fired();
 }

@@ -5,11 +5,13 @@
 #include <QString>
 #include <functional>
 
-class App;
+class Form1;
+class Playback;
+struct Module1;
 
 class SleepTimer {
 public:
-    explicit SleepTimer(App &app);
+    SleepTimer(Module1 &m, Form1 &f, Playback &playback);
 
     // Menu choices by index: off, end of this file, 15, 30, 45, 60 minutes.
     void mnusleepn_Click(int index);
@@ -21,6 +23,8 @@ public:
 
     // Seconds of a steady clock; tests set their own.
     std::function<double()> clock;
+    // The timer went off and paused the player.
+    std::function<void()> fired = [] {};
 
     // At the end of a file the timer stops this far (of the clock) before it, so that the
     // list does not move on to the next file first.
@@ -31,7 +35,9 @@ private:
     void restoreVolume();
     void choose(int index);
     void showText(double now);
-    App &app;
+    Module1 &m;
+    Form1 &f;
+    Playback &playback;
     int m_choice = 0;
     double m_deadline = 0;
     bool m_fading = false;

@@ -1,8 +1,10 @@
 #include "playback/speed.h"
 
+#include "app/app.h"
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/speed_logic.h"
-#include "session/app.h"
+#include "session/session.h"
 #include "session/state_db.h"
 #include "ui/form1.h"
 
@@ -17,7 +19,7 @@ const char *const kTable = "CREATE TABLE IF NOT EXISTS speed(folder TEXT PRIMARY
 // The open state database's connection, or none: without it the speed lasts for this run.
 std::optional<QSqlDatabase> database(App &app)
 {
-    StateDb *db = app.session.stateDb();
+    StateDb *db = app.session().stateDb();
     if (!db || !db->isOpen())
         return std::nullopt;
     QSqlDatabase c = QSqlDatabase::database(db->connectionName(), false);
@@ -55,7 +57,7 @@ void Speed::setSpeed(double factor)
         f.mnuspeedn[i]->setChecked(int(i) == preset);
     if (!changed)
         return;
-    app.playback.etiketes();
+    app.playback().etiketes();
     store();
 }
 
@@ -68,7 +70,7 @@ void Speed::load()
         return;
     QSqlQuery q(*db);
     q.prepare(QStringLiteral("SELECT factor FROM speed WHERE folder = ?"));
-    q.addBindValue(app.session.stateDb()->key());
+    q.addBindValue(app.session().stateDb()->key());
     if (q.exec() && q.next())
         setSpeed(q.value(0).toDouble());
 }
@@ -80,7 +82,7 @@ void Speed::store()
         return;
     QSqlQuery q(*db);
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO speed(folder, factor) VALUES(?, ?)"));
-    q.addBindValue(app.session.stateDb()->key());
+    q.addBindValue(app.session().stateDb()->key());
     q.addBindValue(app.m.playSpeed);
     q.exec();
 }

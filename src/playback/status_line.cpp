@@ -3,7 +3,7 @@
 #include "playback/playback.h"
 
 #include "playback/status_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
@@ -12,14 +12,12 @@
 
 void Playback::etiketes()
 {
-    Form1 &f = app.form1();
-    const status::Texts t
-        = status::statusTexts(f.List2->count(), f.List2->listIndex(), app.m.shuffleOn, app.m.playedMarks);
-    Form4 &w = app.form4();
-    f.Label6->setText(t.label6 + app.speed.statusSuffix() + app.sleep.statusSuffix());
+    const status::Texts t = status::statusTexts(f.List2->count(), f.List2->listIndex(), m.shuffleOn, m.playedMarks);
+    Form4 &w = form4();
+    f.Label6->setText(t.label6 + statusSuffix());
     f.Label3->setText(t.label3);
     w.Label2->setText(t.form4Label2);
     w.setWindowTitle(t.form4Caption);
     f.setWindowTitle(t.form1Caption);
-    app.lengths.refresh();
+    statusShown();
 }

@@ -5,7 +5,7 @@
 #include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
@@ -15,14 +15,12 @@
 Player &Playback::watchedPlayer()
 {
     // The player that has the file: the video window's while the main one is out of use.
-    return app.mainPlayer().inUse() ? app.mainPlayer() : app.videoPlayer();
+    return mainPlayer.inUse() ? mainPlayer : videoPlayer;
 }
 
 void Playback::Timer1_Timer()
 {
-    Module1 &m = app.m;
-    Form1 &f = app.form1();
-    Player &main = app.mainPlayer();
+    Player &main = mainPlayer;
 
     // Elapsed time and the preview's end follow the player that has the file.
     Player &w = watchedPlayer();
@@ -39,7 +37,7 @@ void Playback::Timer1_Timer()
 
     if (m.lastIndex != tipIndex) {
         tipIndex = m.lastIndex;
-        app.setTrayTip(status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(tipIndex) + QChar(u'\0')));
+        showTrayTip(status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(tipIndex) + QChar(u'\0')));
     }
 
     // While a file opens the players have nothing to report yet: no end is signalled.

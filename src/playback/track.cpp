@@ -5,7 +5,8 @@
 #include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
+#include "tags/tags.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
@@ -20,100 +21,121 @@
 
 using numtext::roundHalfEven;
 
-Playback::Playback(App &app)
+Playback::Playback(Module1 &m, Form1 &f, Player &mainPlayer, Player &videoPlayer, Tags &tags, Places &places,
+                   std::function<Form2 &()> form2, std::function<Form4 &()> form4)
     : timeOfDay([] {
         const QTime t = QTime::currentTime();
         return t.msecsSinceStartOfDay() / 1000.0;
     })
-    , app(app)
+    , m(m)
+    , f(f)
+    , mainPlayer(mainPlayer)
+    , videoPlayer(videoPlayer)
+    , tags(tags)
+    , places(places)
+    , form2(std::move(form2))
+    , form4(std::move(form4))
 {
 }
 
 void Playback::setList2Index(int row)
 {
-    app.form1().List2->setListIndex(row);
+    f.List2->setListIndex(row);
     List2_Click();
 }
 
 void Playback::bres_kommati()
 {
-    Module1 &m = app.m;
-    ListBox &list = *app.form1().List2;
-    const int n = list.count();
-    auto mark = [&](int i) {
-        if (i >= 0 && size_t(i) < m.playedMarks.size())
-            m.playedMarks[size_t(i)] = kOn;
-    };
-
     resumingSession = false;
-    const bool keep = m.replayMode == 1 || m.userPick == kOn;
-    if (keep && list.listIndex() >= 0) {
-        m.lastIndex = int16_t(list.listIndex());
-        mark(m.lastIndex);
-    } else if (!keep && m.resumePending != 0) {
-        m.resumePending = 0;
-        if (n == 0)
-            return;
-        resumingSession = true;
-        list.setSelected(m.lastIndex, true);
-        mark(m.lastIndex);
-    } else {
-        // A new choice; also what a kept entry falls back to when nothing is current.
-        m.resumePos = 0;
-        const int next
-            = track::chooseNext(m.playedMarks, n, list.listIndex(), m.shuffleOn == kOn, [this] { return rng.next(); });
-        if (next < 0) {
-            mnumorereset_Click();
-            m.lastIndex = -1;
-        } else {
-            m.lastIndex = int16_t(next);
-            mark(next);
-            m.advanceCount = 1;
-        }
-    }
-
-    if (m.advanceCount > 0) {
-        if (m.lastIndex >= 0 && m.lastIndex < n) {
-            setList2Index(m.lastIndex);
-            paigmena();
-            list.setSelected(m.lastIndex, true);
-        } else {
-            m.lastIndex = -1;
-        }
-        m.advanceCount = 0;
-    }
-
-    if (m.lastIndex == -1) {
-        if (m.replayMode == 0) {
-            // A preview ends its file like any other end: nothing follows the last one.
-            if (m.previewOn == kOn)
-                watchedPlayer().Stop();
-            dialogs::MsgBox(QStringLiteral("Αναπαράχθηκαν Όλα Τα αρχεία\r\nEvery file has been reproduced"),
-                            dialogs::Style::OkInformation);
-            return;
-        }
-        if (m.replayMode == 2) {
-            m.advanceCount = 1;
-            setList2Index(-1);
-            Command3_Click();
-            return;
-        }
-    }
-
+    if (!chooseEntry())
+        return;
+    showChosenEntry();
+    if (m.lastIndex == -1 && listFinished())
+        return;
     decide_video();
     etiketes();
     setTrayTipForChoice();
 }
 
+void Playback::markPlayed(int index)
+{
+    if (index >= 0 && size_t(index) < m.playedMarks.size())
+        m.playedMarks[size_t(index)] = kOn;
+}
+
+bool Playback::chooseEntry()
+{
+    ListBox &list = *f.List2;
+    const bool keep = m.replayMode == 1 || m.userPick == kOn;
+    if (keep && list.listIndex() >= 0) {
+        m.lastIndex = int16_t(list.listIndex());
+        markPlayed(m.lastIndex);
+    } else if (!keep && m.resumePending != 0) {
+        m.resumePending = 0;
+        if (list.count() == 0)
+            return false;
+        resumingSession = true;
+        list.setSelected(m.lastIndex, true);
+        markPlayed(m.lastIndex);
+    } else {
+        // A new choice; also what a kept entry falls back to when nothing is current.
+        m.resumePos = 0;
+        const int next = track::chooseNext(m.playedMarks, list.count(), list.listIndex(), m.shuffleOn == kOn,
+                                           [this] { return rng.next(); });
+        if (next < 0) {
+            mnumorereset_Click();
+            m.lastIndex = -1;
+        } else {
+            m.lastIndex = int16_t(next);
+            markPlayed(next);
+            m.advanceCount = 1;
+        }
+    }
+    return true;
+}
+
+void Playback::showChosenEntry()
+{
+    if (m.advanceCount <= 0)
+        return;
+    ListBox &list = *f.List2;
+    if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
+        setList2Index(m.lastIndex);
+        paigmena();
+        list.setSelected(m.lastIndex, true);
+    } else {
+        m.lastIndex = -1;
+    }
+    m.advanceCount = 0;
+}
+
+bool Playback::listFinished()
+{
+    if (m.replayMode == 0) {
+        // A preview ends its file like any other end: nothing follows the last one.
+        if (m.previewOn == kOn)
+            watchedPlayer().Stop();
+        dialogs::MsgBox(QStringLiteral("Αναπαράχθηκαν Όλα Τα αρχεία\r\nEvery file has been reproduced"),
+                        dialogs::Style::OkInformation);
+        return true;
+    }
+    if (m.replayMode == 2) {
+        m.advanceCount = 1;
+        setList2Index(-1);
+        Command3_Click();
+        return true;
+    }
+    return false;
+}
+
 void Playback::setTrayTipForChoice()
 {
-    const QString name = app.m.lastIndex >= 0 ? FindSong(app.m.lastIndex) : QString();
-    app.setTrayTip(status::tipField(name + QChar(u'\0')));
+    const QString name = m.lastIndex >= 0 ? FindSong(m.lastIndex) : QString();
+    showTrayTip(status::tipField(name + QChar(u'\0')));
 }
 
 void Playback::decide_video()
 {
-    Module1 &m = app.m;
     // Whatever plays now is left: its place is noted before anything else opens.
     notePlace();
     ++startsRunning;
@@ -148,8 +170,7 @@ void Playback::decide_video()
 
 void Playback::playOnMainPlayer()
 {
-    Module1 &m = app.m;
-    Player &p = app.mainPlayer();
+    Player &p = mainPlayer;
     if (m.userPick == kOn) {
         m.resumePos = 0;
         m.userPick = 0;
@@ -166,7 +187,7 @@ void Playback::playOnMainPlayer()
     if (me != startGeneration)
         return; // another start came while this file opened and has the player now
     if (p.openFailed() && !m.currentFile.isEmpty())
-        app.form1().Text2->setText(status::openFailedText(m.currentFile, QFileInfo::exists(m.currentFile)));
+        f.Text2->setText(status::openFailedText(m.currentFile, QFileInfo::exists(m.currentFile)));
     if (m.previewOn == kOn) {
         long long d = roundHalfEven(p.Duration());
         if (d > 32767)
@@ -180,45 +201,43 @@ void Playback::playOnMainPlayer()
     const numtext::Hms t = numtext::splitSeconds(roundHalfEven(p.Duration()));
     m.mins = int16_t(t.m);
     m.secs = int16_t(t.s);
-    app.form1().Text1[5]->setText(numtext::hmsText(roundHalfEven(p.Duration())));
+    f.Text1[5]->setText(numtext::hmsText(roundHalfEven(p.Duration())));
 }
 
 void Playback::List2_Click()
 {
-    Form1 &f = app.form1();
-    const int last = app.mainPlayer().PlayState() == Player::Playing ? 4 : 6;
+    const int last = mainPlayer.PlayState() == Player::Playing ? 4 : 6;
     for (int i = 0; i <= last; ++i)
         f.Text1[size_t(i)]->clear();
     f.Combo1->setCurrentIndex(-1);
-    app.m.currentFile = f.List2->currentText();
-    app.tags.readTag();
+    m.currentFile = f.List2->currentText();
+    tags.readTag();
 }
 
 void Playback::List2_DblClick()
 {
-    if (app.form1().List2->count() == 0)
+    if (f.List2->count() == 0)
         return;
-    app.m.userPick = kOn;
+    m.userPick = kOn;
     bres_kommati();
 }
 
 void Playback::Command3_Click()
 {
-    if (app.form1().List2->count() > 0)
+    if (f.List2->count() > 0)
         bres_kommati();
 }
 
 void Playback::mnumorerandom_Click()
 {
-    Form1 &f = app.form1();
-    app.m.shuffleOn = int16_t(~app.m.shuffleOn);
+    m.shuffleOn = int16_t(~m.shuffleOn);
     f.List2->setEnabled(!f.List2->isEnabled());
     f.mnumorerandom->setChecked(!f.mnumorerandom->isChecked());
     f.mnusystemtraysuffle->setChecked(!f.mnusystemtraysuffle->isChecked());
-    if (app.m.shuffleOn == kOn && f.mnumorecompleted->isChecked())
-        app.form4().show();
-    else if (app.m.shuffleOn == 0)
-        app.form4().hide();
+    if (m.shuffleOn == kOn && f.mnumorecompleted->isChecked())
+        form4().show();
+    else if (m.shuffleOn == 0)
+        form4().hide();
     paigmena();
     etiketes();
 }
@@ -227,7 +246,7 @@ void Playback::mnumorereplayn_Click(int index)
 {
     if (index < 0 || index > 2)
         return;
-    app.m.replayMode = int16_t(index);
+    m.replayMode = int16_t(index);
     for (int i = 0; i < 3; ++i)
-        app.form1().mnumorereplayn[size_t(i)]->setChecked(i == index);
+        f.mnumorereplayn[size_t(i)]->setChecked(i == index);
 }

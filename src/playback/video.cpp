@@ -6,7 +6,7 @@
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/video_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 
@@ -43,14 +43,13 @@ void fitToScreen(Form2 &w, QSize picture)
 
 void Playback::video()
 {
-    Module1 &m = app.m;
     if (m.currentFile.isEmpty())
         return;
-    Player &main = app.mainPlayer();
-    Player &vid = app.videoPlayer();
+    Player &main = mainPlayer;
+    Player &vid = videoPlayer;
     main.setInUse(false);
     followWatchedPlayer();
-    Form2 &w = app.form2();
+    Form2 &w = form2();
     w.show();
     // Let the window get its GL context before the file opens, so the picture has a target.
     QCoreApplication::processEvents();
@@ -80,15 +79,15 @@ void Playback::video()
         vid.setFlag1089(true);
     vid.Play();
     vid.setVolume(m.volume);
-    w.setWindowTitle(app.form1().windowTitle());
+    w.setWindowTitle(f.windowTitle());
     const numtext::Hms t = numtext::splitSeconds(roundHalfEven(vid.Duration()));
     m.mins = int16_t(t.m);
     m.secs = int16_t(t.s);
-    app.form1().Text1[5]->setText(numtext::hmsText(roundHalfEven(vid.Duration())));
+    f.Text1[5]->setText(numtext::hmsText(roundHalfEven(vid.Duration())));
     fitToScreen(w, vid.extent());
 }
 
-void Playback::followWatchedPlayer() { app.form1().MediaPlayer1->setPlayer(&watchedPlayer()); }
+void Playback::followWatchedPlayer() { f.MediaPlayer1->setPlayer(&watchedPlayer()); }
 
 static void checkOnly(Form1 &f, QAction *item)
 {
@@ -98,30 +97,29 @@ static void checkOnly(Form1 &f, QAction *item)
 
 void Playback::mnuvideoshow_Click()
 {
-    checkOnly(app.form1(), app.form1().mnuvideoshow);
-    app.m.videoMode = 1;
+    checkOnly(f, f.mnuvideoshow);
+    m.videoMode = 1;
     video();
 }
 
 void Playback::mnuvideohide_Click()
 {
-    checkOnly(app.form1(), app.form1().mnuvideohide);
-    app.m.videoMode = -1;
+    checkOnly(f, f.mnuvideohide);
+    m.videoMode = -1;
 }
 
 void Playback::mnuvideoauto_Click()
 {
-    checkOnly(app.form1(), app.form1().mnuvideoauto);
-    app.m.videoMode = 0;
-    if (app.m.resumePending == 0)
+    checkOnly(f, f.mnuvideoauto);
+    m.videoMode = 0;
+    if (m.resumePending == 0)
         decide_video();
 }
 
 void Playback::Form2_QueryUnload()
 {
-    Module1 &m = app.m;
-    Player &main = app.mainPlayer();
-    Player &vid = app.videoPlayer();
+    Player &main = mainPlayer;
+    Player &vid = videoPlayer;
     const double pos = vid.CurrentPosition();
     vid.Stop();
     main.setFileName(m.currentFile);
@@ -130,6 +128,6 @@ void Playback::Form2_QueryUnload()
     followWatchedPlayer();
     main.Play();
     main.setVolume(m.volume);
-    checkOnly(app.form1(), app.form1().mnuvideohide);
+    checkOnly(f, f.mnuvideohide);
     m.videoMode = -1;
 }

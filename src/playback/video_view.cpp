@@ -1,6 +1,7 @@
 #include "playback/video_view.h"
 
 #include <QOpenGLContext>
+#include <mpv/client.h>
 #include <mpv/render_gl.h>
 
 namespace {
@@ -43,6 +44,19 @@ bool VideoView::openGLAvailable()
         return probe.create();
     }();
     return available;
+}
+
+QWidget *VideoView::makePicture(mpv_handle *mpv, QWidget *window)
+{
+    if (openGLAvailable())
+        return new VideoView(mpv, window);
+    auto *black = new QWidget(window);
+    black->setStyleSheet(QStringLiteral("background: black"));
+    // Nothing can take the pictures: drop them, so that the film still plays with its sound
+    // instead of failing to open.
+    if (mpv)
+        mpv_set_property_string(mpv, "vo", "null");
+    return black;
 }
 
 void VideoView::initializeGL()

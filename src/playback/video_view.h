@@ -14,6 +14,9 @@ public:
 
     // Whether this display can give the view an OpenGL context at all.
     static bool openGLAvailable();
+    // The picture for a video window: drawn through OpenGL where the display has it, else a
+    // plain black area.
+    static QWidget *makePicture(mpv_handle *mpv, QWidget *window);
 
 protected:
     void initializeGL() override;

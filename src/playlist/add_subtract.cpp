@@ -3,10 +3,11 @@
 #include "playlist/playlist.h"
 
 #include "base/numtext.h"
+#include "playback/playback.h"
 #include "playlist/playlist_edits.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
@@ -30,7 +31,7 @@ QStringList listRows(const ListBox &box, bool checkedOnly)
 
 QStringList Playlist::folderEntries(const QString &folder) const
 {
-    const FileBox &box = *app.form1().File1;
+    const FileBox &box = *f.File1;
     const QStringList names
         = box.path() == folder ? box.files() : wildcard::matchingFiles(folder, wildcard::Pattern(box.pattern()));
     QStringList out;
@@ -44,14 +45,14 @@ PlaylistEdits &Playlist::beginBulkEdit()
 {
     PlaylistEdits &list = edits();
     list.apply();
-    app.m.advanceCount = 0;
-    app.m.resumePos = 0;
+    m.advanceCount = 0;
+    m.resumePos = 0;
     return list;
 }
 
 void Playlist::passOver(const QStringList &folders, const std::function<void(const QString &)> &use)
 {
-    FileBox &box = *app.form1().File1;
+    FileBox &box = *f.File1;
     const wildcard::Pattern pattern(box.pattern());
     for (const QString &folder : folders) {
         box.follow(folder);
@@ -68,8 +69,6 @@ void Playlist::passOver(const QStringList &folders, const std::function<void(con
 
 void Playlist::Command4_Click()
 {
-    Form1 &f = app.form1();
-    Module1 &m = app.m;
     PlaylistEdits &list = beginBulkEdit();
     int added = 0;
     plist::Refused refused;
@@ -95,24 +94,22 @@ void Playlist::Command4_Click()
     }
     list.apply();
 
-    app.playback.resetMarksToPlaylist();
+    playback.resetMarksToPlaylist();
     f.Text2->setText(QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files :") + numtext::N(added)
                      + plist::refusedText(refused));
-    app.playback.etiketes();
-    app.playback.put_form4();
+    playback.etiketes();
+    playback.put_form4();
 }
 
 void Playlist::Command5_Click()
 {
-    Form1 &f = app.form1();
-    Module1 &m = app.m;
     PlaylistEdits &list = beginBulkEdit();
 
     if (f.Option1[1]->isChecked()) {
         f.List2->clear();
-        app.form4().List1->clear();
-        app.playback.etiketes();
-        app.playback.mnumorereset_Click();
+        form4().List1->clear();
+        playback.etiketes();
+        playback.mnumorereset_Click();
         return;
     }
 
@@ -129,13 +126,13 @@ void Playlist::Command5_Click()
     }
     list.apply();
 
-    app.playback.resetMarksToPlaylist();
+    playback.resetMarksToPlaylist();
     if (f.List2->count() == 0)
-        app.form4().List1->clear();
+        form4().List1->clear();
     else
-        app.playback.put_form4();
-    app.playback.mnumorereset_Click();
+        playback.put_form4();
+    playback.mnumorereset_Click();
     f.Text2->setText(QStringLiteral("Αριθμός αρχείων που Αφαιρέθηκαν - Number of Subtracted files :")
                      + numtext::N(removed));
-    app.playback.etiketes();
+    playback.etiketes();
 }

@@ -6,7 +6,7 @@
 #include "base/fsname.h"
 #include "base/numtext.h"
 #include "playlist/playlist_logic.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -102,10 +102,8 @@ void Playlist::yieldToEvents()
 
 void Playlist::DesSubs()
 {
-    Module1 &m = app.m;
     if (m.folderChanged == kOff || m.subdirsOn != kOn)
         return;
-    Form1 &f = app.form1();
     f.show();
     f.List1->clear();
     // Cleared first: a folder change while the option is switched off mid-scan keeps it due.
@@ -113,110 +111,151 @@ void Playlist::DesSubs()
     DirSearch(f.Dir1->path());
 }
 
-void Playlist::DirSearch(QString folder)
-{
-    Form1 &f = app.form1();
-    Module1 &m = app.m;
-    const quint64 me = ++searchGeneration;
-    f.Command2->setEnabled(true);
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
+// One subdirectory search: the folders still to list, the rows found but not yet put into
+// the list, and the progress texts.
+class Playlist::Scan {
+public:
+    Scan(Playlist &pl, const QString &folder);
+    // Lists the next folder; false when the search is over (done, cancelled or overtaken).
+    bool listNext();
+    // Puts the last rows into the list, while this is still the newest search.
+    void finish();
 
+private:
+    void addIfFolder(const QString &dir, const QByteArray &dirBytes, dev_t dirDev, const dirent &e);
+    bool turn();
+    void showProgress();
+
+    Playlist &pl;
+    const quint64 me;
     QByteArray treeReal;
+    // Every folder is listed once however many links lead to it, so link cycles end.
+    std::set<FolderId> seen;
+    // Folders to list, with the device each lies on.
+    std::deque<std::pair<QString, dev_t>> queue;
+    std::vector<QString> found;
+    int foundCount = 0;
+    plist::ScanProgress progress;
+    // The progress texts as of the last finished folder; shown when the event loop next
+    // paints, so they are set only then.
+    QString progressText, caption;
+    QElapsedTimer sinceRows;
+};
+
+Playlist::Scan::Scan(Playlist &pl, const QString &folder)
+    : pl(pl)
+    , me(++pl.searchGeneration)
+    , found{folder}
+{
     if (char *real = ::realpath(fsname::encode(folder).constData(), nullptr)) {
         treeReal = real;
         ::free(real);
     }
-    // Every folder is listed once however many links lead to it, so link cycles end.
-    std::set<FolderId> seen;
     FolderId id{dev_t(-1), 0};
     if (folderId(fsname::encode(folder), dev_t(-1), &id))
         seen.insert(id);
-    // Folders to list, with the device each lies on.
-    std::deque<std::pair<QString, dev_t>> queue{{folder, id.first}};
-    // Rows found but not yet put into the list.
-    std::vector<QString> found{folder};
-    int found_n = 0;
-    plist::ScanProgress progress;
+    queue.emplace_back(folder, id.first);
+    sinceRows.start();
+}
 
-    // The progress texts as of the last finished folder; shown when the event loop next
-    // paints, so they are set only then.
-    QString progressText, caption;
-    const auto showProgress = [&] {
-        if (caption.isEmpty())
-            return;
-        f.Text2->setText(progressText);
-        f.Frame4->setTitle(caption);
-    };
+bool Playlist::Scan::listNext()
+{
+    if (queue.empty())
+        return false;
+    const auto [dir, dirDev] = queue.front();
+    queue.pop_front();
+    const QByteArray dirBytes = fsname::encode(dir);
+    // A folder that cannot be listed (gone, no permission) is passed over.
+    if (DIR *d = ::opendir(dirBytes.constData())) {
+        bool going = true;
+        while (const dirent *e = ::readdir(d)) {
+            // Hidden names, "." and ".." included.
+            if (e->d_name[0] != '.')
+                addIfFolder(dir, dirBytes, dirDev, *e);
+            if (pl.yieldDue() && !turn()) {
+                going = false;
+                break;
+            }
+        }
+        ::closedir(d);
+        if (!going)
+            return false;
+    }
+    if (pl.yieldDue() && !turn())
+        return false;
+    progress.folderDone();
+    progressText = QStringLiteral("Αναζήτηση - Searching...") + progress.dots();
+    caption = QStringLiteral("Υποφακέλοι - Subdirectories :") + numtext::N(foundCount);
+    return true;
+}
+
+void Playlist::Scan::addIfFolder(const QString &dir, const QByteArray &dirBytes, dev_t dirDev, const dirent &e)
+{
+    const char *name = e.d_name;
+    FolderId id;
+    const bool maybeFolder = e.d_type == DT_DIR || e.d_type == DT_LNK || e.d_type == DT_UNKNOWN;
+    if (!maybeFolder || !folderId(dirBytes + name, dirDev, &id))
+        return;
+    if (e.d_type != DT_DIR && !treeReal.isEmpty() && linkIntoTree(dirBytes + name, e.d_type, treeReal))
+        return;
+    if (!seen.insert(id).second)
+        return;
+    const QString sub = dir + fsname::decode(name, qsizetype(std::strlen(name))) + QLatin1Char('/');
+    queue.emplace_back(sub, id.first);
+    found.push_back(sub);
+    ++foundCount;
+}
+
+// After a turn of the event loop: false when the search must finish.
+bool Playlist::Scan::turn()
+{
     // Rows go into the list at most every 100 ms (every turn when turns are wanted at every
     // entry): each merge redoes the whole list, which in a big tree would cost more than
     // the search itself.
-    QElapsedTimer sinceRows;
-    sinceRows.start();
-    // After a turn of the event loop: false when the search must finish.
-    const auto turn = [&] {
-        if (yieldEveryMs <= 0 || sinceRows.elapsed() >= 100) {
-            f.List1->addItems(std::move(found));
-            found.clear();
-            sinceRows.start();
-        }
-        showProgress();
-        yieldToEvents();
-        return me == searchGeneration && m.cancelSearch != kOn;
-    };
-
-    bool going = true;
-    while (going && !queue.empty()) {
-        const auto [dir, dirDev] = queue.front();
-        queue.pop_front();
-        const QByteArray dirBytes = fsname::encode(dir);
-        // A folder that cannot be listed (gone, no permission) is passed over.
-        if (DIR *d = ::opendir(dirBytes.constData())) {
-            while (const dirent *e = ::readdir(d)) {
-                const char *name = e->d_name;
-                // Hidden names, "." and ".." included.
-                if (name[0] != '.') {
-                    const bool maybeFolder = e->d_type == DT_DIR || e->d_type == DT_LNK || e->d_type == DT_UNKNOWN;
-                    if (maybeFolder && folderId(dirBytes + name, dirDev, &id)
-                        && !(e->d_type != DT_DIR && !treeReal.isEmpty()
-                             && linkIntoTree(dirBytes + name, e->d_type, treeReal))
-                        && seen.insert(id).second) {
-                        const QString sub = dir + fsname::decode(name, qsizetype(std::strlen(name))) + QLatin1Char('/');
-                        queue.emplace_back(sub, id.first);
-                        found.push_back(sub);
-                        ++found_n;
-                    }
-                }
-                if (yieldDue() && !turn()) {
-                    going = false;
-                    break;
-                }
-            }
-            ::closedir(d);
-        }
-        if (!going || (yieldDue() && !turn()))
-            break;
-        progress.folderDone();
-        progressText = QStringLiteral("Αναζήτηση - Searching...") + progress.dots();
-        caption = QStringLiteral("Υποφακέλοι - Subdirectories :") + numtext::N(found_n);
+    if (pl.yieldEveryMs <= 0 || sinceRows.elapsed() >= 100) {
+        pl.f.List1->addItems(std::move(found));
+        found.clear();
+        sinceRows.start();
     }
-    // What was found since rows last went in belongs to this search only while it is the newest.
-    if (me == searchGeneration) {
-        f.List1->addItems(std::move(found));
-        showProgress();
-    }
+    showProgress();
+    pl.yieldToEvents();
+    return me == pl.searchGeneration && pl.m.cancelSearch != kOn;
+}
 
+void Playlist::Scan::showProgress()
+{
+    if (caption.isEmpty())
+        return;
+    pl.f.Text2->setText(progressText);
+    pl.f.Frame4->setTitle(caption);
+}
+
+void Playlist::Scan::finish()
+{
+    if (me != pl.searchGeneration)
+        return;
+    pl.f.List1->addItems(std::move(found));
+    showProgress();
+}
+
+void Playlist::DirSearch(QString folder)
+{
+    f.Command2->setEnabled(true);
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    Scan scan(*this, folder);
+    while (scan.listNext()) { }
+    scan.finish();
     f.Command2->setEnabled(false);
     m.cancelSearch = kOff;
     f.Text2->setText(QStringLiteral("Έτοιμο - Ready"));
 }
 
-void Playlist::Command2_Click() { app.m.cancelSearch = kOn; }
+void Playlist::Command2_Click() { m.cancelSearch = kOn; }
 
 void Playlist::Command1_Click()
 {
-    Form1 &f = app.form1();
-    app.m.selectAll = int16_t(~app.m.selectAll);
+    m.selectAll = int16_t(~m.selectAll);
     const bool toNone = f.Command1->text() == QStringLiteral("Όλοι - All");
     f.Command1->setText(toNone ? QStringLiteral("Κανένας - None") : QStringLiteral("Όλοι - All"));
     for (int i = 0; i < f.List1->count(); ++i)
@@ -225,10 +264,9 @@ void Playlist::Command1_Click()
 
 void Playlist::mnumoresub_Click()
 {
-    Form1 &f = app.form1();
     f.mnumoresub->setChecked(!f.mnumoresub->isChecked());
     f.List1->setEnabled(!f.List1->isEnabled());
-    app.m.subdirsOn = int16_t(~app.m.subdirsOn);
+    m.subdirsOn = int16_t(~m.subdirsOn);
     f.Command1->setEnabled(!f.Command1->isEnabled());
     f.Command4->setEnabled(!f.Command4->isEnabled());
     if (f.Command1->isEnabled())

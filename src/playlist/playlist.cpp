@@ -1,7 +1,7 @@
 #include "playlist/playlist.h"
 
 #include "playlist/playlist_edits.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -12,8 +12,11 @@
 #include <QComboBox>
 #include <QPushButton>
 
-Playlist::Playlist(App &app)
-    : app(app)
+Playlist::Playlist(Module1 &m, Form1 &f, Playback &playback, std::function<Form4 &()> form4)
+    : m(m)
+    , f(f)
+    , playback(playback)
+    , form4(std::move(form4))
 {
 }
 
@@ -22,7 +25,7 @@ Playlist::~Playlist() = default;
 PlaylistEdits &Playlist::edits()
 {
     if (!m_edits)
-        m_edits = std::make_unique<PlaylistEdits>(*app.form1().List2);
+        m_edits = std::make_unique<PlaylistEdits>(*f.List2);
     return *m_edits;
 }
 
@@ -54,27 +57,25 @@ QStringList Playlist::fileTypesTable()
 
 void Playlist::fillFileTypes()
 {
-    Form1 &f = app.form1();
-    app.m.fileTypes = fileTypesTable();
-    f.Combo2->addItems(app.m.fileTypes);
+    m.fileTypes = fileTypesTable();
+    f.Combo2->addItems(m.fileTypes);
     setCombo2Index(10);
     f.File1->setPattern(f.Combo2->currentText());
 }
 
 void Playlist::setCombo2Index(int row)
 {
-    app.form1().Combo2->setCurrentIndex(row);
+    f.Combo2->setCurrentIndex(row);
     Combo2_Click();
 }
 
 void Playlist::Combo2_Click()
 {
-    Form1 &f = app.form1();
     const int row = f.Combo2->currentIndex();
     if (row < 0)
         return;
     if (row == 0) {
-        f.File1->setPattern(app.m.fileTypes.mid(1, 10).join(QLatin1Char(';')));
+        f.File1->setPattern(m.fileTypes.mid(1, 10).join(QLatin1Char(';')));
         return;
     }
     f.File1->setPattern(f.Combo2->itemText(row));
@@ -83,7 +84,7 @@ void Playlist::Combo2_Click()
 
 bool Playlist::setDirPath(const QString &folder)
 {
-    if (!app.form1().Dir1->setPath(folder))
+    if (!f.Dir1->setPath(folder))
         return false;
     Dir1_change();
     return true;
@@ -91,8 +92,7 @@ bool Playlist::setDirPath(const QString &folder)
 
 void Playlist::Dir1_change()
 {
-    Form1 &f = app.form1();
-    app.m.folderChanged = kOn;
+    m.folderChanged = kOn;
     // A folder that cannot be listed leaves the file box empty; nothing else happens.
     f.File1->setPath(f.Dir1->path());
     DesSubs();
@@ -100,7 +100,7 @@ void Playlist::Dir1_change()
 
 bool Playlist::setDrive(const QString &drive)
 {
-    if (!app.form1().Drive1->setDrive(drive))
+    if (!f.Drive1->setDrive(drive))
         return false;
     Drive1_Change();
     return true;
@@ -108,7 +108,6 @@ bool Playlist::setDrive(const QString &drive)
 
 void Playlist::Drive1_Change()
 {
-    Form1 &f = app.form1();
     const QString drive = f.Drive1->drive();
     if (!setDirPath(drive) || !f.File1->setPath(drive)) {
         dialogs::MsgBox(QStringLiteral("Λάθος - Error"), dialogs::Style::OkCritical);
@@ -120,13 +119,13 @@ void Playlist::SizeList(int16_t list)
 {
     switch (list) {
     case 1:
-        app.form1().List1->enableHorizontalScroll();
+        f.List1->enableHorizontalScroll();
         break;
     case 2:
-        app.form1().List2->enableHorizontalScroll();
+        f.List2->enableHorizontalScroll();
         break;
     case 3:
-        app.form4().List1->enableHorizontalScroll();
+        form4().List1->enableHorizontalScroll();
         break;
     default:
         break;

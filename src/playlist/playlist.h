@@ -7,13 +7,17 @@
 #include <functional>
 #include <memory>
 
-class App;
+class Form1;
+class Form4;
 class ListBox;
+class Playback;
 class PlaylistEdits;
+struct Module1;
 
 class Playlist {
 public:
-    explicit Playlist(App &app);
+    // The completed window, made on first use, is reached through form4.
+    Playlist(Module1 &m, Form1 &f, Playback &playback, std::function<Form4 &()> form4);
     ~Playlist();
 
     // The file-type table: row 0 a caption, rows 1-10 ";"-separated wildcard patterns.
@@ -59,6 +63,7 @@ public:
     int yieldEveryMs = 50;
 
 private:
+    class Scan;
     bool yieldDue() const;
     void yieldToEvents();
     // Files of one folder matching the file box's pattern, as playlist entries.
@@ -72,7 +77,10 @@ private:
     // The playlist's gathered changes; applied before any other operation starts.
     PlaylistEdits &edits();
 
-    App &app;
+    Module1 &m;
+    Form1 &f;
+    Playback &playback;
+    std::function<Form4 &()> form4;
     QElapsedTimer sinceYield;
     // Counts searches started; a search that sees a newer one has begun stops.
     quint64 searchGeneration = 0;

@@ -4,8 +4,9 @@
 #include "playlist/playlist.h"
 
 #include "base/numtext.h"
+#include "playback/playback.h"
 #include "playlist/playlist_edits.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
@@ -17,7 +18,6 @@ int Playlist::ListBoxFindString(const ListBox &ctrl, const QString &search) { re
 
 void Playlist::Command6_Click()
 {
-    Form1 &f = app.form1();
     edits().apply();
     const QString word = plist::searchWord(f.Text2->text());
     const ListBox &list = *f.List2;
@@ -28,25 +28,23 @@ void Playlist::Command6_Click()
 
     std::vector<int> rows;
     for (int hit : plist::searchHits(entries, word)) {
-        const int row = app.playback.completedRowFor(hit);
+        const int row = playback.completedRowFor(hit);
         if (row >= 0)
             rows.push_back(row);
     }
     // A search without a match leaves the last selection alone.
     if (!rows.empty())
-        app.form4().List1->selectOnly(rows);
+        form4().List1->selectOnly(rows);
     f.Text2->setText(word + QStringLiteral("  *** Αποτελέσματα - Results :") + numtext::N(qsizetype(rows.size()))
                      + QStringLiteral(" ***"));
     if (!rows.empty()) {
-        app.form4().show();
+        form4().show();
         f.mnumorecompleted->setChecked(true);
     }
 }
 
 void Playlist::WatchForFiles(const QStringList &paths)
 {
-    Form1 &f = app.form1();
-    Module1 &m = app.m;
     edits().apply();
     int added = 0;
     for (const QString &dropped : paths) {
@@ -62,14 +60,14 @@ void Playlist::WatchForFiles(const QStringList &paths)
             if (why == plist::Refusal::None) {
                 f.List2->addItem(path);
                 ++added;
-                app.playback.setList2Index(m.lastIndex);
-                app.playback.resetMarksToPlaylist();
-                app.playback.mnumorereset_Click();
+                playback.setList2Index(m.lastIndex);
+                playback.resetMarksToPlaylist();
+                playback.mnumorereset_Click();
             }
             refused.count(why);
         }
         f.Text2->setText(QStringLiteral("Αριθμός Προστιθέμενων Αρχείων - Number of Added files = ") + numtext::N(added)
                          + plist::refusedText(refused));
     }
-    app.playback.put_form4();
+    playback.put_form4();
 }

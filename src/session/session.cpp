@@ -1,8 +1,11 @@
 #include "session/session.h"
 
+#include "app/app.h"
 #include "base/numtext.h"
+#include "playback/playback.h"
 #include "playback/player.h"
-#include "session/app.h"
+#include "playlist/playlist.h"
+#include "session/places.h"
 #include "session/state_codec.h"
 #include "session/state_db.h"
 #include "ui/browser_boxes.h"
@@ -65,13 +68,13 @@ state::Snapshot Session::snapshot()
     s.folder = f.Dir1->path();
     // The entry that plays, not the row the cursor was last moved to (a click only shows
     // another file's tag); with nothing playing, the selected row.
-    Player &player = app.playback.watchedPlayer();
+    Player &player = app.playback().watchedPlayer();
     const int playing = player.PlayState() == Player::Stopped ? -1 : playingRow(list, m.lastIndex, player.FileName());
     s.lastIndex = int16_t(playing >= 0 ? playing : list.listIndex());
     // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
     // A close while a file still opens keeps the second it is about to start at.
-    const double at = app.playback.startInProgress() ? m.resumePos : player.CurrentPosition();
+    const double at = app.playback().startInProgress() ? m.resumePos : player.CurrentPosition();
     s.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
     s.currentEntry = playing >= 0 ? list.text(playing) : list.currentText();
     s.volume = m.volume;
@@ -91,7 +94,7 @@ state::Snapshot Session::snapshot()
 void Session::SaveState()
 {
     Module1 &m = app.m;
-    app.playback.notePlace();
+    app.playback().notePlace();
     const state::Snapshot s = snapshot();
     m.lastIndex = s.lastIndex;
     m.resumePos = s.resumePos;
@@ -118,7 +121,7 @@ void Session::SaveState()
 
 void Session::writeRecovery()
 {
-    app.playback.notePlace();
+    app.playback().notePlace();
     if (m_db && m_db->isOpen())
         m_db->write(snapshot(), QDateTime::currentMSecsSinceEpoch());
 }
@@ -176,17 +179,17 @@ void Session::LoadState()
         file.close();
     }
     state::Records r(recover(std::move(bytes), fileMs));
-    app.places.attach(m_db->connectionName(), m_db->key());
+    app.places().attach(m_db->connectionName(), m_db->key());
 
     // A saved folder that is gone is skipped and the boxes keep the folder they showed,
     // although the drive step has already moved them to the drive's root.
     const QString shownBefore = f.Dir1->path();
     if (const auto drive = r.readString(1); drive && !drive->isEmpty())
-        app.playlist.setDrive(*drive);
+        app.playlist().setDrive(*drive);
     if (const auto folder = r.readString(2);
-        folder && !folder->isEmpty() && !app.playlist.setDirPath(*folder) && f.Dir1->path() != shownBefore) {
+        folder && !folder->isEmpty() && !app.playlist().setDirPath(*folder) && f.Dir1->path() != shownBefore) {
         f.Drive1->setDrive(DriveBox::driveOf(shownBefore));
-        app.playlist.setDirPath(shownBefore);
+        app.playlist().setDirPath(shownBefore);
     }
 
     // A damaged file may carry any value; an index below "none" or a negative second is
@@ -234,15 +237,15 @@ void Session::LoadState()
     followSavedOrder(saved, savedAt, remembered);
 
     if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
-        app.playback.setList2Index(m.lastIndex);
+        app.playback().setList2Index(m.lastIndex);
         list.setSelected(m.lastIndex, true);
     }
     m.videoMode = videoMode;
 
-    app.playback.put_form4();
-    app.playlist.SizeList(2);
-    app.playlist.SizeList(1);
-    app.playlist.SizeList(3);
+    app.playback().put_form4();
+    app.playlist().SizeList(2);
+    app.playlist().SizeList(1);
+    app.playlist().SizeList(3);
 
     if (m.shuffleOn == kOn) {
         f.mnumorerandom->setChecked(true);
@@ -257,7 +260,7 @@ void Session::LoadState()
     }
     if (m.previewSecs == 0)
         m.previewSecs = 10;
-    app.playback.setHScroll1(m.volume);
+    app.playback().setHScroll1(m.volume);
 
     reconcile(remembered, n);
 
@@ -280,11 +283,11 @@ void Session::LoadState()
         m.resumePending = 0;
         // Replay One would start the same entry again.
         if (m.replayMode == 1 && list.count() > 1)
-            app.playback.setList2Index((at + 1) % list.count());
+            app.playback().setList2Index((at + 1) % list.count());
     } else {
         m.resumePending = kOn;
     }
-    app.playback.bres_kommati();
+    app.playback().bres_kommati();
 
     if (!m_recoveryTimer) {
         m_recoveryTimer = new QTimer(&f);
@@ -353,7 +356,7 @@ void Session::reconcile(const QString &remembered, int savedLast)
         if (list.text(i) == remembered)
             match = i;
     if (match >= 0) {
-        app.playback.setList2Index(match);
+        app.playback().setList2Index(match);
         const int skipped = match > m.lastIndex ? match - m.lastIndex : 0;
         greek += QStringLiteral(" Προσπεράστηκαν ") + N(skipped) + QStringLiteral(" αρχεία.\r\n");
         english += N(skipped) + QStringLiteral(" files have been missed.");

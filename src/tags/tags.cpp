@@ -1,7 +1,6 @@
 #include "tags/tags.h"
 
-#include "playback/player.h"
-#include "session/app.h"
+#include "session/module1.h"
 #include "tags/id3v1.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -24,18 +23,18 @@ QStringList Tags::genreTable()
 
 void Tags::fillGenres()
 {
-    app.m.genres = genreTable();
-    app.form1().Combo1->addItems(app.m.genres);
-    app.form1().Combo1->setCurrentIndex(-1);
+    m.genres = genreTable();
+    f.Combo1->addItems(m.genres);
+    f.Combo1->setCurrentIndex(-1);
 }
 
 void Tags::readTag()
 {
     // A file without a record, or one that cannot be read, leaves the boxes empty.
-    const std::optional<id3v1::Fields> tag = id3v1::readFile(app.m.currentFile);
+    const std::optional<id3v1::Fields> tag = id3v1::readFile(m.currentFile);
     if (!tag)
         return;
-    Mp3Tag &t = app.m.mp3Tag;
+    Mp3Tag &t = m.mp3Tag;
     t = {QStringLiteral("TAG"),
          tag->title,
          tag->artist,
@@ -43,7 +42,6 @@ void Tags::readTag()
          tag->year,
          tag->comment,
          QString(QChar(id3v1::genreByteForRow(tag->genreRow)))};
-    Form1 &f = app.form1();
     const QString *fields[] = {&tag->title, &tag->artist, &tag->album, &tag->year, &tag->comment};
     for (size_t i = 0; i < 5; ++i)
         f.Text1[i]->setText(id3v1::shownText(*fields[i]));
@@ -52,14 +50,12 @@ void Tags::readTag()
 
 void Tags::mnumoretags_Click()
 {
-    Module1 &m = app.m;
-    Form1 &f = app.form1();
     if (m.currentFile.isEmpty())
         return;
     m.currentFile = f.List2->currentText();
     if (m.currentFile.isEmpty())
         return;
-    if (m.currentFile == app.mainPlayer().FileName()) {
+    if (m.currentFile == openFile()) {
         dialogs::MsgBox(
             QStringLiteral("Δεν μπορείτε να σώσετε σε ένα ανοιχτό αρχείο. \r\n\r\n You can't save to an open file"),
             dialogs::Style::OkCritical, QStringLiteral("MP3 Λάθος κατά την αποθήκευση - Tag Save Error"));

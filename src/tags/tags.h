@@ -2,13 +2,18 @@
 // The ID3v1 tag of the selected file: shown in the tag fields, saved from them.
 
 #include <QStringList>
+#include <functional>
 
-class App;
+class Form1;
+struct Module1;
 
 class Tags {
 public:
-    explicit Tags(App &app)
-        : app(app)
+    // openFile: the file the main player has open, which is not written to.
+    Tags(Module1 &m, Form1 &f, std::function<QString()> openFile)
+        : m(m)
+        , f(f)
+        , openFile(std::move(openFile))
     {
     }
 
@@ -20,5 +25,7 @@ public:
     void mnumoretags_Click();
 
 private:
-    App &app;
+    Module1 &m;
+    Form1 &f;
+    std::function<QString()> openFile;
 };

@@ -1,6 +1,13 @@
 #include "ui/binding.h"
 
-#include "session/app.h"
+#include "app/app.h"
+#include "app/shell.h"
+#include "info/info.h"
+#include "playback/playback.h"
+#include "playback/sleep.h"
+#include "playback/speed.h"
+#include "playlist/playlist.h"
+#include "tags/tags.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -34,8 +41,8 @@ template <typename F> void onMenu(QAction *item, F handler)
 void bind(App &app)
 {
     Form1 &f = app.form1();
-    Playback &pb = app.playback;
-    Playlist &pl = app.playlist;
+    Playback &pb = app.playback();
+    Playlist &pl = app.playlist();
 
     QObject::connect(&f, &Form1::closeRequested, &f, [&app] { app.Form_QueryUnload(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&pb] { pb.Timer1_Timer(); });
@@ -73,28 +80,30 @@ void bind(App &app)
     for (int i = 0; i < 3; ++i)
         onMenu(f.mnumorereplayn[size_t(i)], [&pb, i] { pb.mnumorereplayn_Click(i); });
     for (int i = 0; i < 6; ++i) {
-        QObject::connect(f.mnuspeedn[size_t(i)], &QAction::triggered, &f, [&app, i] { app.speed.mnuspeedn_Click(i); });
-        QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f, [&app, i] { app.sleep.mnusleepn_Click(i); });
+        QObject::connect(f.mnuspeedn[size_t(i)], &QAction::triggered, &f,
+                         [&app, i] { app.speed().mnuspeedn_Click(i); });
+        QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f,
+                         [&app, i] { app.sleep().mnusleepn_Click(i); });
     }
-    QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed.mnuspeedslower_Click(); });
-    QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed.mnuspeedfaster_Click(); });
-    QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep.tick(); });
-    onMenu(f.mnumoretags, [&app] { app.tags.mnumoretags_Click(); });
-    onMenu(f.mnumorewindows, [&app] { app.shell.mnumorewindows_Click(); });
-    onMenu(f.mnuinfoEn, [&app] { app.info.mnuinfoEn_Click(); });
-    onMenu(f.mnuinfogr, [&app] { app.info.mnuinfogr_Click(); });
-    onMenu(f.mnu_instr, [&app] { app.info.mnu_instr_Click(); });
+    QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed().mnuspeedslower_Click(); });
+    QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed().mnuspeedfaster_Click(); });
+    QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep().tick(); });
+    onMenu(f.mnumoretags, [&app] { app.tags().mnumoretags_Click(); });
+    onMenu(f.mnumorewindows, [&app] { app.shell().mnumorewindows_Click(); });
+    onMenu(f.mnuinfoEn, [&app] { app.info().mnuinfoEn_Click(); });
+    onMenu(f.mnuinfogr, [&app] { app.info().mnuinfogr_Click(); });
+    onMenu(f.mnu_instr, [&app] { app.info().mnu_instr_Click(); });
 
     // Tray menu
     onMenu(f.mnusystemtraynext, [&pb] { pb.Command3_Click(); });
-    onMenu(f.mnusystemtraypause, [&app] { app.shell.mnusystemtraypause_Click(); });
+    onMenu(f.mnusystemtraypause, [&app] { app.shell().mnusystemtraypause_Click(); });
     onMenu(f.mnusystemtraysuffle, [&pb] { pb.mnumorerandom_Click(); });
     onMenu(f.mnusystemtrayexit, [&app] { app.Form_QueryUnload(); });
 }
 
 void bindForm2(App &app, Form2 &form)
 {
-    QObject::connect(&form, &Form2::closing, &form, [&app] { app.playback.Form2_QueryUnload(); });
+    QObject::connect(&form, &Form2::closing, &form, [&app] { app.playback().Form2_QueryUnload(); });
     // The speed keys work while the film's window has the focus too.
     Form1 &f = app.form1();
     form.addActions({f.mnuspeedslower, f.mnuspeedfaster, f.mnuspeedn[1]});
@@ -102,7 +111,7 @@ void bindForm2(App &app, Form2 &form)
 
 void bindForm3(App &app, Form3 &form)
 {
-    Info &in = app.info;
+    Info &in = app.info();
     QObject::connect(form.Command1, &QPushButton::clicked, &form, &QWidget::close);
     QObject::connect(form.Label1, &ClickLabel::clicked, &form, [&in] { in.Form3_Label1_Click(); });
     QObject::connect(form.Timer1, &QTimer::timeout, &form, [&in, &form] { in.Form3_Timer1_Timer(form); });
@@ -112,7 +121,7 @@ void bindForm3(App &app, Form3 &form)
 
 void bindForm4(App &app, Form4 &form)
 {
-    Playback &pb = app.playback;
+    Playback &pb = app.playback();
     QObject::connect(form.Command1, &QPushButton::clicked, &form, [&pb] { pb.Form4_Command1_Click(); });
     QObject::connect(&form, &Form4::closeRequested, &form, [&pb] { pb.Form4_Command1_Click(); });
     QObject::connect(form.List1, &ListBox::userDoubleClicked, &form, [&pb] { pb.Form4_List1_DblClick(); });

@@ -213,6 +213,11 @@ QWidget *Form1::buildSideColumn()
     }
     tags->addRow(Label1[5], Combo1);
     Label1[5]->setBuddy(Combo1);
+    // The fields are named by their labels' captions.
+    const size_t labelOf[7] = {0, 1, 2, 3, 4, 6, 7};
+    for (size_t i = 0; i < 7; ++i)
+        Text1[i]->setAccessibleName(Label1[labelOf[i]]->text());
+    Combo1->setAccessibleName(Label1[5]->text());
 
     Frame6 = frame("Frame6", QStringLiteral("Υποφακέλοι - Subdirectories"), side);
     auto *cmds = new QGridLayout(Frame6);

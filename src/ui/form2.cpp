@@ -1,12 +1,9 @@
 #include "ui/form2.h"
 
-#include "playback/video_view.h"
-
 #include <QCloseEvent>
 #include <QVBoxLayout>
-#include <mpv/client.h>
 
-Form2::Form2(mpv_handle *videoPlayer, QWidget *parent)
+Form2::Form2(const std::function<QWidget *(QWidget *window)> &makePicture, QWidget *parent)
     : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -15,16 +12,7 @@ Form2::Form2(mpv_handle *videoPlayer, QWidget *parent)
     // caption it copies.
     setWindowRole(QStringLiteral("video"));
     setAttribute(Qt::WA_DeleteOnClose);
-    if (VideoView::openGLAvailable()) {
-        MediaPlayer1 = new VideoView(videoPlayer, this);
-    } else {
-        MediaPlayer1 = new QWidget(this);
-        MediaPlayer1->setStyleSheet(QStringLiteral("background: black"));
-        // Nothing can take the pictures: drop them, so that the film still plays with its
-        // sound instead of failing to open.
-        if (videoPlayer)
-            mpv_set_property_string(videoPlayer, "vo", "null");
-    }
+    MediaPlayer1 = makePicture(this);
     MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);

@@ -3,14 +3,13 @@
 // anew on its next use.
 
 #include <QWidget>
-
-struct mpv_handle;
+#include <functional>
 
 class Form2 : public QWidget {
     Q_OBJECT
 public:
-    explicit Form2(mpv_handle *videoPlayer, QWidget *parent = nullptr);
-    // The picture: drawn through OpenGL where the display has it, else a plain black area.
+    // makePicture: the player's picture, made as a child of the window it is given.
+    explicit Form2(const std::function<QWidget *(QWidget *window)> &makePicture, QWidget *parent = nullptr);
     QWidget *MediaPlayer1;
 
 signals:

@@ -4,57 +4,10 @@
 // can set without running any handler, and multiple selection (or check boxes standing
 // for the selection).
 
-#include <QAbstractListModel>
-#include <QCollatorSortKey>
-#include <QItemSelectionModel>
+#include "ui/listbox_model.h"
+
 #include <QListView>
-#include <functional>
 #include <vector>
-
-class ListBoxModel : public QAbstractListModel {
-    Q_OBJECT
-public:
-    using QAbstractListModel::QAbstractListModel;
-    int rowCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role) override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
-
-    int insertSorted(const QString &text);
-    // Merges rows in at their sorted places in one step, keeping every check; returns where
-    // each earlier row went.
-    std::vector<int> insertSortedMany(std::vector<QString> rows);
-    void setAll(std::vector<QString> rows);
-    // Keeps the rows whose flag is set, in their order; returns where each row went (-1: gone).
-    std::vector<int> retain(const std::vector<char> &keep);
-    void removeAt(int row);
-    void clearAll();
-    int findExact(const QString &text) const;
-    const QString &at(int row) const { return m_rows[size_t(row)]; }
-
-    bool checkable = false;
-    // The current row's accessible name says it plays (see ListBox::markCurrentAsPlaying).
-    const QItemSelectionModel *playingFrom = nullptr;
-    // Width of a row's text; set, every row reports the widest row's width as its size,
-    // so a view with uniform row sizes scrolls to the end of the longest row.
-    std::function<int(const QString &)> measure;
-    int rowHeight = 0;
-    // Forgets the widest width (the font changed).
-    void remeasure() { m_widest = -1; }
-    int widest() const;
-    bool isChecked(int row) const { return m_checked[size_t(row)] != 0; }
-    void setChecked(int row, bool on);
-
-private:
-    int upperBound(const QString &text, const QCollatorSortKey &key) const;
-
-    std::vector<QString> m_rows;
-    std::vector<QCollatorSortKey> m_keys; // one per row, computed when the row comes in
-    std::vector<char> m_checked;
-    mutable int m_widest = -1; // -1: to be measured again over all rows
-    void grewBy(const QString &text);
-    void lost(const QString &text);
-};
 
 class ListBox : public QListView {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "session/shutdown_signals.h"
+#include "app/shutdown_signals.h"
 
 #include <QGuiApplication>
 #include <QSessionManager>

@@ -1,30 +1,30 @@
 #pragma once
 // The application object: owns the shared state, the players, the windows and the
-// subsystems, runs the start-up and the shutdown.
+// subsystems, hands each subsystem the few parts it uses and wires what they tell each
+// other. Runs the start-up and the shutdown.
 
-#include "info/info.h"
-#include "playback/lengths.h"
 #include "playback/mpv_player.h"
-#include "playback/playback.h"
-#include "playback/sleep.h"
-#include "playback/speed.h"
-#include "playlist/playlist.h"
 #include "session/module1.h"
-#include "session/places.h"
-#include "session/session.h"
-#include "session/shell.h"
-#include "tags/tags.h"
 
 #include <QObject>
 #include <QPointer>
-
-#include "ui/form2.h"
-#include "ui/form3.h"
-#include "ui/form4.h"
 #include <functional>
 #include <memory>
 
 class Form1;
+class Form2;
+class Form3;
+class Form4;
+class Info;
+class Lengths;
+class Places;
+class Playback;
+class Playlist;
+class Session;
+class Shell;
+class SleepTimer;
+class Speed;
+class Tags;
 
 class App : public QObject {
     Q_OBJECT
@@ -44,27 +44,25 @@ public:
     Form1 &form1() { return *m_form1; }
     // Created on first use; Form2 and Form3 again after the user closed them.
     Form2 &form2();
-    Form2 *existingForm2() const { return m_form2; }
+    Form2 *existingForm2() const;
     Form3 &form3();
     Form4 &form4();
-    Form4 *existingForm4() const { return m_form4; }
+    Form4 *existingForm4() const;
 
     Player &mainPlayer() { return *m_mainPlayer; }
     Player &videoPlayer() { return *m_videoPlayer; }
 
-    Session session;
-    Playlist playlist;
-    Playback playback;
-    Tags tags;
-    Shell shell;
-    Info info;
+    Session &session() { return *m_session; }
+    Playlist &playlist() { return *m_playlist; }
+    Playback &playback() { return *m_playback; }
+    Tags &tags() { return *m_tags; }
+    Shell &shell() { return *m_shell; }
+    Info &info() { return *m_info; }
     // Where each unfinished file was left (placeOf: seconds, 0 when none).
-    Places places;
-    Speed speed;
-    SleepTimer sleep;
-    Lengths lengths;
-
-    void setTrayTip(const QString &field) { shell.setTrayTip(field); }
+    Places &places() { return *m_places; }
+    Speed &speed() { return *m_speed; }
+    SleepTimer &sleep() { return *m_sleep; }
+    Lengths &lengths() { return *m_lengths; }
 
     // The start-up sequence; returns with the main window shown and the event loop to run.
     void Form_Load();
@@ -74,6 +72,21 @@ public:
     void shutdownSteps();
 
 private:
+    void makeParts();
+    void wireParts();
+
+    // Declared before the windows and players, so torn down after them.
+    std::unique_ptr<Session> m_session;
+    std::unique_ptr<Playlist> m_playlist;
+    std::unique_ptr<Playback> m_playback;
+    std::unique_ptr<Tags> m_tags;
+    std::unique_ptr<Shell> m_shell;
+    std::unique_ptr<Info> m_info;
+    std::unique_ptr<Places> m_places;
+    std::unique_ptr<Speed> m_speed;
+    std::unique_ptr<SleepTimer> m_sleep;
+    std::unique_ptr<Lengths> m_lengths;
+
     std::unique_ptr<Form1> m_form1;
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;

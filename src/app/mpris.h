@@ -11,14 +11,29 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVariantMap>
+#include <functional>
 
-class App;
+class Form1;
 class Player;
+struct Module1;
 
 class Mpris : public QObject {
     Q_OBJECT
 public:
-    explicit Mpris(App &app);
+    // What the media control asks of the rest; the application object wires these.
+    struct Hooks {
+        // The player that has the file now.
+        std::function<Player &()> player;
+        // The volume bar set from here, with the bar's own handling.
+        std::function<void(int)> setVolumeBar;
+        std::function<void(double)> setSpeed;
+        // The Next button's road.
+        std::function<void()> next;
+        // The closing road; called after the reply has gone out.
+        std::function<void()> quit;
+    };
+
+    Mpris(Module1 &m, Form1 &f, Hooks hooks);
     // Registers on the session bus; false (and nothing touched) when there is none.
     bool start();
     QString serviceName() const { return m_service; }
@@ -52,7 +67,9 @@ signals:
     void seeked(qlonglong positionUs);
 
 private:
-    App &app;
+    Module1 &m;
+    Form1 &f;
+    Hooks hooks;
     QTimer m_poll;
     QString m_service;
     QVariantMap m_announced;

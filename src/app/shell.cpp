@@ -1,10 +1,10 @@
-#include "session/shell.h"
+#include "app/shell.h"
 
+#include "app/autostart_logic.h"
+#include "app/mpris.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/app.h"
-#include "session/autostart_logic.h"
-#include "session/mpris.h"
+#include "session/module1.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 
@@ -26,8 +26,8 @@ void Shell::AddTrayIcon()
 {
     m_tip = status::tipField(QStringLiteral("Velloran"));
     if (!m_icon) {
-        m_icon = new QSystemTrayIcon(app.form1().windowIcon(), this);
-        m_icon->setContextMenu(app.form1().mnusystemtray);
+        m_icon = new QSystemTrayIcon(f.windowIcon(), this);
+        m_icon->setContextMenu(f.mnusystemtray);
         m_icon->setToolTip(QStringLiteral("Velloran"));
         connect(m_icon, &QSystemTrayIcon::activated, this, &Shell::trayActivated);
     }
@@ -39,7 +39,7 @@ void Shell::startMediaControl()
 {
     if (m_mpris)
         return;
-    m_mpris = new Mpris(app);
+    m_mpris = makeMediaControl();
     m_mpris->setParent(this);
     if (!m_mpris->start()) {
         delete m_mpris;
@@ -69,7 +69,6 @@ void Shell::trayActivated(int reason)
 
 void Shell::trayLeftClick()
 {
-    Form1 &f = app.form1();
     const bool show = !f.isVisible();
     // Without a tray nothing could bring a hidden window back.
     if (!show && !trayAvailable())
@@ -86,8 +85,8 @@ void Shell::trayLeftClick()
 
 void Shell::mnusystemtraypause_Click()
 {
-    Player &p = app.playback.watchedPlayer();
-    QAction *item = app.form1().mnusystemtraypause;
+    Player &p = watchedPlayer();
+    QAction *item = f.mnusystemtraypause;
     if (p.PlayState() == Player::Playing) {
         p.Pause();
         item->setChecked(true);
@@ -184,9 +183,9 @@ void Shell::SetRunAtStartup(const QString &valueName, const QString &folder, boo
 
 void Shell::mnumorewindows_Click()
 {
-    QAction *item = app.form1().mnumorewindows;
+    QAction *item = f.mnumorewindows;
     item->setChecked(!item->isChecked());
     // The entry starts the program in the folder of the session in use, so that a start at
     // login resumes that session and not one of the login's working folder.
-    SetRunAtStartup(executableName(), executableFolder(), item->isChecked(), app.m.stateFolder);
+    SetRunAtStartup(executableName(), executableFolder(), item->isChecked(), m.stateFolder);
 }

@@ -1,8 +1,8 @@
-#include "session/mpris.h"
+#include "app/mpris.h"
 
+#include "app/mpris_logic.h"
 #include "playback/player.h"
-#include "session/app.h"
-#include "session/mpris_logic.h"
+#include "session/module1.h"
 #include "tags/id3v1.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -29,9 +29,11 @@ MprisPlayerAdaptor::MprisPlayerAdaptor(QObject *holder, Mpris &m)
     connect(&m, &Mpris::seeked, this, &MprisPlayerAdaptor::Seeked);
 }
 
-Mpris::Mpris(App &app)
+Mpris::Mpris(Module1 &m, Form1 &f, Hooks hooks)
     : QObject(nullptr)
-    , app(app)
+    , m(m)
+    , f(f)
+    , hooks(std::move(hooks))
 {
     m_poll.setInterval(200);
     connect(&m_poll, &QTimer::timeout, this, &Mpris::announceChanges);
@@ -61,11 +63,11 @@ bool Mpris::start()
     return true;
 }
 
-Player &Mpris::player() { return app.playback.watchedPlayer(); }
+Player &Mpris::player() { return hooks.player(); }
 
 bool Mpris::hasFile() { return !player().FileName().isEmpty(); }
 
-bool Mpris::canGoNext() { return app.form1().List2->count() > 0; }
+bool Mpris::canGoNext() { return f.List2->count() > 0; }
 
 QString Mpris::status() { return mpris::playbackStatus(hasFile() ? player().PlayState() : Player::Stopped); }
 
@@ -73,7 +75,7 @@ QDBusObjectPath Mpris::trackId()
 {
     if (!hasFile())
         return QDBusObjectPath(kNoTrack);
-    return QDBusObjectPath(QStringLiteral("/org/velloran/track/%1").arg(std::max<int>(app.m.lastIndex, 0)));
+    return QDBusObjectPath(QStringLiteral("/org/velloran/track/%1").arg(std::max<int>(m.lastIndex, 0)));
 }
 
 QVariantMap Mpris::metadata()
@@ -111,15 +113,15 @@ qlonglong Mpris::positionUs()
     return std::isfinite(s) && s > 0 ? qlonglong(std::llround(s * 1e6)) : 0;
 }
 
-double Mpris::volume() { return mpris::volumeFromScroll(app.form1().HScroll1->value()); }
+double Mpris::volume() { return mpris::volumeFromScroll(f.HScroll1->value()); }
 
 void Mpris::setVolume(double v)
 {
-    app.playback.setHScroll1(mpris::scrollFromVolume(v));
+    hooks.setVolumeBar(mpris::scrollFromVolume(v));
     announceChanges();
 }
 
-double Mpris::rate() { return app.m.playSpeed; }
+double Mpris::rate() { return m.playSpeed; }
 
 void Mpris::setRate(double r)
 {
@@ -127,7 +129,7 @@ void Mpris::setRate(double r)
     if (r <= 0)
         pause();
     else
-        app.speed.setSpeed(r);
+        hooks.setSpeed(r);
     announceChanges();
 }
 
@@ -159,7 +161,7 @@ void Mpris::stop()
         player().Stop();
 }
 
-void Mpris::next() { app.playback.Command3_Click(); }
+void Mpris::next() { hooks.next(); }
 
 void Mpris::seek(qlonglong offsetUs)
 {
@@ -187,7 +189,6 @@ void Mpris::setPosition(const QDBusObjectPath &track, qlonglong us)
 
 void Mpris::raise()
 {
-    Form1 &f = app.form1();
     f.showNormal();
     f.raise();
     f.activateWindow();
@@ -196,7 +197,7 @@ void Mpris::raise()
 void Mpris::quit()
 {
     // After the reply has gone out: the same road as the tray's Quit.
-    QTimer::singleShot(0, &app, [this] { app.Form_QueryUnload(); });
+    QTimer::singleShot(0, this, [this] { hooks.quit(); });
 }
 
 void Mpris::announceChanges()

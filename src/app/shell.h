@@ -7,16 +7,24 @@
 #include <QSystemTrayIcon>
 #include <functional>
 
-class App;
+class Form1;
 class Mpris;
+class Player;
+struct Module1;
 
 class Shell : public QObject {
     Q_OBJECT
 public:
-    explicit Shell(App &app)
-        : app(app)
+    Shell(Module1 &m, Form1 &f)
+        : m(m)
+        , f(f)
     {
     }
+
+    // The player that has the file now (the tray's pause acts on it).
+    std::function<Player &()> watchedPlayer;
+    // Makes the media control, not yet registered; the application object knows its parts.
+    std::function<Mpris *()> makeMediaControl;
 
     void AddTrayIcon();
     // MPRIS2 on the session bus, when there is one.
@@ -46,7 +54,8 @@ public:
     static QString executableFolder();
 
 private:
-    App &app;
+    Module1 &m;
+    Form1 &f;
     QSystemTrayIcon *m_icon = nullptr;
     QString m_tip;
     Mpris *m_mpris = nullptr;

@@ -1,4 +1,4 @@
-#include "session/autostart_logic.h"
+#include "app/autostart_logic.h"
 
 namespace autostart {
 

@@ -1,4 +1,4 @@
-#include "session/mpris_logic.h"
+#include "app/mpris_logic.h"
 
 #include <QFileInfo>
 #include <cmath>

@@ -1,0 +1,245 @@
+#include "ui/listbox_model.h"
+
+#include "base/fsname.h"
+#include "base/name_order.h"
+
+#include <QSize>
+#include <algorithm>
+
+namespace {
+struct Keyed {
+    QString text;
+    QCollatorSortKey key;
+};
+bool keyedLess(const Keyed &a, const Keyed &b) { return nameorder::compare(a.text, a.key, b.text, b.key) < 0; }
+
+// Sorts rows, computing each row's key once; the keys come back beside the rows.
+std::vector<QCollatorSortKey> sortKeyed(std::vector<QString> &rows)
+{
+    std::vector<Keyed> keyed;
+    keyed.reserve(rows.size());
+    for (QString &r : rows) {
+        QCollatorSortKey k = nameorder::key(r);
+        keyed.push_back({std::move(r), std::move(k)});
+    }
+    std::sort(keyed.begin(), keyed.end(), keyedLess);
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = std::move(keyed[i].text);
+        keys.push_back(std::move(keyed[i].key));
+    }
+    return keys;
+}
+const QString kPlaying = QStringLiteral(" - Παίζει - Playing");
+} // namespace
+
+int ListBoxModel::widest() const
+{
+    if (m_widest < 0) {
+        int w = 0;
+        for (const QString &r : m_rows)
+            w = std::max(w, measure(r));
+        m_widest = w;
+    }
+    return m_widest;
+}
+
+void ListBoxModel::grewBy(const QString &text)
+{
+    if (measure && m_widest >= 0)
+        m_widest = std::max(m_widest, measure(text));
+}
+
+void ListBoxModel::lost(const QString &text)
+{
+    // Only losing the widest row calls for a new pass, and that waits until a view asks.
+    if (measure && m_widest >= 0 && measure(text) >= m_widest)
+        m_widest = -1;
+}
+
+int ListBoxModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(m_rows.size()); }
+
+QVariant ListBoxModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return fsname::shown(m_rows[size_t(index.row())]);
+    if (role == Qt::AccessibleTextRole && playingFrom && playingFrom->currentIndex().row() == index.row())
+        return m_rows[size_t(index.row())] + kPlaying;
+    if (role == Qt::SizeHintRole && measure)
+        return QSize(widest(), rowHeight);
+    if (role == Qt::CheckStateRole && checkable)
+        return isChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
+    return {};
+}
+
+bool ListBoxModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!checkable || role != Qt::CheckStateRole || !index.isValid())
+        return false;
+    setChecked(index.row(), value.toInt() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags ListBoxModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractListModel::flags(index);
+    if (checkable)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+int ListBoxModel::upperBound(const QString &text, const QCollatorSortKey &key) const
+{
+    size_t lo = 0, hi = m_rows.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (nameorder::compare(text, key, m_rows[mid], m_keys[mid]) < 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return int(lo);
+}
+
+int ListBoxModel::insertSorted(const QString &text)
+{
+    QCollatorSortKey key = nameorder::key(text);
+    const int row = upperBound(text, key);
+    beginInsertRows({}, row, row);
+    m_rows.insert(m_rows.begin() + row, text);
+    m_keys.insert(m_keys.begin() + row, std::move(key));
+    m_checked.insert(m_checked.begin() + row, 0);
+    grewBy(text);
+    endInsertRows();
+    return row;
+}
+
+std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
+{
+    std::vector<int> moved(m_rows.size());
+    if (rows.empty()) {
+        for (size_t i = 0; i < moved.size(); ++i)
+            moved[i] = int(i);
+        return moved;
+    }
+    std::vector<QCollatorSortKey> keys = sortKeyed(rows);
+    for (const QString &r : rows)
+        grewBy(r);
+    std::vector<QString> merged;
+    std::vector<QCollatorSortKey> mergedKeys;
+    std::vector<char> checks;
+    merged.reserve(m_rows.size() + rows.size());
+    mergedKeys.reserve(m_rows.size() + rows.size());
+    checks.reserve(m_rows.size() + rows.size());
+    size_t a = 0, b = 0;
+    // Existing rows go first among equals, as one insertion at a time would place them.
+    while (a < m_rows.size() || b < rows.size()) {
+        if (b == rows.size()
+            || (a < m_rows.size() && nameorder::compare(rows[b], keys[b], m_rows[a], m_keys[a]) >= 0)) {
+            moved[a] = int(merged.size());
+            merged.push_back(std::move(m_rows[a]));
+            mergedKeys.push_back(std::move(m_keys[a]));
+            checks.push_back(m_checked[a++]);
+        } else {
+            merged.push_back(std::move(rows[b]));
+            mergedKeys.push_back(std::move(keys[b++]));
+            checks.push_back(0);
+        }
+    }
+    beginResetModel();
+    m_rows = std::move(merged);
+    m_keys = std::move(mergedKeys);
+    m_checked = std::move(checks);
+    endResetModel();
+    return moved;
+}
+
+void ListBoxModel::setAll(std::vector<QString> rows)
+{
+    std::vector<QCollatorSortKey> keys = sortKeyed(rows);
+    beginResetModel();
+    m_rows = std::move(rows);
+    m_keys = std::move(keys);
+    m_checked.assign(m_rows.size(), 0);
+    m_widest = -1;
+    endResetModel();
+}
+
+std::vector<int> ListBoxModel::retain(const std::vector<char> &keep)
+{
+    std::vector<int> moved(m_rows.size(), -1);
+    size_t out = 0;
+    beginResetModel();
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (i >= keep.size() || !keep[i]) {
+            lost(m_rows[i]);
+            continue;
+        }
+        moved[i] = int(out);
+        if (out != i) {
+            m_rows[out] = std::move(m_rows[i]);
+            m_keys[out] = std::move(m_keys[i]);
+            m_checked[out] = m_checked[i];
+        }
+        ++out;
+    }
+    m_rows.erase(m_rows.begin() + qsizetype(out), m_rows.end());
+    m_keys.erase(m_keys.begin() + qsizetype(out), m_keys.end());
+    m_checked.resize(out);
+    endResetModel();
+    return moved;
+}
+
+void ListBoxModel::removeAt(int row)
+{
+    if (row < 0 || row >= int(m_rows.size()))
+        return;
+    beginRemoveRows({}, row, row);
+    lost(m_rows[size_t(row)]);
+    m_rows.erase(m_rows.begin() + row);
+    m_keys.erase(m_keys.begin() + row);
+    m_checked.erase(m_checked.begin() + row);
+    endRemoveRows();
+}
+
+void ListBoxModel::clearAll()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_keys.clear();
+    m_checked.clear();
+    m_widest = -1;
+    endResetModel();
+}
+
+int ListBoxModel::findExact(const QString &text) const
+{
+    if (m_rows.empty())
+        return -1;
+    // Names equal without regard to case share their first-level key; only those are compared.
+    const QCollatorSortKey key = nameorder::key(text);
+    size_t lo = 0, hi = m_rows.size();
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (m_keys[mid].compare(key) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    for (size_t i = lo; i < m_rows.size() && m_keys[i].compare(key) == 0; ++i)
+        if (nameorder::sameEntry(m_rows[i], text))
+            return int(i);
+    return -1;
+}
+
+void ListBoxModel::setChecked(int row, bool on)
+{
+    if (row < 0 || row >= int(m_rows.size()) || isChecked(row) == on)
+        return;
+    m_checked[size_t(row)] = on ? 1 : 0;
+    const QModelIndex idx = index(row);
+    emit dataChanged(idx, idx, {Qt::CheckStateRole});
+}
