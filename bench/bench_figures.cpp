@@ -8,12 +8,16 @@
 //   names N FILE                 the same N names, one a line, for grep
 // Every mode but startup runs with headless players; startup runs as the program does.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "app/mpris_logic.h"
 #include "base/name_order.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QApplication>

@@ -2,8 +2,9 @@
 // ticks of the 60 ms timer while a 2 000-file playlist's lengths are read, start-up with
 // 32 767 entries with an empty and a filled length cache, and the memory a full cache costs.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "playback/length_cache.h"
+#include "playback/lengths.h"
 #include "session/state_codec.h"
 #include "session/state_db.h"
 #include "testkit.h"

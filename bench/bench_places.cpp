@@ -3,7 +3,10 @@
 // places kept, measured as bytes handed to write(2) by the process. The bound is 64 KiB
 // for the minute, the recovery copy's own writes included.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
+#include "session/places.h"
+#include "session/session.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

@@ -3,7 +3,9 @@
 // then a text search over the resulting playlist. Also the longest time the event loop
 // went unserved during the scan and the add.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playlist/playlist.h"
+#include "session/session.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

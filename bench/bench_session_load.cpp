@@ -2,7 +2,7 @@
 // cost neither time nor memory. Prints the time of Form_Load for each and the peak memory
 // of the process after each.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 

@@ -3,7 +3,9 @@
 // and one entry change per minute), measured as bytes handed to write(2) by the process
 // and CPU time of those writes against the minute.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
+#include "session/session.h"
 #include "session/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"

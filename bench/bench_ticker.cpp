@@ -1,10 +1,12 @@
 // The cost of one 60 ms tick while a file plays, with a playlist of 10 entries and of
 // 32 767: a tick on which the entry does not change must cost the same for both.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QApplication>

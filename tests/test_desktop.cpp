@@ -1,11 +1,14 @@
 // The program among the desktop's pieces: the tray icon and its menu, the autostart entry.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "app/autostart_logic.h"
+#include "app/shell.h"
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QAccessible>

@@ -2,7 +2,10 @@
 // positions past the 16-bit range, broken media in the playlist, a file truncated while it
 // plays.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,6 +1,6 @@
 // The main window on small and large screens, and the status line's room.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

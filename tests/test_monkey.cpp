@@ -2,11 +2,15 @@
 // user actions from a fixed seed (replayable), then the session it saves must load again.
 // Resident memory is printed at the start and the end.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QAction>

@@ -1,12 +1,16 @@
 // MPRIS2 media control, driven by playerctl over a private session bus (dbus-run-session).
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "app/mpris.h"
 #include "app/mpris_logic.h"
+#include "app/shell.h"
+#include "playback/playback.h"
 #include "playback/player.h"
+#include "playback/speed.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QFileInfo>

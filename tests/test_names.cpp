@@ -1,9 +1,11 @@
 // File names that are not UTF-8: held byte for byte from the folder listing through the
 // playlist, the player and the session file.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "base/fsname.h"
 #include "playback/mpv_player.h"
+#include "playlist/playlist.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,9 +1,11 @@
 // Files that are slow or strange to open: the window never waits on them.
 // The same binary, started with --child, is the program that gets closed mid-open.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "app/shutdown_signals.h"
 #include "playback/mpv_player.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -1,7 +1,9 @@
 // Alphabetical order of the lists under any process locale, whole-entry lookup in that order,
 // and the highlight and current entry kept across Add, Subtract and drops.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
 #include "playlist/wildcard.h"
 #include "testkit.h"
 #include "ui/form1.h"

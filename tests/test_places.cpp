@@ -2,11 +2,16 @@
 // forgotten at the end, on Reset and on Subtract, ignored by preview; positions past the
 // session file's 16-bit second resume exactly.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "base/numtext.h"
+#include "playback/lengths.h"
 #include "playback/places_logic.h"
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
+#include "playlist/playlist.h"
+#include "session/places.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,7 +1,9 @@
 // Start-up defaults and the program working through a folder with the real player.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
 #include "playback/player.h"
+#include "playlist/playlist.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,7 +1,8 @@
 // The session file: its records, the restore from a file written by hand, damaged files,
 // and a save that is interrupted.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,14 +1,18 @@
 // Listening speed and the sleep timer: their pure decisions, the real libmpv at speed, keys
 // and check marks, the speed kept across runs, and a sleep timer driven by a test clock.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
 #include "playback/player.h"
+#include "playback/sleep.h"
 #include "playback/sleep_logic.h"
+#include "playback/speed.h"
 #include "playback/speed_logic.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QAction>

@@ -2,7 +2,9 @@
 // touch only what changed, folders kept apart, a damaged file set aside, and a run that
 // ends without saving being taken up by the next start.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
+#include "session/session.h"
 #include "session/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -1,9 +1,12 @@
 // The 60 ms ticker against a scripted player: exact positions, lengths and times of day.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "app/shell.h"
+#include "playback/playback.h"
 #include "playback/status_logic.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QLineEdit>
@@ -39,7 +42,7 @@ struct Ticking {
     }
     void tick() { app.playback().Timer1_Timer(); }
     QString elapsed() const { return f.Text1[6]->text(); }
-    QString tip() const { return status::shownTip(app.shell().trayTip()); }
+    QString tip() { return status::shownTip(app.shell().trayTip()); }
 };
 
 } // namespace

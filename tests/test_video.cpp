@@ -1,7 +1,8 @@
 // The video window, the volume and the preview length: the decisions alone, then the
 // real libmpv players handing a generated film to and fro.
 
-#include "app/app_parts.h"
+#include "app/app.h"
+#include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/track_logic.h"
@@ -9,10 +10,12 @@
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
+#include "session/session.h"
 #include "session/state_codec.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QTimer>

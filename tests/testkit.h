@@ -2,7 +2,7 @@
 // Shared pieces of the test suites: generated media, a dialog recorder, a scratch working
 // folder, and the players' headless options.
 
-#include "app/app_parts.h"
+#include "app/app.h"
 #include "playback/mpv_player.h"
 #include "ui/dialogs.h"
 

@@ -86,7 +86,8 @@ bool ListBoxModel::setData(const QModelIndex &index, const QVariant &value, int 
 Qt::ItemFlags ListBoxModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractListModel::flags(index);
-    if (checkable)
+    // Rows only: the root stands for no row.
+    if (checkable && index.isValid())
         f |= Qt::ItemIsUserCheckable;
     return f;
 }
