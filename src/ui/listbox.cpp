@@ -13,25 +13,6 @@
 #include <memory>
 
 namespace {
-// Case folding with a quick road for ASCII, which is most of any path; the result equals
-// QString::toCaseFolded for text without surrogates.
-QString fold(const QString &text)
-{
-    QString out(text.size(), Qt::Uninitialized);
-    QChar *o = out.data();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80) {
-            *o++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
-        } else if (c.isSurrogate()) {
-            return text.toCaseFolded();
-        } else {
-            *o++ = c.toCaseFolded();
-        }
-    }
-    return out;
-}
-
 struct Keyed {
     QString text;
     QCollatorSortKey key;
@@ -285,8 +266,6 @@ void ListBoxModel::setChecked(int row, bool on)
     const QModelIndex idx = index(row);
     emit dataChanged(idx, idx, {Qt::CheckStateRole});
 }
-
-QString ListBox::foldKey(const QString &text) { return fold(text); }
 
 ListBox::ListBox(Selection mode, QWidget *parent)
     : QListView(parent)
