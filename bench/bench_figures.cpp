@@ -11,7 +11,7 @@
 #include "base/name_order.h"
 #include "session/app.h"
 #include "session/mpris_logic.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

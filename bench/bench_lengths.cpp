@@ -4,8 +4,8 @@
 
 #include "playback/length_cache.h"
 #include "session/app.h"
-#include "session/state_codec.h"
-#include "session/state_db.h"
+#include "state/session_file.h"
+#include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

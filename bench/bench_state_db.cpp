@@ -4,7 +4,7 @@
 // and CPU time of those writes against the minute.
 
 #include "session/app.h"
-#include "session/state_db.h"
+#include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

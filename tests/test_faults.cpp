@@ -3,7 +3,7 @@
 // plays.
 
 #include "session/app.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

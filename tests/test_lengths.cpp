@@ -5,7 +5,7 @@
 #include "playback/length_cache.h"
 #include "playback/length_reader.h"
 #include "playback/lengths_logic.h"
-#include "session/state_db.h"
+#include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

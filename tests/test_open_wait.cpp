@@ -4,7 +4,7 @@
 #include "playback/mpv_player.h"
 #include "session/app.h"
 #include "session/shutdown_signals.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

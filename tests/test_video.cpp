@@ -9,7 +9,7 @@
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
 #include "session/app.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"

@@ -26,16 +26,17 @@ MpvPlayer::Options with(MpvPlayer::Options base, const MpvPlayer::Options &extra
 } // namespace
 
 App::App(Options options)
-    : session(*this)
+    : m_form1(std::make_unique<Form1>())
+    , session(m, *m_form1, playback, playlist, places)
     , playlist(*this)
     , playback(*this)
     , tags(*this)
     , shell(*this)
     , info(*this)
-    , speed(*this)
+    , places(session.stateDb())
+    , speed(m, *m_form1, session.stateDb())
     , sleep(*this)
-    , lengths(*this)
-    , m_form1(std::make_unique<Form1>())
+    , lengths(m, *m_form1->List2, session.stateDb())
 {
     // The main player is the strip under the playlist: sound only.
     if (options.makeMainPlayer)
@@ -48,6 +49,13 @@ App::App(Options options)
     dialogs::setParentWindow(m_form1.get());
     // What is done of a file left part-way counts towards the time left.
     lengths.placeOf = [this](const QString &path) { return places.placeOf(path); };
+    lengths.watchedPlayer = [this]() -> Player & { return playback.watchedPlayer(); };
+    lengths.window = [this] { return existingForm4(); };
+    speed.toPlayers = [this](double s) {
+        mainPlayer().setSpeed(s);
+        videoPlayer().setSpeed(s);
+    };
+    speed.changed = [this] { playback.etiketes(); };
     ui::bind(*this);
 }
 

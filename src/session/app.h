@@ -41,6 +41,11 @@ public:
 
     Module1 m;
 
+private:
+    // Made before the subsystems that are handed its controls.
+    std::unique_ptr<Form1> m_form1;
+
+public:
     Form1 &form1() { return *m_form1; }
     // Created on first use; Form2 and Form3 again after the user closed them.
     Form2 &form2();
@@ -74,7 +79,6 @@ public:
     void shutdownSteps();
 
 private:
-    std::unique_ptr<Form1> m_form1;
     QPointer<Form2> m_form2;
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
