@@ -64,6 +64,8 @@ App::~App()
     delete m_form2;
     delete m_form3;
     delete m_form4;
+    // The main window goes before the subsystems its controls' last signals reach.
+    m_form1.reset();
 }
 
 Form2 &App::form2()
