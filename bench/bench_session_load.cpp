@@ -3,7 +3,7 @@
 // of the process after each.
 
 #include "app/app.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #include "app/app.h"
 #include "playback/playback.h"
 #include "session/session.h"
-#include "session/state_db.h"
+#include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

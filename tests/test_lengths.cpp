@@ -7,7 +7,7 @@
 #include "playback/lengths.h"
 #include "playback/lengths_logic.h"
 #include "playback/playback.h"
-#include "session/state_db.h"
+#include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

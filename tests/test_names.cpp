@@ -1,18 +1,17 @@
 // File names that are not UTF-8: held byte for byte from the folder listing through the
 // playlist, the player and the session file.
 
-#include "app/app.h"
 #include "base/fsname.h"
 #include "playback/mpv_player.h"
-#include "playlist/playlist.h"
-#include "session/session.h"
-#include "session/state_codec.h"
+#include "app/app.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
 #include <QFile>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
@@ -122,6 +121,36 @@ private slots:
             app.session().SaveState();
         }
         QVERIFY(bytesOf(cwd.file("velloran.txt")).contains(raw));
+    }
+
+    // A file that is there but does not play is not missing, whatever its name's bytes.
+    void unplayableFileIsNotMissing_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.mp3");
+        QTest::newRow("latin-1") << QByteArray("caf\xe9.mp3");
+    }
+    void unplayableFileIsNotMissing()
+    {
+        QFETCH(QByteArray, name);
+        testkit::ScratchCwd cwd;
+        testkit::DialogRecorder dialogs;
+        const QByteArray path = QFile::encodeName(cwd.path()) + '/' + name;
+        FILE *junk = std::fopen(path.constData(), "wb");
+        QVERIFY(junk);
+        std::fputs("not a sound", junk);
+        std::fclose(junk);
+        state::Snapshot s;
+        s.folder = cwd.path();
+        s.entries = {fsname::decode(path)};
+        s.lastIndex = 0;
+        s.currentEntry = s.entries[0];
+        QFile out(cwd.file("velloran.txt"));
+        QVERIFY(out.open(QIODevice::WriteOnly) && state::encodeTo(out, s));
+        out.close();
+        App app({testkit::headless()});
+        app.Form_Load();
+        QVERIFY(testkit::waitFor([&] { return app.form1().Text2->text().contains("Cannot open file"); }, 10000));
     }
 
     void handMadeSessionKeepsItsBytes()

@@ -6,7 +6,7 @@
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

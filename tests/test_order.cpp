@@ -1,10 +1,11 @@
 // Alphabetical order of the lists under any process locale, whole-entry lookup in that order,
 // and the highlight and current entry kept across Add, Subtract and drops.
 
-#include "app/app.h"
-#include "playback/playback.h"
-#include "playlist/playlist.h"
+#include "base/fsname.h"
+#include "base/name_order.h"
+#include "playlist/playlist_edits.h"
 #include "playlist/wildcard.h"
+#include "app/app.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
@@ -115,6 +116,54 @@ private slots:
         QCOMPARE(box.findExact("Ecole"), -1);
         QCOMPARE(box.findExact("Αγαπη"), -1);
         QCOMPARE(box.findExact("Αγάπη "), -1);
+    }
+
+    // Lookup, Add (in one pass or two), Subtract and drops go by one rule.
+    void oneRuleNamesTheSameEntry_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("case") << "/m/song.mp3"
+                              << "/M/SONG.MP3" << true;
+        QTest::newRow("long s") << "/m/song.mp3"
+                                << "/m/ſong.mp3" << true;
+        QTest::newRow("final sigma") << "/m/σοφός.mp3"
+                                     << "/m/ΣΟΦΌΣ.mp3" << true;
+        QTest::newRow("kelvin sign") << "/m/\u212Aey.mp3"
+                                     << "/m/key.mp3" << true;
+        QTest::newRow("sharp s") << "/m/straße.mp3"
+                                 << "/m/STRASSE.mp3" << false;
+        QTest::newRow("accent") << "/m/café.mp3"
+                                << "/m/cafe.mp3" << false;
+        QTest::newRow("dotless i") << "/m/ıon.mp3"
+                                   << "/m/ion.mp3" << false;
+        QTest::newRow("latin-1 case") << fsname::decode("/m/caf\xe9") << fsname::decode("/M/CAF\xe9") << true;
+        QTest::newRow("latin-1 bytes") << fsname::decode("/m/caf\xe9") << fsname::decode("/m/caf\xc9") << false;
+    }
+    void oneRuleNamesTheSameEntry()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(nameorder::sameEntry(a, b), same);
+        ListBox box;
+        box.setItems({a});
+        QCOMPARE(box.findExact(b) == 0, same); // also what a drop asks
+        for (const bool twoPasses : {false, true}) {
+            ListBox list;
+            PlaylistEdits edits(list);
+            plist::Refusal why;
+            edits.addIfAbsent(a, &why);
+            if (twoPasses)
+                edits.apply();
+            QCOMPARE(edits.addIfAbsent(b, &why), !same);
+            edits.apply();
+            QCOMPARE(list.count(), same ? 1 : 2);
+            QVERIFY(edits.remove(b));
+            edits.apply();
+            QCOMPARE(list.count(), same ? 0 : 1);
+        }
     }
 
     void fileBoxPlaylistAndCompletedListShareTheOrder()

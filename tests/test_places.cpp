@@ -12,7 +12,7 @@
 #include "playlist/playlist.h"
 #include "session/places.h"
 #include "session/session.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

@@ -8,7 +8,7 @@
 #include "playback/sleep_logic.h"
 #include "playback/speed.h"
 #include "playback/speed_logic.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"

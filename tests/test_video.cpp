@@ -11,7 +11,7 @@
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
 #include "session/session.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"

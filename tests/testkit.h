@@ -3,6 +3,19 @@
 // folder, and the players' headless options.
 
 #include "app/app.h"
+// The parts a test drives through the application object.
+#include "app/shell.h"
+#include "info/info.h"
+#include "playback/lengths.h"
+#include "playback/playback.h"
+#include "playback/sleep.h"
+#include "playback/speed.h"
+#include "playlist/playlist.h"
+#include "session/places.h"
+#include "session/session.h"
+#include "state/state_db.h"
+#include "tags/tags.h"
+#include "ui/form1.h"
 #include "playback/mpv_player.h"
 #include "ui/dialogs.h"
 

@@ -13,6 +13,7 @@
 #include "playlist/playlist.h"
 #include "session/places.h"
 #include "session/session.h"
+#include "state/state_db.h"
 #include "tags/tags.h"
 #include "ui/binding.h"
 #include "ui/dialogs.h"
@@ -56,7 +57,8 @@ App::App(Options options)
 void App::makeParts()
 {
     Form1 &f = *m_form1;
-    m_places = std::make_unique<Places>();
+    m_db = std::make_unique<StateDb>();
+    m_places = std::make_unique<Places>(*m_db);
     m_tags = std::make_unique<Tags>(m, f, [this] { return m_mainPlayer->FileName(); });
     m_playback = std::make_unique<Playback>(
         m, f, *m_mainPlayer, *m_videoPlayer, *m_tags, *m_places, [this]() -> Form2 & { return form2(); },
@@ -65,9 +67,9 @@ void App::makeParts()
     m_playlist = std::make_unique<Playlist>(m, f, *m_playback, [this]() -> Form4 & { return form4(); });
     m_info = std::make_unique<Info>([this]() -> Form3 & { return form3(); });
     m_shell = std::make_unique<Shell>(m, f);
-    m_session = std::make_unique<Session>(*this);
-    m_speed = std::make_unique<Speed>(*this);
-    m_lengths = std::make_unique<Lengths>(*this);
+    m_session = std::make_unique<Session>(m, f, *m_db, *m_playback, *m_playlist, *m_places);
+    m_speed = std::make_unique<Speed>(m, f, *m_db);
+    m_lengths = std::make_unique<Lengths>(m, *f.List2, *m_db);
 }
 
 // What one part tells another that it must not know: each hook here is the only link.
@@ -89,6 +91,13 @@ void App::wireParts()
     };
     // What is done of a file left part-way counts towards the time left.
     m_lengths->placeOf = [this](const QString &path) { return m_places->placeOf(path); };
+    m_lengths->watchedPlayer = [&pb]() -> Player & { return pb.watchedPlayer(); };
+    m_lengths->window = [this] { return existingForm4(); };
+    m_speed->toPlayers = [this](double s) {
+        m_mainPlayer->setSpeed(s);
+        m_videoPlayer->setSpeed(s);
+    };
+    m_speed->changed = [&pb] { pb.etiketes(); };
 }
 
 App::~App()
@@ -96,6 +105,8 @@ App::~App()
     delete m_form2;
     delete m_form3;
     delete m_form4;
+    // The main window goes before the players and the parts its controls' last signals reach.
+    m_form1.reset();
 }
 
 Form2 &App::form2()

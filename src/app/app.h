@@ -18,6 +18,7 @@ class Form4;
 class Info;
 class Lengths;
 class Places;
+class StateDb;
 class Playback;
 class Playlist;
 class Session;
@@ -75,7 +76,8 @@ private:
     void makeParts();
     void wireParts();
 
-    // Declared before the windows and players, so torn down after them.
+    // Declared before the windows and players, so torn down after them; the database last.
+    std::unique_ptr<StateDb> m_db;
     std::unique_ptr<Session> m_session;
     std::unique_ptr<Playlist> m_playlist;
     std::unique_ptr<Playback> m_playback;

@@ -34,7 +34,9 @@ QCollator &tieBreak()
 
 namespace nameorder {
 
-QCollatorSortKey key(const QString &name) { return firstLevel().sortKey(name); }
+// Made from the entry key, so that names of one entry share their key whatever the collator
+// makes of folding (it tells "ſ" from "s"): a lookup by key finds every row of the entry.
+QCollatorSortKey key(const QString &name) { return firstLevel().sortKey(entryKey(name)); }
 
 int compare(const QString &a, const QCollatorSortKey &ka, const QString &b, const QCollatorSortKey &kb)
 {
@@ -67,6 +69,28 @@ void sort(QStringList &names)
     names = std::move(out);
 }
 
-bool sameEntry(const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseInsensitive) == 0; }
+QString entryKey(const QString &name)
+{
+    // A quick road for ASCII, which is most of any path. A byte held for a name that is not
+    // UTF-8 (a lone surrogate) stays as it is.
+    QString out(name.size(), Qt::Uninitialized);
+    QChar *o = out.data();
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            *o++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
+        } else if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            const char32_t f = QChar::toCaseFolded(QChar::surrogateToUcs4(c, name[++i]));
+            *o++ = QChar(QChar::highSurrogate(f));
+            *o++ = QChar(QChar::lowSurrogate(f));
+        } else {
+            *o++ = c.isSurrogate() ? c : c.toCaseFolded();
+        }
+    }
+    return out;
+}
+
+bool sameEntry(const QString &a, const QString &b) { return a == b || entryKey(a) == entryKey(b); }
 
 } // namespace nameorder

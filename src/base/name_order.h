@@ -9,7 +9,8 @@
 
 namespace nameorder {
 
-// The first-level key of a name, computed once per row and kept beside it.
+// The first-level key of a name, computed once per row and kept beside it. Names of one
+// entry (sameEntry) have equal keys.
 QCollatorSortKey key(const QString &name);
 
 // Full order of two names given their keys: <0, 0 (same text) or >0.
@@ -21,7 +22,9 @@ bool less(const QString &a, const QString &b);
 // Sorts names into this order, each name's key computed once.
 void sort(QStringList &names);
 
-// The names of two rows name one entry.
+// The one rule for "the same entry": names equal once their case is folded (simple
+// folding, character by character). Lookup, Add, Subtract and drops all go by it.
+QString entryKey(const QString &name);
 bool sameEntry(const QString &a, const QString &b);
 
 } // namespace nameorder

@@ -31,28 +31,12 @@ LengthCache::LengthCache(QObject *parent)
 
 LengthCache::~LengthCache() { save(true); }
 
-void LengthCache::setConnection(const QString &name)
-{
-    if (name != m_connection)
-        m_tableReady = false;
-    m_connection = name;
-}
+void LengthCache::setConnection(const QString &name) { m_connection = name; }
 
-bool LengthCache::ensureTable()
+// The table is the state database's own (state/schema.cpp).
+bool LengthCache::hasDatabase() const
 {
-    if (m_connection.isEmpty())
-        return false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.isOpen())
-        return false;
-    if (!m_tableReady) {
-        // Lengths are facts about files, shared by every session folder.
-        QSqlQuery q(db);
-        m_tableReady
-            = q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS lengths(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
-                                    " mtime_ns INTEGER NOT NULL, seconds REAL NOT NULL) WITHOUT ROWID"));
-    }
-    return m_tableReady;
+    return !m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).isOpen();
 }
 
 void LengthCache::setPaths(std::vector<QString> paths)
@@ -78,7 +62,7 @@ void LengthCache::feed()
         jobs.push_back({m_generation, int(i), fsname::encode(m_paths[i])});
     m_next = end;
 
-    if (ensureTable()) {
+    if (hasDatabase()) {
         QHash<QByteArray, std::vector<size_t>> at;
         QString sql = QStringLiteral("SELECT path, size, mtime_ns, seconds FROM lengths WHERE path IN (");
         for (size_t j = 0; j < jobs.size(); ++j) {
@@ -133,7 +117,7 @@ void LengthCache::take(std::vector<Result> batch)
 
 void LengthCache::save(bool all)
 {
-    if (m_unsaved.empty() || !ensureTable()) {
+    if (m_unsaved.empty() || !hasDatabase()) {
         m_unsaved.clear();
         return;
     }

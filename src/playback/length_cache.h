@@ -20,7 +20,8 @@ public:
     explicit LengthCache(QObject *parent = nullptr);
     ~LengthCache() override;
 
-    // The state database's connection ("" or closed: lengths are read every run).
+    // The state database's connection (StateDb::connectionName; "" or closed: lengths are
+    // read every run).
     void setConnection(const QString &name);
     // A new playlist: its lengths are looked up and read from now on.
     void setPaths(std::vector<QString> paths);
@@ -39,11 +40,10 @@ private:
     void feed();
     void take(std::vector<Result> batch);
     void save(bool all = false);
-    bool ensureTable();
+    bool hasDatabase() const;
 
     LengthWorker m_worker;
     QString m_connection;
-    bool m_tableReady = false;
     quint64 m_generation = 0;
     std::vector<QString> m_paths;
     std::vector<double> m_len;

@@ -1,5 +1,7 @@
 #include "playback/length_reader.h"
 
+#include "base/fsprobe.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -87,7 +89,7 @@ void work(const std::shared_ptr<LengthWorker::Shared> &d, void (*post)(LengthWor
         Result r{job.generation, job.index, job.path, 0, 0, -1, false};
         struct stat st { };
         // Only regular files: a FIFO or device would block the open, or never end.
-        if (::stat(job.path.constData(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (fsprobe::kindOf(job.path, &st) == fsprobe::Kind::Regular) {
             r.size = st.st_size;
             r.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
             if (job.known && job.size == r.size && job.mtimeNs == r.mtimeNs) {

@@ -1,19 +1,19 @@
 #include "playback/lengths.h"
 
-#include "app/app.h"
 #include "playback/lengths_logic.h"
-#include "playback/playback.h"
-#include "session/session.h"
-#include "session/state_db.h"
-#include "ui/form1.h"
+#include "playback/player.h"
+#include "session/module1.h"
+#include "state/state_db.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QLabel>
 #include <limits>
 
-Lengths::Lengths(App &a)
-    : app(a)
+Lengths::Lengths(const Module1 &m, const ListBox &list, StateDb &db)
+    : m(m)
+    , list(list)
+    , db(db)
 {
     m_lookupTimer.setSingleShot(true);
     connect(&m_lookupTimer, &QTimer::timeout, this, [this] { lookUp(); });
@@ -21,7 +21,7 @@ Lengths::Lengths(App &a)
     // The playing file's position moves on; the window shows it a few times a second.
     m_refreshTimer.setInterval(kRefreshMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
-        Form4 *w = app.existingForm4();
+        Form4 *w = window ? window() : nullptr;
         if (w && (m_dirty || w->isVisible()))
             refresh();
     });
@@ -36,9 +36,7 @@ void Lengths::playlistChanged()
 void Lengths::lookUp()
 {
     m_started = true;
-    const StateDb *db = app.session().stateDb();
-    m_cache.setConnection(db && db->isOpen() ? db->connectionName() : QString());
-    const ListBox &list = *app.form1().List2;
+    m_cache.setConnection(db.connectionName());
     std::vector<QString> paths;
     paths.reserve(size_t(list.count()));
     for (int i = 0; i < list.count(); ++i)
@@ -51,20 +49,18 @@ void Lengths::lookUp()
 
 QString Lengths::text()
 {
-    const ListBox &list = *app.form1().List2;
     if (list.count() != int(m_cache.lengthOf().size()) && !m_lookupTimer.isActive())
         playlistChanged(); // a rebuild that did not say so (emptied, say)
     std::vector<double> len = m_cache.lengthOf();
     len.resize(size_t(list.count()), std::numeric_limits<double>::quiet_NaN());
 
-    const Module1 &m = app.m;
     int playing = -1;
     double position = 0;
-    Player &p = app.playback().watchedPlayer();
-    if (m.lastIndex >= 0 && m.lastIndex < list.count() && !p.openFailed() && !p.opening() && !p.FileName().isEmpty()
-        && p.FileName() == list.text(m.lastIndex)) {
+    Player *p = watchedPlayer ? &watchedPlayer() : nullptr;
+    if (p && m.lastIndex >= 0 && m.lastIndex < list.count() && !p->openFailed() && !p->opening()
+        && !p->FileName().isEmpty() && p->FileName() == list.text(m.lastIndex)) {
         playing = m.lastIndex;
-        position = p.CurrentPosition();
+        position = p->CurrentPosition();
     }
     std::function<double(int)> place;
     if (placeOf)
@@ -74,7 +70,7 @@ QString Lengths::text()
 
 void Lengths::refresh()
 {
-    Form4 *w = app.existingForm4();
+    Form4 *w = window ? window() : nullptr;
     if (!w)
         return;
     m_dirty = false;

@@ -9,12 +9,17 @@
 #include <QTimer>
 #include <functional>
 
-class App;
+class Form4;
+class ListBox;
+class Player;
+class StateDb;
+struct Module1;
 
 class Lengths : public QObject {
     Q_OBJECT
 public:
-    explicit Lengths(App &app);
+    // list: the playlist.
+    Lengths(const Module1 &m, const ListBox &list, StateDb &db);
 
     // The playlist was rebuilt: its lengths are looked up again (first time: after start-up).
     void playlistChanged();
@@ -25,6 +30,10 @@ public:
 
     // The saved second of a partly played file (none: 0).
     std::function<double(const QString &path)> placeOf;
+    // The player whose file the windows follow.
+    std::function<Player &()> watchedPlayer;
+    // The completed window, if it exists.
+    std::function<Form4 *()> window;
 
     lengths::LengthCache &cache() { return m_cache; }
 
@@ -34,7 +43,9 @@ public:
 
 private:
     void lookUp();
-    App &app;
+    const Module1 &m;
+    const ListBox &list;
+    StateDb &db;
     lengths::LengthCache m_cache;
     QTimer m_lookupTimer;
     QTimer m_refreshTimer;

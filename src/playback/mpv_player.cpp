@@ -1,6 +1,7 @@
 #include "playback/mpv_player.h"
 
 #include "base/fsname.h"
+#include "base/fsprobe.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -13,7 +14,6 @@
 #include <cmath>
 #include <memory>
 #include <mpv/client.h>
-#include <sys/stat.h>
 #include <thread>
 #include <utility>
 
@@ -228,8 +228,7 @@ std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generati
     // -1 while unknown; shared with a worker that may outlive the wait (a hung mount).
     auto kind = std::make_shared<std::atomic<int>>(-1);
     std::thread([kind, name = fsname::encode(path)] {
-        struct stat st { };
-        kind->store(::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode) ? 1 : 0);
+        kind->store(fsprobe::kindOf(name) == fsprobe::Kind::Other ? 1 : 0);
     }).detach();
     // Usually the answer comes from the cache at once.
     for (int i = 0; i < 20 && kind->load() < 0; ++i)

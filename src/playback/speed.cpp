@@ -1,11 +1,8 @@
 #include "playback/speed.h"
 
-#include "app/app.h"
-#include "playback/playback.h"
-#include "playback/player.h"
 #include "playback/speed_logic.h"
-#include "session/session.h"
-#include "session/state_db.h"
+#include "session/module1.h"
+#include "state/state_db.h"
 #include "ui/form1.h"
 
 #include <QAction>
@@ -13,24 +10,10 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-namespace {
-const char *const kTable = "CREATE TABLE IF NOT EXISTS speed(folder TEXT PRIMARY KEY, factor REAL NOT NULL)";
-
-// The open state database's connection, or none: without it the speed lasts for this run.
-std::optional<QSqlDatabase> database(App &app)
-{
-    StateDb *db = app.session().stateDb();
-    if (!db || !db->isOpen())
-        return std::nullopt;
-    QSqlDatabase c = QSqlDatabase::database(db->connectionName(), false);
-    if (!c.isOpen() || !QSqlQuery(c).exec(QLatin1String(kTable)))
-        return std::nullopt;
-    return c;
-}
-} // namespace
-
-Speed::Speed(App &app)
-    : app(app)
+Speed::Speed(Module1 &m, Form1 &form, StateDb &db)
+    : m(m)
+    , form(form)
+    , db(db)
 {
 }
 
@@ -40,49 +23,48 @@ void Speed::mnuspeedn_Click(int index)
         setSpeed(speed::kPresets[size_t(index)]);
 }
 
-void Speed::mnuspeedslower_Click() { setSpeed(speed::step(app.m.playSpeed, -1)); }
+void Speed::mnuspeedslower_Click() { setSpeed(speed::step(m.playSpeed, -1)); }
 
-void Speed::mnuspeedfaster_Click() { setSpeed(speed::step(app.m.playSpeed, +1)); }
+void Speed::mnuspeedfaster_Click() { setSpeed(speed::step(m.playSpeed, +1)); }
 
 void Speed::setSpeed(double factor)
 {
     const double s = speed::clamp(factor);
-    const bool changed = s != app.m.playSpeed;
-    app.m.playSpeed = s;
-    app.mainPlayer().setSpeed(s);
-    app.videoPlayer().setSpeed(s);
-    Form1 &f = app.form1();
+    const bool moved = s != m.playSpeed;
+    m.playSpeed = s;
+    if (toPlayers)
+        toPlayers(s);
     const int preset = speed::presetIndex(s);
-    for (size_t i = 0; i < f.mnuspeedn.size(); ++i)
-        f.mnuspeedn[i]->setChecked(int(i) == preset);
-    if (!changed)
+    for (size_t i = 0; i < form.mnuspeedn.size(); ++i)
+        form.mnuspeedn[i]->setChecked(int(i) == preset);
+    if (!moved)
         return;
-    app.playback().etiketes();
+    if (changed)
+        changed();
     store();
 }
 
-QString Speed::statusSuffix() const { return speed::statusSuffix(app.m.playSpeed); }
+QString Speed::statusSuffix() const { return speed::statusSuffix(m.playSpeed); }
 
+// Without the database the speed lasts for this run.
 void Speed::load()
 {
-    const auto db = database(app);
-    if (!db)
+    if (!db.isOpen())
         return;
-    QSqlQuery q(*db);
+    QSqlQuery q(db.database());
     q.prepare(QStringLiteral("SELECT factor FROM speed WHERE folder = ?"));
-    q.addBindValue(app.session().stateDb()->key());
+    q.addBindValue(db.keyBytes());
     if (q.exec() && q.next())
         setSpeed(q.value(0).toDouble());
 }
 
 void Speed::store()
 {
-    const auto db = database(app);
-    if (!db)
+    if (!db.isOpen())
         return;
-    QSqlQuery q(*db);
+    QSqlQuery q(db.database());
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO speed(folder, factor) VALUES(?, ?)"));
-    q.addBindValue(app.session().stateDb()->key());
-    q.addBindValue(app.m.playSpeed);
+    q.addBindValue(db.keyBytes());
+    q.addBindValue(m.playSpeed);
     q.exec();
 }

@@ -3,12 +3,20 @@
 // speed kept for the next run in the state database.
 
 #include <QString>
+#include <functional>
 
-class App;
+class Form1;
+class StateDb;
+struct Module1;
 
 class Speed {
 public:
-    explicit Speed(App &app);
+    Speed(Module1 &m, Form1 &form, StateDb &db);
+
+    // Hands a new speed to the players.
+    std::function<void(double)> toPlayers;
+    // The speed changed: the status line shows it.
+    std::function<void()> changed;
 
     // Menu presets by index, a step slower or faster, and normal speed.
     void mnuspeedn_Click(int index);
@@ -23,5 +31,7 @@ public:
 
 private:
     void store();
-    App &app;
+    Module1 &m;
+    Form1 &form;
+    StateDb &db;
 };

@@ -1,5 +1,6 @@
 #include "playlist/playlist_edits.h"
 
+#include "base/name_order.h"
 #include "ui/listbox.h"
 
 namespace {
@@ -14,14 +15,14 @@ bool containsKey(const ListBox &list, const QSet<QString> &addKeys, const QSet<Q
 
 bool PlaylistEdits::contains(const QString &entry) const
 {
-    return containsKey(list, addKeys, removeKeys, entry, ListBox::foldKey(entry));
+    return containsKey(list, addKeys, removeKeys, entry, nameorder::entryKey(entry));
 }
 
 int PlaylistEdits::countAfter() const { return list.count() + int(adds.size()) - int(removeKeys.size()); }
 
 bool PlaylistEdits::addIfAbsent(const QString &entry, plist::Refusal *why)
 {
-    const QString key = ListBox::foldKey(entry);
+    const QString key = nameorder::entryKey(entry);
     *why = plist::Refusal::None;
     if (containsKey(list, addKeys, removeKeys, entry, key))
         return false;
@@ -39,9 +40,9 @@ bool PlaylistEdits::remove(const QString &entry)
 {
     if (!contains(entry))
         return false;
-    const QString key = ListBox::foldKey(entry);
+    const QString key = nameorder::entryKey(entry);
     if (addKeys.remove(key)) {
-        std::erase_if(adds, [&](const QString &a) { return ListBox::foldKey(a) == key; });
+        std::erase_if(adds, [&](const QString &a) { return nameorder::entryKey(a) == key; });
         return true;
     }
     removeKeys.insert(key);
@@ -53,7 +54,7 @@ void PlaylistEdits::apply()
     if (!removeKeys.isEmpty()) {
         std::vector<char> keep(size_t(list.count()));
         for (int i = 0; i < list.count(); ++i)
-            keep[size_t(i)] = !removeKeys.contains(ListBox::foldKey(list.text(i)));
+            keep[size_t(i)] = !removeKeys.contains(nameorder::entryKey(list.text(i)));
         list.keepItems(keep);
         removeKeys.clear();
     }

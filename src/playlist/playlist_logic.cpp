@@ -1,7 +1,7 @@
 #include "playlist/playlist_logic.h"
 
 #include "base/numtext.h"
-#include "session/state_codec.h"
+#include "state/session_file.h"
 
 #include <QStringMatcher>
 

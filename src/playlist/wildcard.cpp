@@ -1,13 +1,13 @@
 #include "playlist/wildcard.h"
 
 #include "base/fsname.h"
+#include "base/fsprobe.h"
 #include "base/name_order.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
-#include <sys/stat.h>
 
 namespace wildcard {
 
@@ -66,10 +66,8 @@ QStringList matchingFilesUnsorted(const QString &folder, const Pattern &pattern,
         if (e->d_name[0] == '.')
             continue;
         bool file = e->d_type == DT_REG;
-        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
-            struct stat st { };
-            file = ::stat((dirBytes + e->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
-        }
+        if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN)
+            file = fsprobe::isRegular(dirBytes + e->d_name);
         if (!file)
             continue;
         const QString name = fsname::decode(e->d_name, qsizetype(std::strlen(e->d_name)));

@@ -1,26 +1,27 @@
 #include "session/places.h"
 
+#include "base/fsname.h"
+#include "state/schema.h"
+#include "state/state_db.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariant>
 
-void Places::attach(const QString &connection, const QString &key)
+Places::Places(StateDb &db)
+    : m_db(db)
 {
-    m_connection.clear();
-    m_key = key;
+}
+
+void Places::attach()
+{
+    m_attached = false;
+    m_key = m_db.keyBytes();
     m_at.clear();
-    if (connection.isEmpty())
+    if (!m_db.isOpen())
         return;
-    QSqlDatabase db = QSqlDatabase::database(connection, false);
-    if (!db.isOpen())
-        return;
-    QSqlQuery q(db);
-    // Without a row id the key is the row: an update touches one leaf page.
-    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS places(folder TEXT NOT NULL, path TEXT NOT NULL,"
-                               " seconds REAL NOT NULL, PRIMARY KEY(folder, path)) WITHOUT ROWID")))
-        return;
-    m_connection = connection;
-    QSqlQuery load(db);
+    m_attached = true;
+    QSqlQuery load(m_db.database());
     load.setForwardOnly(true);
     load.prepare(QStringLiteral("SELECT path, seconds FROM places WHERE folder = ?"));
     load.addBindValue(m_key);
@@ -29,18 +30,15 @@ void Places::attach(const QString &connection, const QString &key)
     while (load.next()) {
         const double s = load.value(1).toDouble();
         if (s > 0)
-            m_at.insert(load.value(0).toString(), s);
+            m_at.insert(fsname::decode(load.value(0).toByteArray()), s);
     }
 }
 
 bool Places::run(const QString &sql, const QVariantList &values)
 {
-    if (m_connection.isEmpty())
+    if (!m_attached || !m_db.isOpen())
         return false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.isOpen())
-        return false;
-    QSqlQuery q(db);
+    QSqlQuery q(m_db.database());
     q.prepare(sql);
     for (const QVariant &v : values)
         q.addBindValue(v);
@@ -60,14 +58,14 @@ void Places::keep(const QString &path, double seconds)
     m_at.insert(path, seconds);
     run(QStringLiteral("INSERT INTO places(folder, path, seconds) VALUES(?, ?, ?)"
                        " ON CONFLICT(folder, path) DO UPDATE SET seconds = excluded.seconds"),
-        {m_key, path, seconds});
+        {m_key, statedb::schema::nameValue(path), seconds});
 }
 
 void Places::forget(const QString &path)
 {
     if (!m_at.remove(path))
         return;
-    run(QStringLiteral("DELETE FROM places WHERE folder = ? AND path = ?"), {m_key, path});
+    run(QStringLiteral("DELETE FROM places WHERE folder = ? AND path = ?"), {m_key, statedb::schema::nameValue(path)});
 }
 
 void Places::forgetAll()

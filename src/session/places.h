@@ -3,15 +3,20 @@
 // and, once attached, in the state database's "places" table: one small row per file,
 // written only when it changes. Without a database places live for the run only.
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <functional>
 
+class StateDb;
+
 class Places {
 public:
-    // Uses the open connection of the state database (its name) and the session folder the
-    // rows are keyed by; loads that folder's places. An empty name: memory only.
-    void attach(const QString &connection, const QString &key);
+    explicit Places(StateDb &db);
+
+    // Loads the places of the database's session folder; with the database closed, the
+    // places start empty and stay in memory.
+    void attach();
 
     // Where path was left, in seconds; 0 when it has no place.
     double placeOf(const QString &path) const { return m_at.value(path, 0.0); }
@@ -27,8 +32,9 @@ public:
 
 private:
     bool run(const QString &sql, const QVariantList &values);
+    StateDb &m_db;
     QHash<QString, double> m_at;
-    QString m_connection;
-    QString m_key;
+    bool m_attached = false;
+    QByteArray m_key;
     int m_rows = 0;
 };

@@ -1,13 +1,12 @@
 #include "session/session.h"
 
-#include "app/app.h"
+#include "base/fsprobe.h"
 #include "base/numtext.h"
 #include "playback/playback.h"
 #include "playback/player.h"
 #include "playlist/playlist.h"
+#include "session/module1.h"
 #include "session/places.h"
-#include "session/state_codec.h"
-#include "session/state_db.h"
 #include "ui/browser_boxes.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -23,7 +22,6 @@
 #include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
-#include <sys/stat.h>
 
 using numtext::N;
 
@@ -40,8 +38,13 @@ int playingRow(const ListBox &list, int startedRow, const QString &file)
 }
 } // namespace
 
-Session::Session(App &app)
-    : app(app)
+Session::Session(Module1 &m, Form1 &form, StateDb &db, Playback &playback, Playlist &playlist, Places &places)
+    : m(m)
+    , form(form)
+    , playback(playback)
+    , playlist(playlist)
+    , places(places)
+    , m_db(db)
 {
 }
 
@@ -55,26 +58,24 @@ QString Session::workingStateFolder()
     return folder;
 }
 
-QString Session::statePath() const { return app.m.stateFolder + kFileName; }
+QString Session::statePath() const { return m.stateFolder + kFileName; }
 
 state::Snapshot Session::snapshot()
 {
-    Module1 &m = app.m;
-    Form1 &f = app.form1();
-    ListBox &list = *f.List2;
+    ListBox &list = *form.List2;
 
     state::Snapshot s;
-    s.drive = f.Drive1->drive();
-    s.folder = f.Dir1->path();
+    s.drive = form.Drive1->drive();
+    s.folder = form.Dir1->path();
     // The entry that plays, not the row the cursor was last moved to (a click only shows
     // another file's tag); with nothing playing, the selected row.
-    Player &player = app.playback().watchedPlayer();
+    Player &player = playback.watchedPlayer();
     const int playing = player.PlayState() == Player::Stopped ? -1 : playingRow(list, m.lastIndex, player.FileName());
     s.lastIndex = int16_t(playing >= 0 ? playing : list.listIndex());
     // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
     // A close while a file still opens keeps the second it is about to start at.
-    const double at = app.playback().startInProgress() ? m.resumePos : player.CurrentPosition();
+    const double at = playback.startInProgress() ? m.resumePos : player.CurrentPosition();
     s.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
     s.currentEntry = playing >= 0 ? list.text(playing) : list.currentText();
     s.volume = m.volume;
@@ -93,8 +94,7 @@ state::Snapshot Session::snapshot()
 
 void Session::SaveState()
 {
-    Module1 &m = app.m;
-    app.playback().notePlace();
+    playback.notePlace();
     const state::Snapshot s = snapshot();
     m.lastIndex = s.lastIndex;
     m.resumePos = s.resumePos;
@@ -110,30 +110,48 @@ void Session::SaveState()
         saved = false;
     }
     saved = saved && file.commit();
-    if (!m_db)
-        return;
     // Unsaved, the session stays in the database and the next start takes it from there.
     if (saved)
-        m_db->markClean();
+        m_db.markClean();
     else
-        m_db->write(s, QDateTime::currentMSecsSinceEpoch());
+        m_db.write(s, QDateTime::currentMSecsSinceEpoch());
 }
 
 void Session::writeRecovery()
 {
-    app.playback().notePlace();
-    if (m_db && m_db->isOpen())
-        m_db->write(snapshot(), QDateTime::currentMSecsSinceEpoch());
+    playback.notePlace();
+    if (m_db.isOpen())
+        m_db.write(snapshot(), QDateTime::currentMSecsSinceEpoch());
+}
+
+QByteArray Session::readStateFile(qint64 *modifiedMs) const
+{
+    const QFileInfo info(statePath());
+    *modifiedMs = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
+    QFile file(statePath());
+    if (!file.exists() && file.open(QIODevice::WriteOnly))
+        file.close(); // a missing file is created empty, as the first run expects
+    // A FIFO or device in the file's place would block or never end: read as empty.
+    if (!fsprobe::isRegular(statePath()) || !file.open(QIODevice::ReadOnly))
+        return {};
+    // Nothing past what the saved playlist length reaches is read: a huge or endless file
+    // costs no more than the records it names.
+    QByteArray bytes = file.read(state::kHeadSize);
+    // Read into place: appending a second buffer would hold the file twice at the peak.
+    const qint64 head = bytes.size();
+    bytes.resize(state::usefulSize(bytes));
+    const qint64 got = file.read(bytes.data() + head, bytes.size() - head);
+    bytes.resize(head + std::max<qint64>(got, 0));
+    return bytes;
 }
 
 QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
 {
     m_skipCrashed = false;
     m_restored = false;
-    m_db = std::make_unique<StateDb>(statedb::defaultPath(), app.m.stateFolder);
-    if (!m_db->open())
+    if (!m_db.open(statedb::defaultPath(), m.stateFolder))
         return fileBytes;
-    const auto last = m_db->load(false);
+    const auto last = m_db.load(false);
     statedb::Guard guard;
     if (last && !last->clean) {
         // The last run was killed, crashed or lost its power after its last write.
@@ -145,135 +163,96 @@ QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
         guard = statedb::afterUncleanEnd(last->guard, entry);
         m_skipCrashed = statedb::skipEntry(guard);
     }
-    m_db->beginRun(guard);
+    m_db.beginRun(guard);
     return fileBytes;
 }
 
-void Session::LoadState()
+// A saved folder that is gone is skipped and the boxes keep the folder they showed,
+// although the drive step has already moved them to the drive's root.
+void Session::applyFolders(const state::Snapshot &s)
 {
-    Module1 &m = app.m;
-    Form1 &f = app.form1();
-    ListBox &list = *f.List2;
-
-    m.stateFolder = workingStateFolder();
-    const QFileInfo fileInfo(statePath());
-    const qint64 fileMs = fileInfo.exists() ? fileInfo.lastModified().toMSecsSinceEpoch() : 0;
-    QFile file(statePath());
-    if (!file.exists() && file.open(QIODevice::WriteOnly))
-        file.close(); // a missing file is created empty, as the first run expects
-    QByteArray bytes;
-    // A FIFO or device in the file's place would block or never end: read as empty.
-    struct stat st { };
-    const bool regular = ::stat(QFile::encodeName(file.fileName()).constData(), &st) == 0 && S_ISREG(st.st_mode);
-    if (regular && file.open(QIODevice::ReadOnly)) {
-        // Nothing past the last record the saved playlist length reaches is read: a huge
-        // or endless file costs no more than the records it names, 16 + 2 x 32 767 at most.
-        bytes = file.read(qint64(10) * state::kRecordSize);
-        const int16_t n = state::Records(bytes).readInt(10);
-        const qint64 records = std::clamp(state::videoRecord(n), 16, state::kMaxRecords);
-        // Read into place: appending a second buffer would hold the file twice at the peak.
-        const qint64 head = bytes.size();
-        bytes.resize(records * state::kRecordSize);
-        const qint64 got = file.read(bytes.data() + head, bytes.size() - head);
-        bytes.resize(head + std::max<qint64>(got, 0));
-        file.close();
+    const QString shownBefore = form.Dir1->path();
+    if (!s.drive.isEmpty())
+        playlist.setDrive(s.drive);
+    if (!s.folder.isEmpty() && !playlist.setDirPath(s.folder) && form.Dir1->path() != shownBefore) {
+        form.Drive1->setDrive(DriveBox::driveOf(shownBefore));
+        playlist.setDirPath(shownBefore);
     }
-    state::Records r(recover(std::move(bytes), fileMs));
-    app.places().attach(m_db->connectionName(), m_db->key());
+}
 
-    // A saved folder that is gone is skipped and the boxes keep the folder they showed,
-    // although the drive step has already moved them to the drive's root.
-    const QString shownBefore = f.Dir1->path();
-    if (const auto drive = r.readString(1); drive && !drive->isEmpty())
-        app.playlist().setDrive(*drive);
-    if (const auto folder = r.readString(2);
-        folder && !folder->isEmpty() && !app.playlist().setDirPath(*folder) && f.Dir1->path() != shownBefore) {
-        f.Drive1->setDrive(DriveBox::driveOf(shownBefore));
-        app.playlist().setDirPath(shownBefore);
-    }
-
-    // A damaged file may carry any value; an index below "none" or a negative second is
-    // read as none and as the start.
-    m.lastIndex = std::max<int16_t>(r.readInt(3), -1);
-    m.resumePos = std::max<int16_t>(r.readInt(4), 0);
-    const QString remembered = r.readString(5).value_or(QString());
-    m.volume = r.readInt(6);
-    m.shuffleOn = r.readInt(7);
-    m.previewOn = r.readInt(8);
-    m.previewSecs = r.readInt(9);
-    const int n = r.readInt(10);
-
-    // Marks keep their saved positions; anything but 0 counts as played.
-    if (n >= 0) {
-        if (m.playedMarks.size() < size_t(n + 1))
-            m.playedMarks.resize(size_t(n + 1), 0);
-        for (int i = 0; i <= n; ++i)
-            m.playedMarks[size_t(i)] = r.readInt(state::marksRecord(i)) != 0 ? kOn : int16_t(0);
-    }
-
-    m.subdirsOn = r.readInt(state::subdirsRecord(n));
-    m.selectAll = r.readInt(state::selectAllRecord(n));
-    m.replayMode = r.readInt(state::replayRecord(n));
+void Session::applySettings(const state::Snapshot &s)
+{
+    m.lastIndex = s.lastIndex;
+    m.resumePos = s.resumePos;
+    m.volume = s.volume;
+    m.shuffleOn = s.shuffleOn;
+    m.previewOn = s.previewOn;
+    m.previewSecs = s.previewSecs;
+    // Marks keep their saved positions.
+    if (m.playedMarks.size() < s.playedMarks.size())
+        m.playedMarks.resize(s.playedMarks.size(), 0);
+    std::copy(s.playedMarks.begin(), s.playedMarks.end(), m.playedMarks.begin());
+    m.subdirsOn = s.subdirsOn;
+    m.selectAll = s.selectAll;
+    m.replayMode = s.replayMode;
     if (m.replayMode >= 0 && m.replayMode <= 2)
         for (int i = 0; i < 3; ++i)
             if (i != m.replayMode)
-                f.mnumorereplayn[size_t(i)]->setChecked(false);
+                form.mnumorereplayn[size_t(i)]->setChecked(false);
+}
 
-    std::vector<QString> entries;
-    std::vector<int> savedAt; // each kept entry's record index
-    for (int i = 0; i <= n; ++i) {
-        const auto text = r.readString(state::entryRecord(n, i));
-        if (text && !text->isEmpty() && *text != QLatin1String(" ")) {
-            entries.push_back(*text);
-            savedAt.push_back(i);
-        }
-    }
-    const int16_t videoMode = r.readInt(state::videoRecord(n));
-    r = state::Records(); // the file's bytes go before the list's keys are made
-    const std::vector<QString> saved = entries;
-    list.setItems(std::move(entries));
+void Session::applyList(const state::Decoded &d)
+{
+    ListBox &list = *form.List2;
+    const std::vector<QString> saved(d.snapshot.entries.begin(), d.snapshot.entries.end());
+    list.setItems(std::vector<QString>(saved));
     if (m.playedMarks.size() < size_t(std::max(1, list.count())))
         m.playedMarks.resize(size_t(std::max(1, list.count())), 0);
-    followSavedOrder(saved, savedAt, remembered);
-
+    followSavedOrder(saved, d.savedAt, d.snapshot.currentEntry);
     if (m.lastIndex >= 0 && m.lastIndex < list.count()) {
-        app.playback().setList2Index(m.lastIndex);
+        playback.setList2Index(m.lastIndex);
         list.setSelected(m.lastIndex, true);
     }
-    m.videoMode = videoMode;
+    m.videoMode = d.snapshot.videoMode;
+}
 
-    app.playback().put_form4();
-    app.playlist().SizeList(2);
-    app.playlist().SizeList(1);
-    app.playlist().SizeList(3);
-
+void Session::applyMenus()
+{
     if (m.shuffleOn == kOn) {
-        f.mnumorerandom->setChecked(true);
-        f.mnusystemtraysuffle->setChecked(true);
-        f.mnumorecompleted->setEnabled(true);
-        list.setEnabled(false);
-        f.Command3->setEnabled(true);
+        form.mnumorerandom->setChecked(true);
+        form.mnusystemtraysuffle->setChecked(true);
+        form.mnumorecompleted->setEnabled(true);
+        form.List2->setEnabled(false);
+        form.Command3->setEnabled(true);
     }
     if (m.previewOn == kOn) {
-        f.mnumorepreview->setChecked(true);
-        f.mnumoreduration->setEnabled(true);
+        form.mnumorepreview->setChecked(true);
+        form.mnumoreduration->setEnabled(true);
     }
-    if (m.previewSecs == 0)
-        m.previewSecs = 10;
-    app.playback().setHScroll1(m.volume);
+}
 
-    reconcile(remembered, n);
-
-    // Said where the user looks, so that neither a kill nor a failed save passes unnoticed.
+// Said where the user looks, so that neither a kill nor a failed save passes unnoticed.
+void Session::showNotice()
+{
     m_notice.clear();
     if (m_restored)
         m_notice = QStringLiteral("Η συνεδρία επανήλθε από το αντίγραφο ανάκτησης"
                                   " - The session was restored from its recovery copy");
-    if (!m_db->setAside().isEmpty())
-        m_notice = QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db->setAside()
-            + QStringLiteral(" - The state database was damaged and was set aside as ") + m_db->setAside();
+    if (m_db.droppedRows() > 0)
+        m_notice = QStringLiteral("Η βάση κατάστασης έχασε ") + QString::number(m_db.droppedRows())
+            + QStringLiteral(" εγγραφές με ονόματα αρχείων που δεν διαβάζονται πια - The state database dropped ")
+            + QString::number(m_db.droppedRows())
+            + QStringLiteral(" rows naming files in a form that cannot be read back");
+    if (!m_db.setAside().isEmpty())
+        m_notice = QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db.setAside()
+            + QStringLiteral(" - The state database was damaged and was set aside as ") + m_db.setAside();
     if (!m_notice.isEmpty())
-        f.Text2->setText(m_notice);
+        form.Text2->setText(m_notice);
+}
+
+void Session::resumeOrSkip(const QString &remembered)
+{
+    const ListBox &list = *form.List2;
     const int at = list.listIndex();
     if (m_skipCrashed && at >= 0 && at < list.count() && list.text(at) == remembered) {
         // Two runs in a row ended on this entry: count it played and go on to the next.
@@ -283,16 +262,41 @@ void Session::LoadState()
         m.resumePending = 0;
         // Replay One would start the same entry again.
         if (m.replayMode == 1 && list.count() > 1)
-            app.playback().setList2Index((at + 1) % list.count());
+            playback.setList2Index((at + 1) % list.count());
     } else {
         m.resumePending = kOn;
     }
-    app.playback().bres_kommati();
+}
+
+void Session::LoadState()
+{
+    m.stateFolder = workingStateFolder();
+    qint64 fileMs = 0;
+    QByteArray bytes = readStateFile(&fileMs);
+    // The file's bytes go before the list's keys are made.
+    const state::Decoded d = state::decode(recover(std::move(bytes), fileMs));
+    places.attach();
+
+    applyFolders(d.snapshot);
+    applySettings(d.snapshot);
+    applyList(d);
+    playback.put_form4();
+    playlist.SizeList(2);
+    playlist.SizeList(1);
+    playlist.SizeList(3);
+    applyMenus();
+    if (m.previewSecs == 0)
+        m.previewSecs = 10;
+    playback.setHScroll1(m.volume);
+    reconcile(d.snapshot.currentEntry, d.lastSaved);
+    showNotice();
+    resumeOrSkip(d.snapshot.currentEntry);
+    playback.bres_kommati();
 
     if (!m_recoveryTimer) {
-        m_recoveryTimer = new QTimer(&f);
+        m_recoveryTimer = new QTimer(&form);
         m_recoveryTimer->setInterval(kRecoveryIntervalMs);
-        QObject::connect(m_recoveryTimer, &QTimer::timeout, &f, [this] { writeRecovery(); });
+        QObject::connect(m_recoveryTimer, &QTimer::timeout, &form, [this] { writeRecovery(); });
     }
     m_recoveryTimer->start();
 }
@@ -304,7 +308,7 @@ void Session::LoadState()
 void Session::keepStartNotice()
 {
     // The start-up resume may report a file that failed to open; the notice stays in front.
-    QLineEdit *line = app.form1().Text2;
+    QLineEdit *line = form.Text2;
     if (!m_notice.isEmpty() && !line->text().contains(m_notice))
         line->setText(m_notice + QStringLiteral("  *** ") + line->text());
 }
@@ -312,8 +316,7 @@ void Session::keepStartNotice()
 void Session::followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
                                const QString &remembered)
 {
-    Module1 &m = app.m;
-    ListBox &list = *app.form1().List2;
+    ListBox &list = *form.List2;
     if (m.lastIndex < 0 || m.lastIndex >= list.count() || list.text(m.lastIndex) == remembered)
         return;
     const auto at = std::find(savedAt.begin(), savedAt.end(), int(m.lastIndex));
@@ -337,8 +340,7 @@ void Session::followSavedOrder(const std::vector<QString> &saved, const std::vec
 
 void Session::reconcile(const QString &remembered, int savedLast)
 {
-    Module1 &m = app.m;
-    ListBox &list = *app.form1().List2;
+    ListBox &list = *form.List2;
     const int c = list.count();
     const int saved = savedLast + 1;
     if (remembered.isEmpty() || c == saved)
@@ -356,7 +358,7 @@ void Session::reconcile(const QString &remembered, int savedLast)
         if (list.text(i) == remembered)
             match = i;
     if (match >= 0) {
-        app.playback().setList2Index(match);
+        playback.setList2Index(match);
         const int skipped = match > m.lastIndex ? match - m.lastIndex : 0;
         greek += QStringLiteral(" Προσπεράστηκαν ") + N(skipped) + QStringLiteral(" αρχεία.\r\n");
         english += N(skipped) + QStringLiteral(" files have been missed.");

@@ -1,21 +1,24 @@
 #pragma once
 // The session state file "velloran.txt" in stateFolder: written once at shutdown,
-// read once at start-up.
+// read once at start-up; and the state database's recovery copy of it while the run lasts.
 
-#include "session/state_codec.h"
+#include "state/session_file.h"
+#include "state/state_db.h"
 
 #include <QString>
-#include <memory>
 
-class App;
+class Form1;
+class Places;
+class Playback;
+class Playlist;
 class QTimer;
-class StateDb;
+struct Module1;
 
 class Session {
 public:
     static inline const QString kFileName = QStringLiteral("velloran.txt");
 
-    explicit Session(App &app);
+    Session(Module1 &m, Form1 &form, StateDb &db, Playback &playback, Playlist &playlist, Places &places);
     ~Session();
 
     void SaveState();
@@ -32,15 +35,27 @@ public:
     // The recovery copy in the state database, brought up to date when something changed.
     void writeRecovery();
     static constexpr int kRecoveryIntervalMs = 3000;
-    StateDb *stateDb() { return m_db.get(); }
+    // Open once LoadState has run and the database could be had.
+    StateDb &stateDb() { return m_db; }
 
 private:
+    QByteArray readStateFile(qint64 *modifiedMs) const;
     QByteArray recover(QByteArray fileBytes, qint64 fileMs);
+    void applyFolders(const state::Snapshot &s);
+    void applySettings(const state::Snapshot &s);
+    void applyList(const state::Decoded &d);
+    void applyMenus();
+    void showNotice();
+    void resumeOrSkip(const QString &remembered);
     void reconcile(const QString &remembered, int savedLast);
     void followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
                           const QString &remembered);
-    App &app;
-    std::unique_ptr<StateDb> m_db;
+    Module1 &m;
+    Form1 &form;
+    Playback &playback;
+    Playlist &playlist;
+    Places &places;
+    StateDb &m_db;
     QTimer *m_recoveryTimer = nullptr;
     bool m_skipCrashed = false;
     bool m_restored = false;

@@ -1,6 +1,7 @@
 #include "tags/id3v1.h"
 
 #include "base/fsname.h"
+#include "base/fsprobe.h"
 
 #include <QFile>
 #include <QHash>
@@ -171,7 +172,7 @@ std::optional<Fields> readFile(const QString &path)
     struct stat st { };
     QByteArray record(kSize, '\0');
     // Only regular files: a pipe or a device would block or never end.
-    const bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kSize
+    const bool ok = fsprobe::kindOfOpen(fd, &st) == fsprobe::Kind::Regular && st.st_size >= kSize
         && preadAll(fd, record.data(), kSize, st.st_size - kSize);
     ::close(fd);
     return ok ? decode(record) : std::nullopt;
@@ -180,13 +181,10 @@ std::optional<Fields> readFile(const QString &path)
 Saved writeFile(const QString &path, const Fields &fields)
 {
     const int fd = ::open(fsname::encode(path).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        struct stat st { };
-        const bool exists = ::stat(fsname::encode(path).constData(), &st) == 0;
-        return exists && !S_ISREG(st.st_mode) ? Saved::NotAFile : Saved::NotWritable;
-    }
+    if (fd < 0)
+        return fsprobe::kindOf(path) == fsprobe::Kind::Other ? Saved::NotAFile : Saved::NotWritable;
     struct stat st { };
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fsprobe::kindOfOpen(fd, &st) != fsprobe::Kind::Regular) {
         ::close(fd);
         return Saved::NotAFile;
     }

@@ -11,24 +11,6 @@
 #include <memory>
 
 namespace {
-// Case folding with a quick road for ASCII, which is most of any path; the result equals
-// QString::toCaseFolded for text without surrogates.
-QString fold(const QString &text)
-{
-    QString out(text.size(), Qt::Uninitialized);
-    QChar *o = out.data();
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80) {
-            *o++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
-        } else if (c.isSurrogate()) {
-            return text.toCaseFolded();
-        } else {
-            *o++ = c.toCaseFolded();
-        }
-    }
-    return out;
-}
 
 // Paints the playing row apart; the row's text itself stays as it is.
 class PlayingDelegate : public QStyledItemDelegate {
@@ -48,7 +30,6 @@ protected:
 };
 } // namespace
 
-QString ListBox::foldKey(const QString &text) { return fold(text); }
 
 ListBox::ListBox(Selection mode, QWidget *parent)
     : QListView(parent)

@@ -12,9 +12,6 @@
 class ListBox : public QListView {
     Q_OBJECT
 public:
-    // Rows equal without regard to case have equal keys.
-    static QString foldKey(const QString &text);
-
     enum class Selection { Extended, Checks };
     explicit ListBox(Selection mode = Selection::Extended, QWidget *parent = nullptr);
 

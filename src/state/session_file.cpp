@@ -1,9 +1,10 @@
-#include "session/state_codec.h"
+#include "state/session_file.h"
 
 #include "base/fsname.h"
 
 #include <QBuffer>
 #include <QtEndian>
+#include <algorithm>
 
 namespace state {
 
@@ -138,6 +139,47 @@ bool encodeTo(QIODevice &out, const Snapshot &s)
         r.putString(s.entries[i]);
     r.putInt(s.videoMode);
     return r.finish();
+}
+
+Decoded decode(const QByteArray &bytes)
+{
+    const Records r(bytes);
+    Decoded d;
+    Snapshot &s = d.snapshot;
+    s.drive = r.readString(1).value_or(QString());
+    s.folder = r.readString(2).value_or(QString());
+    s.lastIndex = std::max<int16_t>(r.readInt(3), -1);
+    s.resumePos = std::max<int16_t>(r.readInt(4), 0);
+    s.currentEntry = r.readString(5).value_or(QString());
+    s.volume = r.readInt(6);
+    s.shuffleOn = r.readInt(7);
+    s.previewOn = r.readInt(8);
+    s.previewSecs = r.readInt(9);
+    const int n = r.readInt(10);
+    d.lastSaved = n;
+    // Anything but 0 counts as played.
+    if (n >= 0)
+        s.playedMarks.resize(size_t(n + 1), 0);
+    for (int i = 0; i <= n; ++i)
+        s.playedMarks[size_t(i)] = r.readInt(marksRecord(i)) != 0 ? int16_t(-1) : int16_t(0);
+    s.subdirsOn = r.readInt(subdirsRecord(n));
+    s.selectAll = r.readInt(selectAllRecord(n));
+    s.replayMode = r.readInt(replayRecord(n));
+    for (int i = 0; i <= n; ++i) {
+        const auto text = r.readString(entryRecord(n, i));
+        if (text && !text->isEmpty() && *text != QLatin1String(" ")) {
+            s.entries.append(*text);
+            d.savedAt.push_back(i);
+        }
+    }
+    s.videoMode = r.readInt(videoRecord(n));
+    return d;
+}
+
+qint64 usefulSize(const QByteArray &head)
+{
+    const int16_t n = Records(head).readInt(10);
+    return qint64(std::clamp(videoRecord(n), 16, kMaxRecords)) * kRecordSize;
 }
 
 QByteArray encode(const Snapshot &s)

@@ -1,8 +1,9 @@
 #pragma once
-// The session state file's records: 255 bytes each, numbered from 1. An integer record
-// starts with a 16-bit little-endian value; a string record with its length in bytes
-// (16-bit little-endian) and then that many bytes of UTF-8 text. Records wholly or partly
-// past the end of the file read as 0 or "".
+// The session state file "velloran.txt", both ways, on bytes only (no file is touched).
+// Records of 255 bytes each, numbered from 1. An integer record starts with a 16-bit
+// little-endian value; a string record with its length in bytes (16-bit little-endian) and
+// then that many bytes of the name. Records wholly or partly past the end of the file read
+// as 0 or "".
 
 #include <QByteArray>
 #include <QIODevice>
@@ -73,6 +74,21 @@ QByteArray encode(const Snapshot &s);
 // The same bytes written to out a few records at a time, so that a big playlist never
 // needs the whole file in memory. False when a write fell short.
 bool encodeTo(QIODevice &out, const Snapshot &s);
+
+// The file as the start-up reads it. A damaged file may carry any value: an index below
+// "none" reads as none, a negative second as the start, a damaged or blank entry is left out.
+struct Decoded {
+    Snapshot snapshot;        // playedMarks: one per saved index (when there is one), -1 or 0
+    int lastSaved = -1;       // the saved playlist's last index, as written (record 10)
+    std::vector<int> savedAt; // each kept entry's index in the saved playlist
+};
+Decoded decode(const QByteArray &bytes);
+
+// Of a file whose first bytes are head, the bytes decode() can use: nothing past the last
+// record the saved playlist length reaches, 16 + 2 x 32 767 records at most.
+qint64 usefulSize(const QByteArray &head);
+// What usefulSize needs to see.
+constexpr qint64 kHeadSize = qint64(10) * kRecordSize;
 
 // Record numbers of the layout for a playlist whose last index is n.
 inline int marksRecord(int i) { return 11 + i; }

@@ -1,10 +1,12 @@
 #pragma once
 // The program's state database: SQLite (WAL) under $XDG_STATE_HOME/velloran/, one set of
-// rows per session folder. While the program runs it holds a recovery copy of the session
-// so that a killed run, a crash or a power cut loses no more than a few seconds.
+// rows per session folder, and the one connection to it. While the program runs it holds
+// a recovery copy of the session so that a killed run, a crash or a power cut loses no
+// more than a few seconds.
 
-#include "session/state_codec.h"
+#include "state/session_file.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <optional>
@@ -38,20 +40,28 @@ QString defaultPath();
 
 } // namespace statedb
 
+class QSqlDatabase;
+
 class StateDb {
 public:
-    // key: the session file's folder.
-    StateDb(QString path, QString key);
+    // key: the session file's folder. busyMs: how long a statement waits for another
+    // connection's lock before it gives up.
+    explicit StateDb(QString path = {}, QString key = {}, int busyMs = 5000);
     ~StateDb();
     StateDb(const StateDb &) = delete;
     StateDb &operator=(const StateDb &) = delete;
 
-    // Opens or creates the file; a damaged one is renamed and a fresh one made. False when
-    // no database can be had at all (the session file still works then).
+    // Opens or creates the file and brings its tables to this version; a damaged one is
+    // renamed and a fresh one made. False when no database can be had at all (the session
+    // file still works then), a file another run holds locked included.
     bool open();
+    // The same for another file or folder; the connection open so far is closed first.
+    bool open(QString path, QString key);
     bool isOpen() const { return !m_connection.isEmpty(); }
     // The name a damaged file was set aside under by open(), or "".
     QString setAside() const { return m_setAside; }
+    // Rows of an older version that open() dropped because their names were lost.
+    int droppedRows() const { return m_dropped; }
     QString lastError() const { return m_error; }
 
     struct Recovery {
@@ -75,22 +85,31 @@ public:
     // How many rows the last write() touched (tests, benchmarks).
     int lastRowsWritten() const { return m_rows; }
 
-    // The open connection's name, for subsystems that keep their own tables in the same
-    // file (QSqlDatabase::database(name)); "" when closed. Main thread only.
+    // For the tables other classes keep in the same file (places, speed, lengths; all
+    // declared in state/schema.cpp): the open connection, or an invalid one. Main thread only.
+    QSqlDatabase database() const;
     QString connectionName() const { return m_connection; }
-    // The session folder the rows of this run are keyed by.
+    // The session folder the rows of this run are keyed by, and its bytes as stored.
     QString key() const { return m_key; }
+    QByteArray keyBytes() const;
 
 private:
     bool tryOpen();
     void close();
-    bool exec(const QString &sql);
+    bool setAsideDamaged();
+    bool fail(const QString &error);
+    bool writePlace(QSqlDatabase &db, const state::Snapshot &s, qint64 nowMs);
+    bool writeSettings(QSqlDatabase &db, const state::Snapshot &s);
+    bool writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows);
+    void readSettings(QSqlDatabase &db, state::Snapshot &s);
     QString m_path;
     QString m_key;
+    int m_busyMs;
     QString m_connection;
     QString m_setAside;
     QString m_error;
     std::optional<state::Snapshot> m_stored;
     int m_rows = 0;
+    int m_dropped = 0;
     bool m_busy = false; // the last open found the file locked, not damaged
 };

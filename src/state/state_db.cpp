@@ -1,0 +1,344 @@
+#include "state/state_db.h"
+
+#include "base/fsname.h"
+#include "state/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+namespace statedb {
+
+Changes changes(const state::Snapshot *stored, const state::Snapshot &now)
+{
+    if (!stored)
+        return {true, true, true, true};
+    const state::Snapshot &a = *stored;
+    Changes c;
+    c.place = a.lastIndex != now.lastIndex || a.resumePos != now.resumePos || a.currentEntry != now.currentEntry;
+    c.settings = a.drive != now.drive || a.folder != now.folder || a.volume != now.volume
+        || a.shuffleOn != now.shuffleOn || a.previewOn != now.previewOn || a.previewSecs != now.previewSecs
+        || a.subdirsOn != now.subdirsOn || a.selectAll != now.selectAll || a.replayMode != now.replayMode
+        || a.videoMode != now.videoMode;
+    // Only the marks the file would carry count: one per entry.
+    const qsizetype n = now.entries.size();
+    for (qsizetype i = 0; i < n && !c.marks; ++i) {
+        const bool x = size_t(i) < a.playedMarks.size() && a.playedMarks[size_t(i)] != 0;
+        const bool y = size_t(i) < now.playedMarks.size() && now.playedMarks[size_t(i)] != 0;
+        c.marks = x != y;
+    }
+    c.entries = a.entries != now.entries;
+    c.marks = c.marks || (c.entries && a.entries.size() != n);
+    return c;
+}
+
+Guard afterUncleanEnd(const Guard &before, const QString &entry)
+{
+    if (entry.isEmpty())
+        return {};
+    if (before.entry == entry)
+        return {entry, before.runs + 1};
+    return {entry, 1};
+}
+
+QString setAsideName(const QString &path, const QDateTime &when)
+{
+    return path + QStringLiteral(".damaged-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+QString defaultPath()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/velloran/state.sqlite");
+}
+
+} // namespace statedb
+
+namespace {
+
+QByteArray packMarks(const state::Snapshot &s)
+{
+    QByteArray b(s.entries.size(), '\0');
+    for (qsizetype i = 0; i < b.size(); ++i)
+        if (size_t(i) < s.playedMarks.size() && s.playedMarks[size_t(i)] != 0)
+            b[i] = 1;
+    return b;
+}
+
+using statedb::schema::nameValue;
+QString nameOf(const QVariant &v) { return fsname::decode(v.toByteArray()); }
+
+} // namespace
+
+StateDb::StateDb(QString path, QString key, int busyMs)
+    : m_path(std::move(path))
+    , m_key(std::move(key))
+    , m_busyMs(busyMs)
+{
+}
+
+StateDb::~StateDb() { close(); }
+
+QSqlDatabase StateDb::database() const { return QSqlDatabase::database(m_connection, false); }
+
+QByteArray StateDb::keyBytes() const { return nameValue(m_key); }
+
+void StateDb::close()
+{
+    if (m_connection.isEmpty())
+        return;
+    {
+        QSqlDatabase db = database();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    m_connection.clear();
+    m_stored.reset();
+}
+
+bool StateDb::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}
+
+bool StateDb::tryOpen()
+{
+    m_connection = QStringLiteral("state-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs));
+    if (!db.open())
+        return fail(db.lastError().text());
+    QSqlQuery q(db);
+    // Small pages keep a position update (one row) to about a kilobyte of log; FULL makes
+    // each commit reach the disk, so a power cut loses no more than the last interval.
+    q.exec(QStringLiteral("PRAGMA page_size=1024"));
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() || q.value(0).toString() != QLatin1String("ok")) {
+        // Another run holding the file longer than the busy wait is no damage.
+        const QString code = q.lastError().nativeErrorCode();
+        m_busy = code == QLatin1String("5") || code == QLatin1String("6");
+        return fail(q.lastError().text());
+    }
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next()
+        || q.value(0).toString() != QLatin1String("wal"))
+        return fail(q.lastError().text());
+    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+        return fail(q.lastError().text());
+    q.finish();
+    const statedb::schema::Upgrade u = statedb::schema::upgrade(db);
+    m_dropped = u.dropped;
+    m_busy = u.busy;
+    return u.ok || fail(u.error);
+}
+
+bool StateDb::setAsideDamaged()
+{
+    QString aside = statedb::setAsideName(m_path, QDateTime::currentDateTime());
+    for (int i = 1; QFileInfo::exists(aside); ++i)
+        aside = statedb::setAsideName(m_path, QDateTime::currentDateTime()) + QLatin1Char('-') + QString::number(i);
+    if (!QFile::rename(m_path, aside))
+        return false;
+    // The log and index belong to the damaged file; a fresh database must not pick them up.
+    for (const char *ext : {"-wal", "-shm"})
+        if (QFileInfo::exists(m_path + QLatin1String(ext)))
+            QFile::rename(m_path + QLatin1String(ext), aside + QLatin1String(ext));
+    m_setAside = aside;
+    return true;
+}
+
+bool StateDb::open(QString path, QString key)
+{
+    close();
+    m_path = std::move(path);
+    m_key = std::move(key);
+    return open();
+}
+
+bool StateDb::open()
+{
+    close();
+    m_setAside.clear();
+    m_error.clear();
+    m_busy = false;
+    m_dropped = 0;
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (tryOpen())
+        return true;
+    close();
+    // Nothing to set aside when the folder is unusable or the file in use.
+    if (!QFileInfo::exists(m_path) || m_busy || !setAsideDamaged())
+        return false;
+    m_error.clear();
+    if (tryOpen())
+        return true;
+    close();
+    return false;
+}
+
+std::optional<StateDb::Recovery> StateDb::load(bool wholeIfClean)
+{
+    if (!isOpen())
+        return std::nullopt;
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT clean, saved_ms, last_index, resume_pos, entry, crash_entry, crash_runs"
+                             " FROM place WHERE folder = ?"));
+    q.addBindValue(keyBytes());
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    Recovery r;
+    r.clean = q.value(0).toInt() != 0;
+    r.savedMs = q.value(1).toLongLong();
+    state::Snapshot &s = r.snapshot;
+    s.lastIndex = int16_t(q.value(2).toInt());
+    s.resumePos = int16_t(q.value(3).toInt());
+    s.currentEntry = nameOf(q.value(4));
+    r.guard = {nameOf(q.value(5)), q.value(6).toInt()};
+    if (r.clean && !wholeIfClean)
+        return r;
+
+    QSqlQuery e(db);
+    e.setForwardOnly(true);
+    e.prepare(QStringLiteral("SELECT text FROM entries WHERE folder = ? ORDER BY idx"));
+    e.addBindValue(keyBytes());
+    if (e.exec())
+        while (e.next() && s.entries.size() < 32767)
+            s.entries.append(nameOf(e.value(0)));
+    readSettings(db, s);
+    return r;
+}
+
+void StateDb::readSettings(QSqlDatabase &db, state::Snapshot &s)
+{
+    QSqlQuery t(db);
+    t.prepare(QStringLiteral("SELECT drive, dir, volume, shuffle, preview, preview_secs, subdirs,"
+                             " select_all, replay, video, marks FROM settings WHERE folder = ?"));
+    t.addBindValue(keyBytes());
+    if (!t.exec() || !t.next())
+        return;
+    s.drive = nameOf(t.value(0));
+    s.folder = nameOf(t.value(1));
+    int16_t *const values[] = {&s.volume,    &s.shuffleOn, &s.previewOn,  &s.previewSecs,
+                               &s.subdirsOn, &s.selectAll, &s.replayMode, &s.videoMode};
+    for (int i = 0; i < 8; ++i)
+        *values[i] = int16_t(t.value(2 + i).toInt());
+    const QByteArray marks = t.value(10).toByteArray();
+    s.playedMarks.assign(size_t(s.entries.size()), 0);
+    for (qsizetype i = 0; i < marks.size() && i < s.entries.size(); ++i)
+        s.playedMarks[size_t(i)] = marks[i] ? int16_t(-1) : int16_t(0);
+}
+
+bool StateDb::beginRun(const statedb::Guard &guard)
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery q(database());
+    // A folder seen for the first time gets its row here; its saved_ms of 0 is older
+    // than any session file, so nothing is restored from it until the first write.
+    q.prepare(QStringLiteral("INSERT INTO place(folder, clean, saved_ms, crash_entry, crash_runs)"
+                             " VALUES(?, 0, 0, ?, ?) ON CONFLICT(folder) DO UPDATE SET clean = 0,"
+                             " crash_entry = excluded.crash_entry, crash_runs = excluded.crash_runs"));
+    q.addBindValue(keyBytes());
+    q.addBindValue(nameValue(guard.entry));
+    q.addBindValue(guard.runs);
+    return q.exec() || fail(q.lastError().text());
+}
+
+bool StateDb::writePlace(QSqlDatabase &db, const state::Snapshot &s, qint64 nowMs)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT INTO place(folder, clean, saved_ms, last_index, resume_pos, entry)"
+                             " VALUES(?, 0, ?, ?, ?, ?) ON CONFLICT(folder) DO UPDATE SET clean = 0,"
+                             " saved_ms = excluded.saved_ms, last_index = excluded.last_index,"
+                             " resume_pos = excluded.resume_pos, entry = excluded.entry"));
+    q.addBindValue(keyBytes());
+    q.addBindValue(nowMs);
+    q.addBindValue(int(s.lastIndex));
+    q.addBindValue(int(s.resumePos));
+    q.addBindValue(nameValue(s.currentEntry));
+    return q.exec();
+}
+
+bool StateDb::writeSettings(QSqlDatabase &db, const state::Snapshot &s)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO settings(folder, drive, dir, volume, shuffle,"
+                             " preview, preview_secs, subdirs, select_all, replay, video, marks)"
+                             " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(keyBytes());
+    q.addBindValue(nameValue(s.drive));
+    q.addBindValue(nameValue(s.folder));
+    for (int16_t v :
+         {s.volume, s.shuffleOn, s.previewOn, s.previewSecs, s.subdirsOn, s.selectAll, s.replayMode, s.videoMode})
+        q.addBindValue(int(v));
+    q.addBindValue(packMarks(s));
+    return q.exec();
+}
+
+bool StateDb::writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows)
+{
+    const QByteArray key = keyBytes();
+    QSqlQuery del(db);
+    del.prepare(QStringLiteral("DELETE FROM entries WHERE folder = ?"));
+    del.addBindValue(key);
+    if (!del.exec())
+        return false;
+    QSqlQuery ins(db);
+    ins.prepare(QStringLiteral("INSERT INTO entries(folder, idx, text) VALUES(?, ?, ?)"));
+    for (qsizetype i = 0; i < s.entries.size(); ++i) {
+        ins.bindValue(0, key);
+        ins.bindValue(1, int(i));
+        ins.bindValue(2, nameValue(s.entries[i]));
+        if (!ins.exec())
+            return false;
+        ++*rows;
+    }
+    return true;
+}
+
+bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
+{
+    m_rows = 0;
+    if (!isOpen())
+        return false;
+    const statedb::Changes c = statedb::changes(m_stored ? &*m_stored : nullptr, s);
+    if (!c.any())
+        return true;
+    QSqlDatabase db = database();
+    if (!db.transaction())
+        return fail(db.lastError().text());
+    int rows = 1;
+    bool ok = writePlace(db, s, nowMs);
+    if (ok && (c.settings || c.marks)) {
+        ok = writeSettings(db, s);
+        ++rows;
+    }
+    if (ok && c.entries)
+        ok = writeEntries(db, s, &rows);
+    if (!ok || !db.commit()) {
+        fail(db.lastError().text());
+        db.rollback();
+        return false;
+    }
+    m_rows = rows;
+    m_stored = s;
+    return true;
+}
+
+bool StateDb::markClean()
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("UPDATE place SET clean = 1, crash_runs = 0 WHERE folder = ?"));
+    q.addBindValue(keyBytes());
+    return q.exec() || fail(q.lastError().text());
+}
