@@ -10,10 +10,10 @@
 
 #include "app/app.h"
 #include "app/mpris_logic.h"
+#include "app/session.h"
 #include "base/name_order.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
-#include "session/session.h"
 #include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -4,9 +4,9 @@
 // for the minute, the recovery copy's own writes included.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "playback/playback.h"
-#include "session/places.h"
-#include "session/session.h"
+#include "state/places.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

@@ -4,8 +4,8 @@
 // went unserved during the scan and the add.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "playlist/playlist.h"
-#include "session/session.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

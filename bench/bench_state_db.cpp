@@ -4,8 +4,8 @@
 // and CPU time of those writes against the minute.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "playback/playback.h"
-#include "session/session.h"
 #include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -3,9 +3,9 @@
 // plays.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
-#include "session/session.h"
 #include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,9 +1,9 @@
 // File names that are not UTF-8: held byte for byte from the folder listing through the
 // playlist, the player and the session file.
 
+#include "app/app.h"
 #include "base/fsname.h"
 #include "playback/mpv_player.h"
-#include "app/app.h"
 #include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

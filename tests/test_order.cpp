@@ -1,11 +1,11 @@
 // Alphabetical order of the lists under any process locale, whole-entry lookup in that order,
 // and the highlight and current entry kept across Add, Subtract and drops.
 
+#include "app/app.h"
 #include "base/fsname.h"
 #include "base/name_order.h"
 #include "playlist/playlist_edits.h"
 #include "playlist/wildcard.h"
-#include "app/app.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

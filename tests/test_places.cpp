@@ -3,6 +3,7 @@
 // session file's 16-bit second resume exactly.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "base/numtext.h"
 #include "playback/lengths.h"
 #include "playback/places_logic.h"
@@ -10,8 +11,7 @@
 #include "playback/player.h"
 #include "playback/status_logic.h"
 #include "playlist/playlist.h"
-#include "session/places.h"
-#include "session/session.h"
+#include "state/places.h"
 #include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -1,10 +1,10 @@
 // Building the playlist: lookup, search, drops, the subdirectory scan, add and subtract.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
-#include "session/session.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

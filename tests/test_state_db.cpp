@@ -2,9 +2,9 @@
 // kept apart, names kept as their bytes, older files migrated, a damaged file set aside and
 // a locked one left alone, and a run that ends without saving taken up by the next start.
 
-#include "base/fsname.h"
 #include "app/app.h"
-#include "session/places.h"
+#include "base/fsname.h"
+#include "state/places.h"
 #include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"

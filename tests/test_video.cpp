@@ -2,6 +2,7 @@
 // real libmpv players handing a generated film to and fro.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/player_strip.h"
@@ -10,7 +11,6 @@
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "session/session.h"
 #include "state/session_file.h"
 #include "testkit.h"
 #include "ui/form1.h"

@@ -4,20 +4,20 @@
 
 #include "app/app.h"
 // The parts a test drives through the application object.
+#include "app/session.h"
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/lengths.h"
+#include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
-#include "session/places.h"
-#include "session/session.h"
+#include "state/places.h"
 #include "state/state_db.h"
 #include "tags/tags.h"
-#include "ui/form1.h"
-#include "playback/mpv_player.h"
 #include "ui/dialogs.h"
+#include "ui/form1.h"
 
 #include <QDir>
 #include <QStringList>

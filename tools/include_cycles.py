@@ -13,7 +13,7 @@ import re
 import sys
 from collections import defaultdict
 
-LAYERED = ["base", "session", "tags", "playback", "playlist", "info", "app"]
+LAYERED = ["base", "state", "tags", "playback", "playlist", "info", "app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 
 

@@ -2,6 +2,7 @@
 
 #include "app/keyboard_access.h"
 #include "app/mpris.h"
+#include "app/session.h"
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/lengths.h"
@@ -11,8 +12,7 @@
 #include "playback/speed.h"
 #include "playback/video_view.h"
 #include "playlist/playlist.h"
-#include "session/places.h"
-#include "session/session.h"
+#include "state/places.h"
 #include "state/state_db.h"
 #include "tags/tags.h"
 #include "ui/binding.h"

@@ -4,7 +4,7 @@
 // other. Runs the start-up and the shutdown.
 
 #include "playback/mpv_player.h"
-#include "session/module1.h"
+#include "state/module1.h"
 
 #include <QObject>
 #include <QPointer>

@@ -2,7 +2,7 @@
 
 #include "app/mpris_logic.h"
 #include "playback/player.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "tags/id3v1.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

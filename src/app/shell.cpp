@@ -4,7 +4,7 @@
 #include "app/mpris.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 

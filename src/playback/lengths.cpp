@@ -2,7 +2,7 @@
 
 #include "playback/lengths_logic.h"
 #include "playback/player.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "state/state_db.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"

@@ -5,8 +5,8 @@
 
 #include "playback/places_logic.h"
 #include "playback/player.h"
-#include "session/module1.h"
-#include "session/places.h"
+#include "state/module1.h"
+#include "state/places.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 

@@ -3,7 +3,7 @@
 #include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/sleep_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/form1.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "playback/speed.h"
 
 #include "playback/speed_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "state/state_db.h"
 #include "ui/form1.h"
 

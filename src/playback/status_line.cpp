@@ -3,7 +3,7 @@
 #include "playback/playback.h"
 
 #include "playback/status_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"

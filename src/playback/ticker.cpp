@@ -5,7 +5,7 @@
 #include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 

@@ -6,7 +6,7 @@
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/video_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 

@@ -7,7 +7,7 @@
 #include "playlist/playlist_edits.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form4.h"

@@ -6,7 +6,7 @@
 #include "base/fsname.h"
 #include "base/numtext.h"
 #include "playlist/playlist_logic.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

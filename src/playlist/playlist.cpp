@@ -1,7 +1,7 @@
 #include "playlist/playlist.h"
 
 #include "playlist/playlist_edits.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"

@@ -6,7 +6,7 @@
 #include "base/numtext.h"
 #include "playback/playback.h"
 #include "playlist/playlist_edits.h"
-#include "session/module1.h"
+#include "state/module1.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"

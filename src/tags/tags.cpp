@@ -1,6 +1,6 @@
 #include "tags/tags.h"
 
-#include "session/module1.h"
+#include "state/module1.h"
 #include "tags/id3v1.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"

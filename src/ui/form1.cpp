@@ -5,7 +5,7 @@
 #include "ui/browser_boxes.h"
 #include "ui/listbox.h"
 
-#include "session/app_icon.h"
+#include "ui/app_icon.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>

@@ -30,7 +30,6 @@ protected:
 };
 } // namespace
 
-
 ListBox::ListBox(Selection mode, QWidget *parent)
     : QListView(parent)
     , m_model(new ListBoxModel(this))

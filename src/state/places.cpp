@@ -1,4 +1,4 @@
-#include "session/places.h"
+#include "state/places.h"
 
 #include "base/fsname.h"
 #include "state/schema.h"
