@@ -33,7 +33,7 @@ define ensure_pkgs
 	fi
 endef
 
-.PHONY: all deps test-deps build run test bench fuzz clean install
+.PHONY: all deps test-deps build run test bench fuzz mutate clean install
 
 all: build
 
@@ -70,5 +70,9 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	./fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
+# The mutation run (tools/mutations.txt) in build-mutate/; not part of make test.
+mutate: test-deps
+	python3 tools/mutate.py
+
 clean:
-	rm -rf $(BUILD) build-san build-fuzz $(BENCH_BUILD)
+	rm -rf $(BUILD) build-san build-fuzz build-mutate $(BENCH_BUILD)
