@@ -22,11 +22,12 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WORK = os.path.join(ROOT, "build-mutate")
 BUILD = os.path.join(WORK, "build")
 
-# The fewest ctest names that cover each file.
+# The fewest ctest names that cover each file; names the tree does not define are left out,
+# so one map serves the suite before and after suites were merged.
 SUITES = {
     "src/base/numtext.cpp": ["test_numtext", "test_logic"],
     "src/base/fsname.cpp": ["test_names"],
-    "src/base/name_order.cpp": ["test_order"],
+    "src/base/name_order.cpp": ["test_order", "test_names"],
     "src/playback/lengths_logic.cpp": ["test_lengths"],
     "src/playback/places_logic.cpp": ["test_places"],
     "src/playback/sleep_logic.cpp": ["test_speed"],
@@ -35,7 +36,7 @@ SUITES = {
     "src/playback/track_logic.cpp": ["test_logic"],
     "src/playback/video_logic.cpp": ["test_video"],
     "src/playlist/playlist_logic.cpp": ["test_playlist", "fuzz_replay_drop"],
-    "src/playlist/wildcard.cpp": ["test_browser", "test_order"],
+    "src/playlist/wildcard.cpp": ["test_browser", "test_order", "test_names"],
     "src/session/state_codec.cpp": ["test_session", "fuzz_replay_session_file"],
     "src/session/state_db.cpp": ["test_state_db"],
     "src/session/mpris_logic.cpp": ["test_mpris"],
@@ -155,16 +156,20 @@ def main():
 
     os.makedirs(WORK, exist_ok=True)
     sync_tree(args.rev)
-    # Same flags as the usual build, so the compiler cache serves the unchanged files.
+    # Without debug information the compiler cache ignores the folder: builds of the tree serve the copy.
     env = dict(os.environ, CCACHE_NOHASHDIR="1")
     os.environ.update(env)
-    rc, out = run(["cmake", "-S", WORK, "-B", BUILD, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"])
+    # Unoptimised and without debug information: each mutant rebuilds and links fast.
+    rc, out = run(["cmake", "-S", WORK, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Debug", "-DCMAKE_CXX_FLAGS_DEBUG=-O0"])
     if rc != 0:
         sys.exit("configure failed:\n" + out)
+    defined = set(re.findall(r"Test +#\d+: (\S+)", run(["ctest", "--test-dir", BUILD, "-N"])[1]))
+    for f in SUITES:
+        SUITES[f] = [t for t in SUITES[f] if t in defined]
 
     bad = []
     for e in chosen:
-        if e["file"] not in SUITES:
+        if not SUITES.get(e["file"]):
             bad.append((e, "no suites mapped for this file"))
             continue
         path = os.path.join(WORK, e["file"])
