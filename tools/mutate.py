@@ -22,25 +22,24 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WORK = os.path.join(ROOT, "build-mutate")
 BUILD = os.path.join(WORK, "build")
 
-# The fewest ctest names that cover each file; names the tree does not define are left out,
-# so one map serves the suite before and after suites were merged.
+# The fewest ctest names that cover each file (names the tree does not define are left out).
 SUITES = {
-    "src/base/numtext.cpp": ["test_numtext", "test_logic"],
+    "src/base/numtext.cpp": ["test_logic"],
     "src/base/fsname.cpp": ["test_names"],
-    "src/base/name_order.cpp": ["test_order", "test_names"],
-    "src/playback/lengths_logic.cpp": ["test_lengths"],
-    "src/playback/places_logic.cpp": ["test_places"],
-    "src/playback/sleep_logic.cpp": ["test_speed"],
-    "src/playback/speed_logic.cpp": ["test_speed"],
+    "src/base/name_order.cpp": ["test_names"],
+    "src/playback/lengths_logic.cpp": ["test_logic"],
+    "src/playback/places_logic.cpp": ["test_logic"],
+    "src/playback/sleep_logic.cpp": ["test_logic"],
+    "src/playback/speed_logic.cpp": ["test_logic"],
     "src/playback/status_logic.cpp": ["test_logic"],
     "src/playback/track_logic.cpp": ["test_logic"],
-    "src/playback/video_logic.cpp": ["test_video"],
+    "src/playback/video_logic.cpp": ["test_logic"],
     "src/playlist/playlist_logic.cpp": ["test_playlist", "fuzz_replay_drop"],
-    "src/playlist/wildcard.cpp": ["test_browser", "test_order", "test_names"],
+    "src/playlist/wildcard.cpp": ["test_names"],
     "src/session/state_codec.cpp": ["test_session", "fuzz_replay_session_file"],
     "src/session/state_db.cpp": ["test_state_db"],
-    "src/session/mpris_logic.cpp": ["test_mpris"],
-    "src/session/autostart_logic.cpp": ["test_desktop"],
+    "src/session/mpris_logic.cpp": ["test_logic"],
+    "src/session/autostart_logic.cpp": ["test_logic"],
     "src/tags/id3v1.cpp": ["test_tags", "fuzz_replay_id3v1"],
     "src/info/info_texts.cpp": ["test_tags"],
 }
