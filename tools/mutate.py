@@ -133,9 +133,14 @@ def main():
     ap.add_argument("--timeout", type=int, default=180, help="seconds per suite run")
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--rev", help="run on this commit instead of the working tree")
+    ap.add_argument("--work", help="folder of the copy and its build (default build-mutate)")
     ap.add_argument("--check", action="store_true", help="only check that every snippet occurs once")
     args = ap.parse_args()
 
+    global WORK, BUILD
+    if args.work:
+        WORK = os.path.abspath(args.work)
+        BUILD = os.path.join(WORK, "build")
     entries = read_list(args.list)
     for i, e in enumerate(entries, 1):
         e["no"] = i
