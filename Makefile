@@ -75,4 +75,4 @@ mutate: test-deps
 	python3 tools/mutate.py
 
 clean:
-	rm -rf $(BUILD) build-san build-fuzz build-mutate $(BENCH_BUILD)
+	rm -rf $(BUILD) build-san build-fuzz build-mutate* $(BENCH_BUILD)
