@@ -17,34 +17,17 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
 {
     const QString out = QDir(dir).filePath(name);
     const QString dur = QString::number(seconds);
-    QStringList args{"-loglevel", "error", "-y"};
-    if (kind == QLatin1String("avi") || kind == QLatin1String("mkv") || kind == QLatin1String("hd")) {
-        const char *size = kind == QLatin1String("hd") ? "1920x1080" : "160x120";
-        args << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("testsrc=size=%1:rate=10:duration=%2").arg(size, dur) << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur) << "-c:v"
-             << "mpeg4"
-             << "-c:a"
-             << "mp3"
-             << "-shortest";
-    } else {
-        args << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur);
-        if (kind == QLatin1String("mp3"))
-            args << "-c:a"
-                 << "libmp3lame"
-                 << "-q:a"
-                 << "9";
-    }
-    args << out;
+    const QString tone = QStringLiteral("-f lavfi -i sine=frequency=440:duration=%1").arg(dur);
+    QString line = QStringLiteral("-loglevel error -y ") + tone;
+    if (kind == QLatin1String("avi") || kind == QLatin1String("mkv") || kind == QLatin1String("hd"))
+        line = QStringLiteral("-loglevel error -y -f lavfi -i testsrc=size=%1:rate=10:duration=%2 %3"
+                              " -c:v mpeg4 -c:a mp3 -shortest")
+                   .arg(kind == QLatin1String("hd") ? "1920x1080" : "160x120", dur, tone);
+    else if (kind == QLatin1String("mp3"))
+        line += QStringLiteral(" -c:a libmp3lame -q:a 9");
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return out;
+    p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' ')) << out);
+    return p.waitForFinished(60000) && p.exitCode() == 0 ? out : QString();
 }
 
 dialogs::Answer DialogRecorder::msgBox(const QString &text, dialogs::Style style, const QString &title)
