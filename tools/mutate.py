@@ -107,12 +107,18 @@ def sync_tree(rev):
 
 
 def run(cmd, timeout=None, **kw):
+    # In a session of its own, so that a timeout or an interruption ends the whole build or
+    # suite run, not only its first process.
+    p = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True, **kw)
     try:
-        p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout,
-                           start_new_session=True, **kw)
-        return p.returncode, p.stdout.decode(errors="replace")
-    except subprocess.TimeoutExpired as e:
-        return -1, (e.stdout or b"").decode(errors="replace") + "\n[timed out]"
+        out, _ = p.communicate(timeout=timeout)
+        return p.returncode, out.decode(errors="replace")
+    except BaseException as e:
+        os.killpg(p.pid, signal.SIGKILL)
+        out, _ = p.communicate()
+        if isinstance(e, subprocess.TimeoutExpired):
+            return -1, out.decode(errors="replace") + "\n[timed out]"
+        raise
 
 
 def build(targets, jobs):
@@ -160,6 +166,10 @@ def main():
 
     os.makedirs(WORK, exist_ok=True)
     sync_tree(args.rev)
+    # An interrupted run may have left objects built from a mutant: rebuild the mutated files.
+    for f in SUITES:
+        if os.path.exists(os.path.join(WORK, f)):
+            os.utime(os.path.join(WORK, f))
     # Without debug information the compiler cache ignores the folder: builds of the tree serve the copy.
     env = dict(os.environ, CCACHE_NOHASHDIR="1")
     os.environ.update(env)
