@@ -122,6 +122,19 @@ private slots:
         QCOMPARE(wildcard::joinPath("/a", "x"), QStringLiteral("/a/x"));
     }
 
+    void sessionRecordsHoldTheLongestNameAndKeepTheirPlaces()
+    {
+        state::Snapshot s;
+        s.shuffleOn = -1;
+        s.previewOn = 0;
+        s.entries = {QString(state::kMaxText - 5, QLatin1Char('n')) + QChar(0xDCE9) + ".mp3"};
+        const state::Records r(state::encode(s));
+        QCOMPARE(r.readInt(7), int16_t(-1)); // shuffle, then preview
+        QCOMPARE(r.readInt(8), int16_t(0));
+        QCOMPARE(*r.readString(15), s.entries[0]);
+        QVERIFY(state::fitsRecord(s.entries[0]) && !state::fitsRecord(s.entries[0] + "x"));
+    }
+
     void listedAddedPlayedAndSavedByteForByte()
     {
         testkit::Fixture fx;

@@ -36,7 +36,7 @@ SUITES = {
     "src/playback/video_logic.cpp": ["test_logic"],
     "src/playlist/playlist_logic.cpp": ["test_playlist", "fuzz_replay_drop"],
     "src/playlist/wildcard.cpp": ["test_names"],
-    "src/session/state_codec.cpp": ["test_session", "fuzz_replay_session_file"],
+    "src/session/state_codec.cpp": ["test_session", "test_names", "fuzz_replay_session_file"],
     "src/session/state_db.cpp": ["test_state_db"],
     "src/session/mpris_logic.cpp": ["test_logic"],
     "src/session/autostart_logic.cpp": ["test_logic"],
