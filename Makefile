@@ -49,7 +49,7 @@ endef
 
 LINT_PKGS   := clang-tidy clang-format
 
-.PHONY: all deps test-deps build run test bench fuzz clean install lint format
+.PHONY: all deps test-deps build run test bench fuzz clean install lint format mutate
 
 all: build
 

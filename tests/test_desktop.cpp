@@ -1,30 +1,28 @@
-// The program among the desktop's pieces: the tray icon and its menu, the autostart entry.
+// The program among the desktop's pieces: the tray icon and its menu, the autostart entry,
+// keyboard and screen readers, and the main window on small and large screens.
 
 #include "app/app.h"
-#include "app/autostart_logic.h"
-#include "app/shell.h"
-#include "playback/playback.h"
 #include "playback/player.h"
 #include "testkit.h"
+#include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form3.h"
-#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QUrl>
-
-#include <QAction>
-#include <QFile>
-#include <QMenu>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <QUrl>
 
 namespace {
 
@@ -65,37 +63,22 @@ class TestDesktop : public QObject {
     Q_OBJECT
 
 private slots:
-    void execQuoting()
-    {
-        using autostart::quoteExecArg;
-        QCOMPARE(quoteExecArg("/opt/velloran/velloran"), QStringLiteral("/opt/velloran/velloran"));
-        QCOMPARE(quoteExecArg("/home/u/My Programs/velloran"), QStringLiteral("\"/home/u/My Programs/velloran\""));
-        QCOMPARE(quoteExecArg("/a/$x`y\"z\\w"), QStringLiteral("\"/a/\\$x\\`y\\\"z\\\\w\""));
-        QCOMPARE(quoteExecArg("/a/100%/v"), QStringLiteral("/a/100%%/v"));
-        // The value level escapes the backslashes of the argument level once more.
-        const QString entry = autostart::entryText("/a\\b c", "velloran", "/s t/");
-        QVERIFY2(entry.contains("\nExec=\"/a\\\\\\\\b c/velloran\"\n"), qPrintable(entry));
-        QVERIFY(entry.contains("\nPath=/s t/\n"));
-        QVERIFY(autostart::entryText("/r/", "v", {}).contains("\nExec=/r/v\n"));
-        QVERIFY(!autostart::entryText("/r/", "v", {}).contains("Path="));
-    }
-
     void autostartEntry()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx;
         const QString entry = Shell::autostartPath("velloran");
-        QVERIFY(entry.startsWith(cwd.path()));
+        QVERIFY(entry.startsWith(fx.cwd.path()));
         QVERIFY(entry.endsWith("/autostart/velloran.desktop"));
         QVERIFY(!Shell::RunAtStartupIsSet("velloran"));
 
         // Check, in a folder with spaces and a quote: the Exec line names the program whole.
-        const QString folder = cwd.path() + "/My \"Programs\"";
-        Shell::SetRunAtStartup("velloran", folder, true, cwd.path() + "/");
+        const QString folder = fx.cwd.path() + "/My \"Programs\"";
+        Shell::SetRunAtStartup("velloran", folder, true, fx.cwd.path() + "/");
         QVERIFY(Shell::RunAtStartupIsSet("velloran"));
         const QString text = readText(entry);
-        QVERIFY2(text.contains("\nExec=\"" + cwd.path() + "/My \\\\\"Programs\\\\\"/velloran\"\n"), qPrintable(text));
-        QVERIFY(text.contains("\nPath=" + cwd.path() + "/\n"));
+        QVERIFY2(text.contains("\nExec=\"" + fx.cwd.path() + "/My \\\\\"Programs\\\\\"/velloran\"\n"),
+                 qPrintable(text));
+        QVERIFY(text.contains("\nPath=" + fx.cwd.path() + "/\n"));
         if (QStandardPaths::findExecutable("desktop-file-validate").isEmpty())
             QFAIL("desktop-file-validate is not installed (make test installs it)");
         QCOMPARE(validate(entry), QString());
@@ -104,7 +87,7 @@ private slots:
         Shell::SetRunAtStartup("velloran", folder, false);
         QVERIFY(!Shell::RunAtStartupIsSet("velloran"));
         Shell::SetRunAtStartup("velloran", folder, false);
-        QVERIFY(dialogs.messages.empty());
+        QVERIFY(fx.dialogs.messages.empty());
 
         // Another content under the right name still counts as set.
         QFile other(entry);
@@ -119,48 +102,43 @@ private slots:
     {
         // A file where the folder should be, then a folder where the entry should be:
         // the two messages, and neither lets the state look set by mistake.
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx;
         const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
         QVERIFY(QDir().mkpath(config));
         QFile blocker(config + "/autostart");
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         Shell::SetRunAtStartup("velloran", "/opt/v", true);
-        QCOMPARE(dialogs.messages.size(), size_t(1));
-        QCOMPARE(dialogs.messages[0].text,
+        QCOMPARE(fx.dialogs.messages.size(), size_t(1));
+        QCOMPARE(fx.dialogs.messages[0].text,
                  QStringLiteral("Error %1 opening key\r\n").arg(ENOTDIR) + QString::fromLocal8Bit(strerror(ENOTDIR)));
 
         QVERIFY(QFile::remove(config + "/autostart"));
         QVERIFY(QDir().mkpath(config + "/autostart/velloran.desktop/inside"));
         Shell::SetRunAtStartup("velloran", "/opt/v", true);
-        QCOMPARE(dialogs.messages.size(), size_t(2));
-        QVERIFY2(dialogs.messages[1].text.startsWith(QStringLiteral("Error %1 setting key\r\n").arg(EISDIR)),
-                 qPrintable(dialogs.messages[1].text));
+        QCOMPARE(fx.dialogs.messages.size(), size_t(2));
+        QVERIFY2(fx.dialogs.messages[1].text.startsWith(QStringLiteral("Error %1 setting key\r\n").arg(EISDIR)),
+                 qPrintable(fx.dialogs.messages[1].text));
     }
 
     void checkMarkFollowsTheEntry()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx;
         Shell::SetRunAtStartup(Shell::executableName(), "/opt/v", true);
-        App app{{testkit::headless(), {}}};
-        app.Form_Load();
+        App &app = fx.start();
         Form1 &f = app.form1();
         QVERIFY(f.mnumorewindows->isChecked());
         f.mnumorewindows->trigger(); // unchecks and removes
         QVERIFY(!f.mnumorewindows->isChecked());
         QVERIFY(!Shell::RunAtStartupIsSet(Shell::executableName()));
         f.mnumorewindows->trigger(); // the entry starts the program in the session's folder
-        QVERIFY(readText(Shell::autostartPath(Shell::executableName())).contains("\nPath=" + cwd.path() + "/\n"));
+        QVERIFY(readText(Shell::autostartPath(Shell::executableName())).contains("\nPath=" + fx.cwd.path() + "/\n"));
     }
 
     void trayClicksAndMenu()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app{{testkit::headless(), {}}};
-        app.Form_Load();
+        testkit::Fixture fx;
+        App &app = fx.start();
         Form1 &f = app.form1();
         app.shell().trayAvailable = [] { return true; };
         QVERIFY(f.isVisible());
@@ -195,12 +173,10 @@ private slots:
 
     void keyboardAndScreenReaders()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QStringList files{testkit::makeMedia(cwd.path(), "a.wav", "wav", 3),
-                                testkit::makeMedia(cwd.path(), "b.wav", "wav", 3)};
-        App app{{testkit::headless(), {}}};
-        app.Form_Load();
+        testkit::Fixture fx;
+        const QStringList files{testkit::makeMedia(fx.cwd.path(), "a.wav", "wav", 3),
+                                testkit::makeMedia(fx.cwd.path(), "b.wav", "wav", 3)};
+        App &app = fx.start();
         Form1 &f = app.form1();
 
         // Every control reachable by Tab, and every menu item, has a name for screen readers.
@@ -227,9 +203,7 @@ private slots:
         QCOMPARE(accessibleName(f.HScroll1), QStringLiteral("Ένταση - Volume"));
 
         // Enter and Return on an entry take the double click's road: that entry plays.
-        f.List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback().resetMarksToPlaylist();
-        app.playback().put_form4();
+        fx.fill(files);
         QSignalSpy doubles(f.List2, &ListBox::userDoubleClicked);
         f.List2->setCurrentIndex(f.List2->model()->index(1, 0));
         QTest::keyClick(f.List2, Qt::Key_Return);
@@ -253,14 +227,59 @@ private slots:
         QCOMPARE(catcher.opened.size(), 1);
     }
 
+    void layoutOnSmallAndLargeScreens()
+    {
+        testkit::Fixture fx;
+        Form1 &f = fx.start().form1();
+        const QSize least = f.minimumSizeHint().expandedTo(f.minimumSize());
+        QVERIFY2(least.width() <= 1000 && least.height() <= 560, qPrintable(QString::number(least.height())));
+        // The playlist takes what a large screen offers.
+        f.resize(1000, 560);
+        QApplication::processEvents();
+        const int small = f.List2->width();
+        f.resize(1900, 1000);
+        QApplication::processEvents();
+        QVERIFY(f.List2->width() > small + 500 && f.List2->height() > 400);
+        // The status line shows its longest reports whole.
+        f.resize(1024, 600);
+        f.show();
+        QApplication::processEvents();
+        for (const QString &report : {QStringLiteral("Αριθμός αρχείων που Προστέθηκαν - Number of Added files : 32000"),
+                                      QStringLiteral("Αφαιρούνται αρχεία των επιλεγμένων υποφακέλων - Subtracting "
+                                                     "files of the selected subdirectories")}) {
+            f.Text2->setText(report);
+            QVERIFY2(f.Text2->width() > f.Text2->fontMetrics().horizontalAdvance(report) + 8, qPrintable(report));
+            QCOMPARE(f.Text2->toolTip(), report);
+        }
+        // The filter box waits for a choice: typing and Tab change nothing.
+        const QString pattern = f.File1->pattern();
+        const int row = f.Combo2->currentIndex();
+        f.Combo2->setFocus();
+        f.Combo2->lineEdit()->clear();
+        QTest::keyClicks(f.Combo2->lineEdit(), "*.w");
+        QTest::keyClick(f.Combo2->lineEdit(), Qt::Key_Tab);
+        QTest::keyClick(f.Combo2, Qt::Key_Return);
+        QApplication::processEvents();
+        QCOMPARE(f.File1->pattern(), pattern);
+        QCOMPARE(f.Combo2->currentIndex(), row);
+        // Combo boxes are announced by the label that names them.
+        const auto label = [](QObject *o) {
+            QStringList names;
+            for (const auto &rel : QAccessible::queryAccessibleInterface(o)->relations(QAccessible::Label))
+                names.append(rel.first->text(QAccessible::Name));
+            return names;
+        };
+        QCOMPARE(label(f.Drive1), QStringList{"Δίσκος - Drive"});
+        QCOMPARE(label(f.Combo2), QStringList{"Τύπος αρχείων - File type"});
+        QCOMPARE(accessibleName(f.Combo2->lineEdit()), QStringLiteral("Τύπος αρχείων - File type"));
+    }
+
     void pauseActsOnThePlayerInUse()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QString clip = testkit::makeMedia(cwd.path(), "clip.avi", "avi", 6);
+        testkit::Fixture fx;
+        const QString clip = testkit::makeMedia(fx.cwd.path(), "clip.avi", "avi", 6);
         QVERIFY(!clip.isEmpty());
-        App app{{testkit::headless(), {}}};
-        app.Form_Load();
+        App &app = fx.start();
         Form1 &f = app.form1();
         Player &main = app.mainPlayer();
         Player &video = app.videoPlayer();

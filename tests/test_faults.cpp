@@ -2,21 +2,16 @@
 // positions past the 16-bit range, broken media in the playlist, a file truncated while it
 // plays.
 
-#include "app/app.h"
-#include "app/session.h"
-#include "playback/playback.h"
-#include "playlist/playlist.h"
-#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
-#include <QAction>
-#include <QPushButton>
-#include <QRadioButton>
 
+#include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -25,31 +20,11 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void writeAll(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
-}
-
-using Scripted = testkit::ScriptedMain;
-
-QByteArray sessionOf(const QString &folder, const QStringList &entries, int16_t last, int16_t pos)
-{
-    state::Snapshot s;
-    s.drive = "/";
-    s.folder = folder;
-    s.entries = entries;
-    s.lastIndex = last;
-    s.resumePos = pos;
-    s.currentEntry = entries.value(last);
-    return state::encode(s);
 }
 
 } // namespace
@@ -59,19 +34,14 @@ class TestFaults : public QObject {
 private slots:
     void aSaveCutShortByTheFileSizeLimitLeavesThePreviousSession()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx(true);
         QStringList entries;
         for (int i = 0; i < 50; ++i)
             entries << QStringLiteral("/x/%1.mp3").arg(i);
-        const QByteArray before = sessionOf(cwd.path(), entries.mid(0, 3), 1, 30);
-        writeAll(cwd.file("velloran.txt"), before);
-        Scripted s;
-        App app(s.options());
-        app.Form_Load();
-        std::vector<QString> rows(entries.begin(), entries.end());
-        app.form1().List2->setItems(std::move(rows));
-        app.playback().resetMarksToPlaylist();
+        testkit::writeSession(fx.cwd.path(), {entries.mid(0, 3), 1, 30});
+        const QByteArray before = testkit::readAll(fx.cwd.file("velloran.txt"));
+        App &app = fx.start();
+        fx.fill(entries);
 
         const pid_t child = fork();
         if (child == 0) {
@@ -85,37 +55,30 @@ private slots:
         int status = 0;
         QCOMPARE(waitpid(child, &status, 0), child);
         QVERIFY(WIFEXITED(status));
-        QCOMPARE(readAll(cwd.file("velloran.txt")).size(), before.size());
-        QCOMPARE(readAll(cwd.file("velloran.txt")), before);
-        const QStringList left = QDir(cwd.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(testkit::readAll(fx.cwd.file("velloran.txt")), before);
+        const QStringList left = QDir(fx.cwd.path()).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, QStringList{"velloran.txt"}); // no half-written temporary file left
 
         // Without the limit the same save goes through.
         app.session().SaveState();
-        QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).recordCount(), 16 + 2 * 49);
+        QCOMPARE(fx.saved().recordCount(), 16 + 2 * 49);
     }
 
     void aSessionFileThatCannotBeWrittenIsRestoredFromTheDatabase()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        Scripted s;
-        const QStringList entries{"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"};
-        writeAll(cwd.file("velloran.txt"), sessionOf(cwd.path(), entries, 0, 0));
+        testkit::Fixture fx(true);
         {
-            App app(s.options());
-            app.Form_Load();
+            App &app = fx.start(testkit::SessionFile{{"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"}, 0});
             app.playback().setList2Index(2);
             app.playback().decide_video();
-            s.player->position = 77;
+            fx.player->position = 77;
             // Something stands where the file goes: its rename can only fail.
-            QVERIFY(QFile::remove(cwd.file("velloran.txt")));
-            QVERIFY(QDir(cwd.path()).mkdir("velloran.txt"));
-            QTest::qWait(20);
+            QVERIFY(QFile::remove(fx.cwd.file("velloran.txt")));
+            QVERIFY(QDir(fx.cwd.path()).mkdir("velloran.txt"));
+            QTest::qWait(20); // the recovery copy must be newer than the session file
             app.session().SaveState();
         }
-        App app(s.options());
-        app.Form_Load();
+        App &app = fx.start();
         QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
         QCOMPARE(app.m.resumePos, int16_t(77));
         QVERIFY(app.form1().Text2->text().contains("restored from its recovery copy"));
@@ -123,40 +86,31 @@ private slots:
 
     void positionsPastTheSixteenBitRangeAreKeptAsTheFurthest()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        Scripted s;
-        writeAll(cwd.file("velloran.txt"), sessionOf(cwd.path(), {"/x/long.mp3"}, 0, 0));
-        QTest::qWait(20);
-        {
-            App app(s.options());
-            app.Form_Load();
-            s.player->position = 40000.4; // 11:06:40
-            app.session().writeRecovery();
-        }
-        App app(s.options());
-        app.Form_Load();
+        testkit::Fixture fx(true);
+        testkit::writeSession(fx.cwd.path(), {{"/x/long.mp3"}, 0});
+        QTest::qWait(20); // the recovery copy must be newer than the session file
+        fx.start();
+        fx.player->position = 40000.4; // 11:06:40
+        fx.app->session().writeRecovery();
+        App &app = fx.start();
         QCOMPARE(app.m.resumePos, int16_t(32767));
-        s.player->position = 32767.6;
+        fx.player->position = 32767.6;
         app.session().SaveState();
-        QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).readInt(4), int16_t(32767));
+        QCOMPARE(fx.saved().readInt(4), int16_t(32767));
     }
 
     void brokenMediaAreGoneThroughToTheEnd()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QString good = testkit::makeMedia(cwd.path(), "good.wav", "wav", 1);
-        const QString mp3 = testkit::makeMedia(cwd.path(), "whole.mp3", "mp3", 3);
+        testkit::Fixture fx;
+        const QString good = testkit::makeMedia(fx.cwd.path(), "good.wav", "wav", 1);
+        const QString mp3 = testkit::makeMedia(fx.cwd.path(), "whole.mp3", "mp3", 3);
         QVERIFY(!good.isEmpty() && !mp3.isEmpty());
-        writeAll(cwd.file("empty.mp3"), {});
-        writeAll(cwd.file("text.avi"), "this is not a film\n");
-        writeAll(cwd.file("cut.mp3"), readAll(mp3).left(1500));
-        const QStringList files{cwd.file("empty.mp3"), cwd.file("text.avi"), cwd.file("cut.mp3"), good};
-        App app({testkit::headless()});
-        app.Form_Load();
-        app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback().resetMarksToPlaylist();
+        writeAll(fx.cwd.file("empty.mp3"), {});
+        writeAll(fx.cwd.file("text.avi"), "this is not a film\n");
+        writeAll(fx.cwd.file("cut.mp3"), testkit::readAll(mp3).left(1500));
+        const QStringList files{fx.cwd.file("empty.mp3"), fx.cwd.file("text.avi"), fx.cwd.file("cut.mp3"), good};
+        App &app = fx.start();
+        fx.fill(files);
         std::vector<QString> started;
         QObject::connect(&app.mainPlayer(), &Player::changed, &app, [&] {
             const QString f = app.mainPlayer().FileName();
@@ -165,41 +119,35 @@ private slots:
         });
         app.playback().Command3_Click();
         // Every file is tried once and the run ends with the usual message.
-        QVERIFY(testkit::waitFor([&] { return !dialogs.messages.empty(); }, 30000));
+        QVERIFY(testkit::waitFor([&] { return !fx.dialogs.messages.empty(); }, 30000));
         QVERIFY(std::find(started.begin(), started.end(), good) != started.end());
-        QCOMPARE(dialogs.messages.size(), size_t(1));
+        QCOMPARE(fx.dialogs.messages.size(), size_t(1));
     }
 
     void aFileTruncatedWhileItPlaysEndsAndTheNextPlays()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QString a = testkit::makeMedia(cwd.path(), "a.wav", "wav", 120);
-        const QString b = testkit::makeMedia(cwd.path(), "b.wav", "wav", 1);
+        testkit::Fixture fx;
+        const QString a = testkit::makeMedia(fx.cwd.path(), "a.wav", "wav", 120);
+        const QString b = testkit::makeMedia(fx.cwd.path(), "b.wav", "wav", 1);
         QVERIFY(!a.isEmpty() && !b.isEmpty());
-        App app({testkit::headless()});
-        app.Form_Load();
-        app.form1().List2->setItems({a, b});
-        app.playback().resetMarksToPlaylist();
+        App &app = fx.start();
+        fx.fill({a, b});
         app.playback().Command3_Click();
         QVERIFY(testkit::waitFor([&] { return app.mainPlayer().CurrentPosition() > 0.5; }, 10000));
         QVERIFY(QFile::resize(a, 0));
         QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == b; }, 25000));
-        QVERIFY(testkit::waitFor([&] { return !dialogs.messages.empty(); }, 15000));
+        QVERIFY(testkit::waitFor([&] { return !fx.dialogs.messages.empty(); }, 15000));
     }
 
     void aFolderRemovedAfterItWasListedIsPassedOver()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QString root = cwd.file("music");
+        testkit::Fixture fx(true);
+        const QString root = fx.cwd.file("music");
         for (const char *sub : {"a", "b", "c"}) {
             QVERIFY(QDir().mkpath(root + "/" + sub));
             writeAll(QStringLiteral("%1/%2/%2.mp3").arg(root, sub), "x");
         }
-        Scripted s;
-        App app(s.options());
-        app.Form_Load();
+        App &app = fx.start();
         QVERIFY(app.playlist().setDirPath(root));
         app.form1().mnumoresub->trigger();
         QVERIFY(app.form1().List1->count() >= 3);
@@ -217,7 +165,7 @@ private slots:
         app.playlist().Dir1_change();
         QCOMPARE(list.count(), 2);
         app.session().SaveState();
-        QCOMPARE(state::Records(readAll(cwd.file("velloran.txt"))).recordCount(), 18);
+        QCOMPARE(fx.saved().recordCount(), 18);
     }
 };
 

@@ -1,36 +1,100 @@
-// Pure playback decisions: next entry, status texts, elapsed display, completed rows, tips.
+// The pure decisions and texts: rounding and number texts, the next entry, status texts, the
+// elapsed display, completed rows and tips, places, speed and sleep, time left, the video
+// window, media control and autostart; then the 60 ms ticker against a scripted player, for
+// exact positions, lengths and times of day.
 
+#include "app/autostart_logic.h"
+#include "app/mpris_logic.h"
+#include "base/numtext.h"
+#include "playback/lengths_logic.h"
+#include "playback/places_logic.h"
+#include "playback/sleep_logic.h"
+#include "playback/speed_logic.h"
 #include "playback/status_logic.h"
 #include "playback/track_logic.h"
+#include "playback/video_logic.h"
+#include "testkit.h"
+#include "ui/form1.h"
+#include "ui/listbox.h"
 
+#include <QLineEdit>
 #include <QTest>
+#include <cmath>
 #include <set>
+#include <tuple>
 
 using std::vector;
 
 namespace {
 auto never = [] { return 0.0; };
-}
+
+// The program on three (or n) entries with a scripted main player; the test runs the ticks.
+struct Ticking : testkit::Fixture {
+    double now = 12 * 3600; // noon
+    explicit Ticking(int entries = 3)
+        : Fixture(true)
+    {
+        start();
+        app->playback().timeOfDay = [this] { return now; };
+        QStringList rows;
+        for (int i = 0; i < entries; ++i)
+            rows << QStringLiteral("/m/%1.mp3").arg(char('a' + i));
+        fill(rows);
+    }
+    void tick() { app->playback().Timer1_Timer(); }
+    QString elapsed() const { return form().Text1[6]->text(); }
+    QString tip() const { return status::shownTip(app->shell().trayTip()); }
+};
+} // namespace
 
 class TestLogic : public QObject {
     Q_OBJECT
 private slots:
+    void numberTexts()
+    {
+        using namespace numtext;
+        QCOMPARE(roundHalfEven(12.5), 12LL);
+        QCOMPARE(roundHalfEven(13.5), 14LL);
+        QCOMPARE(roundHalfEven(-2.5), -2LL);
+        QCOMPARE(roundHalfEven(2.4999), 2LL);
+        QCOMPARE(roundHalfEven(std::nan("")), 0LL);
+        QCOMPARE(N(0), QStringLiteral(" 0"));
+        QCOMPARE(N(32767), QStringLiteral(" 32767"));
+        QCOMPARE(N(-2), QStringLiteral("-2"));
+        const std::pair<double, const char *> fields[]
+            = {{0, "00"}, {5, "05"}, {6.8, "07"}, {9, "09"}, {10, "10"}, {125, "125"}, {-2, "-02"}};
+        for (const auto &[x, text] : fields)
+            QCOMPARE(F(x), QString::fromLatin1(text));
+        QCOMPARE(hmsText(3725), QStringLiteral("01:02:05"));
+        QCOMPARE(hmsText(10999), QStringLiteral("03:03:19"));
+        QCOMPARE(hmsText(36000 + 3599), QStringLiteral("10:59:59"));
+        QCOMPARE(toInt16(40000), int16_t(32767));
+        QCOMPARE(toInt16(-40000), int16_t(-32768));
+        QCOMPARE(toInt16(-1), int16_t(-1));
+    }
+
+    void serialChoice_data()
+    {
+        QTest::addColumn<QList<int>>("marks");
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("next");
+        QTest::newRow("on to the next unplayed") << QList<int>{0, 0, -1, -1, 0} << 2 << 4;
+        QTest::newRow("wraps round") << QList<int>{0, 0, -1, -1, -1} << 2 << 0;
+        QTest::newRow("wraps past played") << QList<int>{-1, 0, -1, -1, -1} << 2 << 1;
+        QTest::newRow("unplayed current again") << QList<int>{0, 0, 0} << 1 << 1;
+        QTest::newRow("unplayed last again") << QList<int>{0, -1, 0} << 2 << 2;
+        QTest::newRow("no current: from the top") << QList<int>{-1, 0, 0} << -1 << 1;
+        QTest::newRow("current past the end") << QList<int>{0, -1, 0} << 7 << 0;
+        QTest::newRow("all played") << QList<int>{-1, -1} << 0 << -1;
+        QTest::newRow("a damaged mark counts as played") << QList<int>{5, 0} << 0 << 1;
+    }
     void serialChoice()
     {
-        // Entries 0-4, 2 current, 2 and 3 played: 4.
-        QCOMPARE(track::chooseNext({0, 0, -1, -1, 0}, 5, 2, false, never), 4);
-        // 2, 3 and 4 played: wraps round to 0.
-        QCOMPARE(track::chooseNext({0, 0, -1, -1, -1}, 5, 2, false, never), 0);
-        QCOMPARE(track::chooseNext({-1, 0, -1, -1, -1}, 5, 2, false, never), 1);
-        // An unplayed current entry is chosen again.
-        QCOMPARE(track::chooseNext({0, 0, 0}, 3, 1, false, never), 1);
-        // No current entry: from the top.
-        QCOMPARE(track::chooseNext({-1, 0, 0}, 3, -1, false, never), 1);
-        // Everything played: no choice.
-        QCOMPARE(track::chooseNext({-1, -1}, 2, 0, false, never), -1);
-        QCOMPARE(track::firstUnplayed({-1, -1, 0}, 3), 2);
-        // A damaged mark value counts as played and cannot trap the loop.
-        QCOMPARE(track::chooseNext({5, 0}, 2, 0, false, never), 1);
+        QFETCH(QList<int>, marks);
+        QFETCH(int, current);
+        QFETCH(int, next);
+        const vector<int16_t> m(marks.begin(), marks.end());
+        QCOMPARE(track::chooseNext(m, int(m.size()), current, false, never), next);
     }
 
     void shuffleChoice()
@@ -44,29 +108,27 @@ private slots:
         }
         QCOMPARE(first, second); // the same choices in every run
         QVERIFY(std::set<int>(first.begin(), first.end()).size() > 5);
-        for (int i = 0; i < 20; ++i)
-            QCOMPARE(track::chooseNext({0}, 1, -1, true, [&] { return a.next(); }), 0);
-        // Draws skip played entries.
+        // Draws skip played entries and never leave the list.
         const vector<int16_t> most{-1, -1, -1, 0, -1};
         for (int i = 0; i < 20; ++i)
             QCOMPARE(track::chooseNext(most, 5, 0, true, [&] { return a.next(); }), 3);
+        QCOMPARE(track::chooseNext({0, 0}, 2, 0, true, [] { return 0.99; }), 1);
         for (int i = 0; i < 1000; ++i) {
             const double r = a.next();
             QVERIFY(r >= 0 && r < 1);
         }
+        QCOMPARE(track::firstUnplayed({-1, -1, 0}, 3), 2);
     }
 
-    void videoExtensions()
+    void videoFiles()
     {
-        QVERIFY(track::isVideoFile("/f/clip.avi"));
-        QVERIFY(!track::isVideoFile("/f/clip.AVI"));
-        QVERIFY(track::isVideoFile("/f/film.mpeg"));
-        QVERIFY(track::isVideoFile("/f/picture.jpeg"));
-        QVERIFY(!track::isVideoFile("/f/film.MPG"));
-        QVERIFY(!track::isVideoFile("/f/song.mp3"));
+        for (const char *name : {"clip.avi", "film.mpeg", "picture.jpeg", "a.mp4", "a.m4v", "a.mkv", "a.webm", "a.ogv"})
+            QVERIFY2(track::isVideoFile(QString("/f/") + name), name);
+        for (const char *name : {"clip.AVI", "film.MPG", "song.mp3", "a.Mp4", "a.ogg", "a.m4a", "a.mkv.txt", "mkv"})
+            QVERIFY2(!track::isVideoFile(QString("/f/") + name), name);
     }
 
-    void statusTextsSerial()
+    void statusTexts()
     {
         const vector<int16_t> marks(20, 0);
         const status::Texts t = status::statusTexts(20, 4, 0, marks);
@@ -76,31 +138,22 @@ private slots:
         QCOMPARE(t.form1Caption, QStringLiteral("Μπραστομέρ - Brastomere    [    20%   ]   "));
         QCOMPARE(t.form4Caption, QStringLiteral("Ολοκληρωμένα - Completed   [    20%   ]   "));
         QCOMPARE(t.label6, QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"));
-        // Halves to even: 12.5, 37.5, 62.5.
+        // Halves to even (12.5, 37.5); nothing selected gives a negative percentage.
         QVERIFY(status::statusTexts(8, 1, 0, marks).form1Caption.contains("[    12%"));
         QVERIFY(status::statusTexts(8, 3, 0, marks).form1Caption.contains("[    38%"));
-        QVERIFY(status::statusTexts(8, 5, 0, marks).form1Caption.contains("[    62%"));
-        // Nothing selected: a negative percentage.
         QVERIFY(status::statusTexts(20, -1, 0, marks).form1Caption.contains("[   -5%"));
-        const status::Texts empty = status::statusTexts(0, -1, 0, {0});
-        QVERIFY(empty.label3.startsWith("Τρέχων - Current: 0"));
-        QVERIFY(empty.label3.endsWith("Remaining: 0"));
-    }
+        QVERIFY(status::statusTexts(0, -1, 0, {0}).label3.endsWith("Remaining: 0"));
 
-    void statusTextsShuffle()
-    {
-        vector<int16_t> marks(10, 0);
-        marks[3] = -1;
-        const status::Texts t = status::statusTexts(10, 3, -1, marks);
-        QCOMPARE(t.form4Label2, QStringLiteral(" 2    :    10    :    9"));
-        QVERIFY(t.form1Caption.contains("[    10%"));
-        QCOMPARE(t.label6, QStringLiteral("Τυχαία Αναπαραγωγή - Suffle Play"));
-        const status::Texts empty = status::statusTexts(0, -1, -1, {0});
-        QCOMPARE(empty.form4Label2, QStringLiteral(" 1    :    0    :    0"));
+        // Shuffle counts by the marks.
+        vector<int16_t> some(10, 0);
+        some[3] = -1;
+        const status::Texts s = status::statusTexts(10, 3, -1, some);
+        QCOMPARE(s.form4Label2, QStringLiteral(" 2    :    10    :    9"));
+        QVERIFY(s.form1Caption.contains("[    10%"));
+        QCOMPARE(s.label6, QStringLiteral("Τυχαία Αναπαραγωγή - Suffle Play"));
         // Another non-zero value counts by marks but names serial play.
-        QCOMPARE(status::statusTexts(10, 3, 1, marks).label6, QStringLiteral("Σειριακή Αναπαραγωγή - Serial Play"));
-        const vector<int16_t> all(4, -1);
-        QVERIFY(status::statusTexts(4, 0, -1, all).form1Caption.contains("[    100%"));
+        QCOMPARE(status::statusTexts(10, 3, 1, some).label6, t.label6);
+        QVERIFY(status::statusTexts(4, 0, -1, vector<int16_t>(4, -1)).form1Caption.contains("[    100%"));
     }
 
     void elapsedDisplays()
@@ -108,6 +161,7 @@ private slots:
         const status::Elapsed e = status::elapsedTexts(3725.4, 10999 + 1, 0, 10, 0);
         QCOMPARE(*e.display, QStringLiteral("01:02:05"));
         QCOMPARE(e.remaining, QStringLiteral("02:01:15"));
+        QCOMPARE(*status::elapsedTexts(5, 100, 0, 10, 0).display, QStringLiteral("00:00:05"));
         const status::Elapsed early = status::elapsedTexts(0.3, 100, 0, 10, 0);
         QCOMPARE(*early.display, QStringLiteral("00:00:00"));
         QVERIFY(early.remaining.isEmpty());
@@ -117,21 +171,242 @@ private slots:
         QVERIFY(!status::elapsedTexts(50, 100, 3, 10, 0).display);
     }
 
-    void completedRowsAndTips()
+    void completedRowsTipsAndMessages()
     {
-        QCOMPARE(status::completedRow("/a/x.mp3", 0), QStringLiteral("x.mp3 =>0"));
         QCOMPARE(status::completedRow("/a/b/y.avi", 1), QStringLiteral("y.avi =>1"));
         QCOMPARE(status::indexOfCompletedRow("odd =>12 name.mp3 =>7"), 7);
-        QCOMPARE(status::indexOfCompletedRow("song.mp3 =>12"), 12);
+        QCOMPARE(status::indexOfCompletedRow("song.mp3 =>-3"), -3);
+        QCOMPARE(status::indexOfCompletedRow("song.mp3"), 0);
         const QString tip = status::tipField(QStringLiteral("Velloran"));
         QCOMPARE(tip.size(), 64);
         QCOMPARE(status::shownTip(tip).trimmed(), QStringLiteral("Velloran"));
-        const QString withNul = status::tipField(QStringLiteral("song =>1") + QChar(u'\0'));
-        QCOMPARE(status::shownTip(withNul), QStringLiteral("song =>1"));
-        const QString longName(70, 'n');
-        QCOMPARE(status::shownTip(status::tipField(longName + QChar(u'\0'))), QString(64, 'n'));
+        QCOMPARE(status::shownTip(status::tipField(QStringLiteral("song =>1") + QChar(u'\0'))),
+                 QStringLiteral("song =>1"));
+        QCOMPARE(status::shownTip(status::tipField(QString(70, 'n') + QChar(u'\0'))), QString(64, 'n'));
+        QCOMPARE(status::openFailedText("/a", true), QStringLiteral("Δεν ανοίγει το αρχείο - Cannot open file: /a"));
+        QCOMPARE(status::openFailedText("/a", false), QStringLiteral("Λείπει το αρχείο - Missing file: /a"));
+    }
+
+    void places()
+    {
+        using places::Leave;
+        // Left at a second: kept only for a long file, not past its end, never in preview.
+        const std::tuple<double, double, bool, Leave> leaving[]
+            = {{190, 360, false, Leave::Keep},   {0.5, 360, false, Leave::Nothing}, {1, 360, false, Leave::Keep},
+               {360, 360, false, Leave::Forget}, {359.9, 360, false, Leave::Keep},  {100, 299, false, Leave::Forget},
+               {100, 0, false, Leave::Forget},   {190, 360, true, Leave::Nothing}};
+        for (const auto &[position, length, preview, leave] : leaving)
+            QCOMPARE(places::onLeave(position, length, preview), leave);
+        // Started: the kept place, unless preview, a short file or one it no longer fits; at
+        // a session resume the file's own second wins below the 16-bit limit.
+        QCOMPARE(places::startAt(0, 190, 360, false, false), 190.0);
+        QCOMPARE(places::startAt(0, 400, 360, false, false), 0.0);
+        QCOMPARE(places::startAt(0, 360, 360, false, false), 0.0);
+        QCOMPARE(places::startAt(90, 190, 360, true, false), 90.0);
+        QCOMPARE(places::startAt(0, 190, 299, false, false), 0.0);
+        QCOMPARE(places::startAt(1000, 33600, 34200, false, true), 1000.0);
+        QCOMPARE(places::startAt(32767, 33600, 34200, false, true), 33600.0);
+    }
+
+    void speedAndSleep()
+    {
+        QCOMPARE(speed::clamp(0.1), 0.5);
+        QCOMPARE(speed::clamp(9), 3.0);
+        QCOMPARE(speed::clamp(std::nan("")), 1.0);
+        // Steps stay on the grid however often they are taken, and stop at the ends.
+        double s = 1.0;
+        for (int i = 0; i < 7; ++i)
+            s = speed::step(s, +1);
+        QCOMPARE(speed::label(s), QStringLiteral("1.35x"));
+        QCOMPARE(speed::presetIndex(speed::step(speed::step(s, -1), -1)), 2);
+        QCOMPARE(speed::presetIndex(1.1), -1);
+        QCOMPARE(speed::step(3.0, +1), 3.0);
+        QCOMPARE(speed::step(1.0, -1), 0.95);
+        QCOMPARE(speed::statusSuffix(1.0), QString());
+        QCOMPARE(speed::statusSuffix(0.75), QStringLiteral(" 0.75x"));
+
+        using namespace sleeptimer;
+        QVERIFY(!deadlineFor(EndOfFile, 100) && !deadlineFor(Off, 100) && !deadlineFor(kChoices, 100));
+        QCOMPARE(*deadlineFor(5, 100), 3700.0);
+        QCOMPARE(fileDeadline(10, 30, 60, 1.5), 30.0);
+        QCOMPARE(fileDeadline(10, 70, 60, 1.0), 10.0);     // past its end: now
+        QVERIFY(std::isinf(fileDeadline(10, 30, 0, 1.0))); // length unknown: no end
+        QCOMPARE(fadeShare(100, 80), 1.0);
+        QCOMPARE(fadeShare(100, 95), 0.5);
+        QVERIFY(fires(100, 100) && !fires(100, 99.9));
+        // Half the amplitude is 6 dB down; the end is silence.
+        QCOMPARE(fadedVolume(-600, 0.5), -1202);
+        QCOMPARE(fadedVolume(-3900, 0.1), -4000);
+        QCOMPARE(statusText(3, 100 + 719.5, 100), QStringLiteral("Ύπνος - Sleep 12'"));
+        QCOMPARE(statusText(3, 100 + 5, 100), QStringLiteral("Ύπνος - Sleep 1'"));
+        QCOMPARE(statusText(EndOfFile, 0, 100), QStringLiteral("Ύπνος - Sleep: τέλος αρχείου - end of file"));
+        QCOMPARE(statusText(Off, 0, 100), QString());
+    }
+
+    void timeLeft()
+    {
+        using namespace lengths;
+        QCOMPARE(clockText(187.4), QStringLiteral("0:03:07"));
+        QCOMPARE(clockText(3599.6), QStringLiteral("1:00:00"));
+        QCOMPARE(clockText(123 * 3600 + 61), QStringLiteral("123:01:01"));
+        QCOMPARE(clockText(-5), QStringLiteral("0:00:00"));
+        // 14:02:00 in all, 4:20:55 done: 9:41:05 left, 31 %.
+        QCOMPARE(timeLeftText({10, 0, 50520, 15655}, 1.0), QStringLiteral("Υπόλοιπο - Left 9:41:05 / 14:02:00 (31 %)"));
+        // Left is clock time at the present speed; the total stays media time.
+        QCOMPARE(timeLeftText({2, 0, 7200, 0}, 2.0), QStringLiteral("Υπόλοιπο - Left 1:00:00 / 2:00:00 (0 %)"));
+        QCOMPARE(timeLeftText({3, 3, 0, 0}, 1.0),
+                 QStringLiteral("Υπόλοιπο - Left 0:00:00 / 0:00:00 (0 %), 3 χωρίς διάρκεια - without length"));
+        QCOMPARE(timeLeftText({0, 0, 0, 0}, 1.0), QString());
+        QCOMPARE(timeLeftText({1, 0, 60, 0}, 0.0), QStringLiteral("Υπόλοιπο - Left 0:01:00 / 0:01:00 (0 %)"));
+        // Played entries whole, the playing one to its position, others to their place,
+        // unknown and unreadable ones counted apart; places never pass the length.
+        const double nan = std::nan("");
+        const Tally t = tally({100, 200, nan, 300, -1, 50, 0}, {-1, -1, 0, 0, 0, 0}, 1, 30, [](int i) {
+            return i == 3 ? 120.0 : i == 5 ? 999.0 : 0.0;
+        });
+        QCOMPARE(t.entries, 7);
+        QCOMPARE(t.unknown, 2);
+        QCOMPARE(t.total, 650.0);
+        QCOMPARE(t.done, 100.0 + 30 + 120 + 50);
+        QCOMPARE(tally({10, 20}, {-1}, -1, 0, {}).done, 10.0);
+    }
+
+    void videoWindow()
+    {
+        using videologic::volumeReachesVideo;
+        // Show always; Auto and Hide only while the main player is not in use.
+        QVERIFY(volumeReachesVideo(1, true) && volumeReachesVideo(1, false));
+        QVERIFY(!volumeReachesVideo(0, true) && volumeReachesVideo(0, false));
+        QVERIFY(!volumeReachesVideo(-1, true) && volumeReachesVideo(-1, false));
+        using videologic::fitWindow;
+        QCOMPARE(fitWindow({160, 120}, {1280, 800}), QSize(160, 120));
+        QCOMPARE(fitWindow({1920, 1080}, {1280, 800}), QSize(1280, 720));
+        QCOMPARE(fitWindow({600, 1600}, {1280, 800}), QSize(300, 800));
+        QCOMPARE(fitWindow({1280, 900}, {1280, 800}).width(), 1137); // floored, never past the screen
+        QVERIFY(!fitWindow({0, 0}, {1280, 800}).isValid());
+        QCOMPARE(fitWindow({640, 480}, {}), QSize(640, 480));
+    }
+
+    void mediaControlAndAutostart()
+    {
+        QCOMPARE(mpris::addressWithoutAutolaunch("unix:path=/x", "/r", 7), QByteArray());
+        QCOMPARE(mpris::addressWithoutAutolaunch("", "/r", 7), QByteArray("unix:path=/r/bus"));
+        QCOMPARE(mpris::addressWithoutAutolaunch("", "", 7), QByteArray("unix:path=/run/user/7/bus"));
+        QVERIFY(!mpris::reachable("") && !mpris::reachable("autolaunch:"));
+        QVERIFY(!mpris::reachable("unix:path=/nonexistent/bus,guid=1"));
+        QVERIFY(mpris::reachable("unix:path=/,guid=1") && mpris::reachable("unix:abstract=/tmp/dbus-x"));
+        for (int s : {-4000, -2000, -25, 0})
+            QCOMPARE(mpris::scrollFromVolume(mpris::volumeFromScroll(s)), s);
+        QCOMPARE(mpris::volumeFromScroll(-1000), 0.75);
+        QCOMPARE(mpris::scrollFromVolume(7.0), 0);
+        QCOMPARE(mpris::scrollFromVolume(-1.0), -4000);
+        QCOMPARE(mpris::scrollFromVolume(qQNaN()), -4000);
+        QCOMPARE(mpris::playbackStatus(2), QStringLiteral("Playing"));
+        QCOMPARE(mpris::playbackStatus(1), QStringLiteral("Paused"));
+        QCOMPARE(mpris::playbackStatus(0), QStringLiteral("Stopped"));
+
+        using autostart::quoteExecArg;
+        QCOMPARE(quoteExecArg("/opt/velloran/velloran"), QStringLiteral("/opt/velloran/velloran"));
+        QCOMPARE(quoteExecArg("/home/u/My Programs/velloran"), QStringLiteral("\"/home/u/My Programs/velloran\""));
+        QCOMPARE(quoteExecArg("/a/$x`y\"z\\w"), QStringLiteral("\"/a/\\$x\\`y\\\"z\\\\w\""));
+        QCOMPARE(quoteExecArg("/a/100%/v"), QStringLiteral("/a/100%%/v"));
+        QCOMPARE(quoteExecArg(""), QStringLiteral("\"\""));
+        // The value level escapes the backslashes of the argument level once more.
+        const QString entry = autostart::entryText("/a\\b c", "velloran", "/s t/");
+        QVERIFY2(entry.contains("\nExec=\"/a\\\\\\\\b c/velloran\"\n"), qPrintable(entry));
+        QVERIFY(entry.contains("\nPath=/s t/\n"));
+        QVERIFY(autostart::entryText("/r/", "v", {}).contains("\nExec=/r/v\n"));
+        QVERIFY(autostart::entryText("/r", "v", {}).contains("\nExec=/r/v\n"));
+        QVERIFY(!autostart::entryText("/r/", "v", {}).contains("Path="));
+    }
+
+    void tickerElapsedRemainingAndTip()
+    {
+        Ticking t;
+        t.player->duration = 3 * 3600 + 3 * 60 + 20;
+        t.player->position = 3600 + 2 * 60 + 5.4;
+        t.app->m.lastIndex = 1; // a new entry: the tip is written on this tick
+        t.tick();
+        QCOMPARE(t.elapsed(), QStringLiteral("01:02:05"));
+        QVERIFY2(t.tip().startsWith("02:01:15 - "), qPrintable(t.tip()));
+        QCOMPARE(t.app->m.mins, int16_t(2));
+        QCOMPARE(t.app->m.secs, int16_t(5));
+        // Under half a second: zeros, and a tip with no remaining time.
+        t.player->position = 0.3;
+        t.app->m.lastIndex = 2;
+        t.tick();
+        QCOMPARE(t.elapsed(), QStringLiteral("00:00:00"));
+        QVERIFY2(t.tip().startsWith(" - "), qPrintable(t.tip()));
+        QCOMPARE(t.player->opens, quint64(1)); // nothing ended
+
+        // lastIndex 0 at start-up: the first tick leaves the tip alone.
+        Ticking u;
+        const QString before = u.app->shell().trayTip();
+        u.player->duration = 100;
+        u.player->position = 10;
+        u.tick();
+        QCOMPARE(u.app->shell().trayTip(), before);
+        u.app->m.lastIndex = 2;
+        u.tick();
+        QVERIFY2(u.tip().startsWith("00:01:30 - "), qPrintable(u.tip()));
+    }
+
+    void tickerPreviewAndClock()
+    {
+        Ticking t(6);
+        t.app->m.previewOn = kOn;
+        t.app->m.previewSecs = 10;
+        t.app->m.previewStart = 3660;
+        t.player->duration = 4 * 3600;
+        t.player->position = 3663.2;
+        t.app->playback().setList2Index(1);
+        t.app->m.lastIndex = 1;
+        t.app->m.playedMarks[1] = kOn;
+        t.now = 5; // just after midnight: the clock test cannot hold yet
+        t.tick();
+        QCOMPARE(t.elapsed(), QStringLiteral("01:01:03     [10] -07"));
+        QVERIFY2(t.tip().startsWith("07 - "), qPrintable(t.tip()));
+        QCOMPARE(t.player->opens, quint64(1));
+        // previewClock is 0 until the first end: at noon the clock test holds at once.
+        t.now = 12 * 3600;
+        t.tick();
+        QCOMPARE(t.player->opens, quint64(2));
+        QCOMPARE(t.app->m.lastIndex, int16_t(2));
+        // The next preview ends by the clock previewSecs after that end, not before...
+        t.player->duration = 400;
+        t.player->position = 100; // the preview of a 400 s file starts at 100
+        t.now += 9.4;
+        t.tick();
+        QCOMPARE(t.player->opens, quint64(2));
+        t.now += 0.6;
+        t.tick();
+        QCOMPARE(t.player->opens, quint64(3));
+        // ...and after midnight only the position ends it.
+        t.now = 3;
+        t.player->position = 100;
+        t.tick();
+        QCOMPARE(t.player->opens, quint64(3));
+        t.player->position = 110;
+        t.tick();
+        QCOMPARE(t.player->opens, quint64(4));
+    }
+
+    void tickerEndsOnceAndNeverOnAnEmptyList()
+    {
+        // Every file plays to its end at once; replay None: three files, one message, and a
+        // last file left standing at its end is not ended again on later ticks.
+        for (int entries : {3, 0}) {
+            Ticking t(entries);
+            t.player->duration = 5;
+            for (int i = 0; i < 8; ++i) {
+                t.player->position = t.player->duration;
+                t.tick();
+            }
+            QCOMPARE(t.player->opens, quint64(1 + entries));
+            QCOMPARE(t.dialogs.messages.size(), size_t(entries ? 1 : 0));
+        }
     }
 };
 
-QTEST_APPLESS_MAIN(TestLogic)
+QTEST_MAIN(TestLogic)
 #include "test_logic.moc"

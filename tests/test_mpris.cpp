@@ -1,16 +1,10 @@
 // MPRIS2 media control, driven by playerctl over a private session bus (dbus-run-session).
 
-#include "app/app.h"
 #include "app/mpris.h"
 #include "app/mpris_logic.h"
-#include "app/shell.h"
-#include "playback/playback.h"
-#include "playback/player.h"
-#include "playback/speed.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
-#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QFileInfo>
@@ -24,18 +18,20 @@ using testkit::waitFor;
 
 namespace {
 
-// playerctl run while our event loop keeps serving the bus; its output, trimmed.
-QString ctl(const QStringList &args)
+// A tool run while our event loop keeps serving the bus; its output, simplified.
+QString run(const QString &program, const QStringList &args)
 {
     QProcess p;
-    p.start(QStringLiteral("playerctl"), QStringList{"-p", "velloran"} + args);
+    p.start(program, args);
     if (!waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000)) {
         p.kill();
         p.waitForFinished();
-        return QStringLiteral("(playerctl hung)");
+        return program + QStringLiteral(" hung");
     }
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+    return QString::fromUtf8(p.readAllStandardOutput()).simplified();
 }
+
+QString ctl(const QStringList &args) { return run("playerctl", QStringList{"-p", "velloran"} + args); }
 
 // A player property through dbus-send; the last word of the reply, which is a Get's value.
 QString busProperty(const QString &service, const QString &method, const QString &name, const QString &value = {})
@@ -49,15 +45,7 @@ QString busProperty(const QString &service, const QString &method, const QString
                      "string:" + name};
     if (!value.isEmpty())
         args << value;
-    QProcess p;
-    p.start(QStringLiteral("dbus-send"), args);
-    if (!waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000)) {
-        p.kill();
-        p.waitForFinished();
-        return QStringLiteral("(dbus-send hung)");
-    }
-    const QStringList words = QString::fromUtf8(p.readAllStandardOutput()).simplified().split(QLatin1Char(' '));
-    return words.last();
+    return run("dbus-send", args).split(QLatin1Char(' ')).last();
 }
 
 } // namespace
@@ -68,31 +56,13 @@ class TestMpris : public QObject {
 private slots:
     void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
 
-    void pureMappings()
-    {
-        QCOMPARE(mpris::addressWithoutAutolaunch("unix:path=/x", "/r", 7), QByteArray());
-        QCOMPARE(mpris::addressWithoutAutolaunch("", "/r", 7), QByteArray("unix:path=/r/bus"));
-        QCOMPARE(mpris::addressWithoutAutolaunch("", "", 7), QByteArray("unix:path=/run/user/7/bus"));
-        QVERIFY(!mpris::reachable(""));
-        QVERIFY(!mpris::reachable("autolaunch:"));
-        QVERIFY(!mpris::reachable("unix:path=/nonexistent/bus,guid=1"));
-        QVERIFY(mpris::reachable("unix:abstract=/tmp/dbus-x"));
-        for (int s : {-4000, -2000, -25, 0})
-            QCOMPARE(mpris::scrollFromVolume(mpris::volumeFromScroll(s)), s);
-        QCOMPARE(mpris::scrollFromVolume(7.0), 0);
-        QCOMPARE(mpris::scrollFromVolume(-1.0), -4000);
-        QCOMPARE(mpris::scrollFromVolume(qQNaN()), -4000);
-    }
-
     void noBusRunsOn()
     {
         // Nothing reachable: the program runs on without media control and touches no bus.
         const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
         qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
+        testkit::Fixture fx;
+        App &app = fx.start();
         QVERIFY(!app.shell().mediaControl());
         qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
     }
@@ -103,24 +73,20 @@ private slots:
             QFAIL("no session bus: run under dbus-run-session");
         if (QStandardPaths::findExecutable("playerctl").isEmpty())
             QFAIL("playerctl is not installed (make test installs it)");
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx;
         // Three files: the ticker may start the first by itself once the list fills, and the
         // second Next must still find one not played.
-        const QStringList files{testkit::makeMedia(cwd.path(), "one.mp3", "mp3", 20),
-                                testkit::makeMedia(cwd.path(), "two.mp3", "mp3", 20),
-                                testkit::makeMedia(cwd.path(), "three.mp3", "mp3", 20)};
+        const QStringList files{testkit::makeMedia(fx.cwd.path(), "one.mp3", "mp3", 20),
+                                testkit::makeMedia(fx.cwd.path(), "two.mp3", "mp3", 20),
+                                testkit::makeMedia(fx.cwd.path(), "three.mp3", "mp3", 20)};
         QVERIFY(!files[0].isEmpty() && !files[1].isEmpty() && !files[2].isEmpty());
         QCOMPARE(id3v1::writeFile(files[0], {"Ρεμπέτικο", "Ένας", "", "", "", -1}), id3v1::Saved::Appended);
 
-        App app({testkit::headless()});
-        app.Form_Load();
+        App &app = fx.start();
         QVERIFY(app.shell().mediaControl());
         QCOMPARE(ctl({"status"}), QStringLiteral("Stopped"));
 
-        app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback().resetMarksToPlaylist();
-        app.playback().put_form4();
+        fx.fill(files);
 
         // A follower sees the changes the program makes by itself.
         QProcess follow;

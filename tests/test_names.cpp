@@ -1,49 +1,48 @@
-// File names that are not UTF-8: held byte for byte from the folder listing through the
-// playlist, the player and the session file.
+// File names: held byte for byte when they are not UTF-8, from the folder listing through the
+// playlist, the player and the session file; patterns and the folder listing; alphabetical
+// order under any locale; and the sorted list box.
 
-#include "app/app.h"
 #include "base/fsname.h"
+#include "base/name_order.h"
 #include "playback/mpv_player.h"
-#include "state/session_file.h"
+#include "playlist/playlist_edits.h"
+#include "playlist/wildcard.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"
 
+#include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QFile>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
+#include <algorithm>
 #include <clocale>
-#include <cstdio>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QByteArray bytesOf(const QString &path)
+const QStringList kGreek = {"Αγάπη", "Άλμπουμ", "Βράδυ", "Έρωτας", "Ζωή", "ήλιος", "Ιούλιος", "όνειρο", "Ωραία"};
+const QStringList kLatin = {"Apple", "École", "Zebra"};
+// Ties at the first level: accents, then case, then code units.
+const QStringList kTies = {"album", "Album", "ALBUM", "Αλμπουμ", "ΑΛΜΠΟΥΜ", "Άλμπουμ"};
+
+QStringList shuffled(QStringList l)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    std::mt19937 rng(7);
+    std::shuffle(l.begin(), l.end(), rng);
+    std::reverse(l.begin(), l.end());
+    return l;
 }
 
-QByteArray textRecord(const QByteArray &bytes)
-{
-    QByteArray r(state::kRecordSize, '\0');
-    r[0] = char(bytes.size() & 0xff);
-    r[1] = char(bytes.size() >> 8);
-    r.replace(2, bytes.size(), bytes);
-    return r;
-}
-
-QByteArray intRecord(int16_t v)
-{
-    QByteArray r(state::kRecordSize, '\0');
-    r[0] = char(v & 0xff);
-    r[1] = char((uint16_t(v) >> 8) & 0xff);
-    return r;
-}
+std::vector<QString> vec(const QStringList &l) { return {l.begin(), l.end()}; }
 
 } // namespace
 
@@ -52,75 +51,209 @@ class TestNames : public QObject {
 private slots:
     void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
 
+    void bytesComeBackAsTheyWere_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("utf8"); // valid UTF-8 throughout: no byte held
+        const std::pair<const char *, bool> cases[] = {{"plain.mp3", true},
+                                                       {"\xce\xb1\xce\xb2.mp3", true},
+                                                       {"\xe0\xa0\x80 \xdf\xbf", true},
+                                                       {"\xf0\x9f\x8e\xb5 ok", true},
+                                                       {"caf\xe9.mp3", false} /* Latin-1 */,
+                                                       {"\xe1\xe3\xdc\xf0\xe7.mp3", false} /* Windows-1253 */,
+                                                       {"\xc0\xaf", false} /* overlong */,
+                                                       {"\xc1\xbf", false},
+                                                       {"\xed\xa0\x80", false} /* an encoded surrogate */,
+                                                       {"end\xe2\x82", false} /* cut short */,
+                                                       {"\xf4\x90\x80\x80", false} /* past U+10FFFF */,
+                                                       {"\xff\xfe\x80", false}};
+        for (const auto &[bytes, utf8] : cases)
+            QTest::newRow(bytes) << QByteArray(bytes) << utf8;
+    }
     void bytesComeBackAsTheyWere()
     {
-        const QByteArray cases[] = {"plain.mp3",
-                                    "\xce\xb1\xce\xb2.mp3" /* UTF-8 Greek */,
-                                    "caf\xe9.mp3" /* Latin-1 */,
-                                    "\xe1\xe3\xdc\xf0\xe7.mp3" /* Windows-1253 */,
-                                    "\xc0\xaf" /* overlong */,
-                                    "\xed\xa0\x80" /* an encoded surrogate */,
-                                    "end\xe2\x82" /* cut short */,
-                                    "\xf4\x90\x80\x80" /* past U+10FFFF */,
-                                    "\xf0\x9f\x8e\xb5 ok",
-                                    "\xff\xfe\x80"};
-        for (const QByteArray &b : cases) {
-            const QString name = fsname::decode(b);
-            QCOMPARE(fsname::encode(name), b);
-            QCOMPARE(fsname::encodedSize(name), b.size());
-            QVERIFY(!fsname::shown(name).contains(QChar(0xDCE9)));
-        }
-        QCOMPARE(fsname::decode(QByteArray("\xce\xb1\xce\xb2")), QStringLiteral("αβ"));
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, utf8);
+        const QString name = fsname::decode(bytes);
+        QCOMPARE(fsname::encode(name), bytes);
+        QCOMPARE(fsname::encodedSize(name), bytes.size());
+        QCOMPARE(name == QString::fromUtf8(bytes), utf8);
+        QCOMPARE(fsname::shown(name) == name, utf8);
+    }
+
+    void heldBytesAndUrls()
+    {
         QCOMPARE(fsname::decode(QByteArray("caf\xe9")), QString("caf") + QChar(0xDCE9));
         QCOMPARE(fsname::shown(fsname::decode(QByteArray("caf\xe9"))), QStringLiteral("caf\uFFFD"));
-        // A real surrogate pair is a character, not two held bytes.
-        QCOMPARE(fsname::encode(QStringLiteral("🎵")), QByteArray("\xf0\x9f\x8e\xb5"));
-        // A dropped URL carries the same bytes percent-encoded.
+        // A pair is a character, though its low half looks like a held byte.
+        const QString pair = QString(QChar(0xD83C)) + QChar(0xDCE9);
+        QCOMPARE(fsname::encode(pair), QByteArray("\xf0\x9f\x83\xa9"));
+        QCOMPARE(fsname::shown(pair), pair);
+        const QString lone = QString(QChar(0xD800)) + QLatin1Char('a'); // a surrogate of no byte
+        QCOMPARE(fsname::encode(lone),
+                 QByteArray("\xef\xbf\xbd"
+                            "a"));
+        QCOMPARE(fsname::encodedSize(lone), 4);
+        // A dropped URL carries the same bytes percent-encoded; a share keeps Qt's own form.
         const QUrl dropped(QStringLiteral("file:///old/caf%E9%20%CE%B1.mp3"));
         QCOMPARE(fsname::encode(fsname::fromLocalUrl(dropped)), QByteArray("/old/caf\xe9 \xce\xb1.mp3"));
-        QCOMPARE(fsname::fromLocalUrl(QUrl::fromLocalFile(QStringLiteral("/a b/Ζωή.mp3"))),
-                 QStringLiteral("/a b/Ζωή.mp3"));
+        QCOMPARE(fsname::fromLocalUrl(QUrl(QStringLiteral("file://nas/music/a%20b.mp3"))),
+                 QStringLiteral("//nas/music/a b.mp3"));
+    }
+
+    void patternsAndListing()
+    {
+        const wildcard::Pattern p(QStringLiteral("*.mid;*.rmi;*.midi; t?.MP*;*.og*"));
+        for (const char *name : {"a.mid", "B.MIDI", "x y.Rmi", "t1.mp3", "T2.mP", "x.OGG"})
+            QVERIFY2(p.matches(name), name);
+        for (const char *name : {"a.mid.txt", "amid", "xt1.mp3", "t12.mp3"})
+            QVERIFY2(!p.matches(name), name);
+        QVERIFY(wildcard::Pattern("*.dvr-ms").matches("show.DVR-MS"));
+        QVERIFY(!wildcard::Pattern("").matches("a.mp3"));
+
+        QTemporaryDir dir;
+        for (const char *n : {"b.mp3", "A.MP3", ".hidden.mp3", "c.wav", "a2.mp3"})
+            testkit::touch(dir.filePath(n));
+        QVERIFY(QDir(dir.path()).mkdir("folder.mp3"));
+        QVERIFY(QFile::link(dir.filePath("c.wav"), dir.filePath("link.mp3")));
+        bool ok = false;
+        QCOMPARE(wildcard::matchingFiles(dir.path(), wildcard::Pattern("*.mp3"), &ok),
+                 (QStringList{"A.MP3", "a2.mp3", "b.mp3", "link.mp3"}));
+        QVERIFY(ok);
+        wildcard::matchingFiles(dir.filePath("nope"), wildcard::Pattern("*"), &ok);
+        QVERIFY(!ok);
+        QCOMPARE(wildcard::joinPath("/", "x"), QStringLiteral("/x"));
+        QCOMPARE(wildcard::joinPath("/a", "x"), QStringLiteral("/a/x"));
+    }
+
+    void sessionRecordsHoldTheLongestNameAndKeepTheirPlaces()
+    {
+        state::Snapshot s;
+        s.shuffleOn = -1;
+        s.previewOn = 0;
+        s.entries = {QString(state::kMaxText - 5, QLatin1Char('n')) + QChar(0xDCE9) + ".mp3"};
+        const state::Records r(state::encode(s));
+        QCOMPARE(r.readInt(7), int16_t(-1)); // shuffle, then preview
+        QCOMPARE(r.readInt(8), int16_t(0));
+        QCOMPARE(*r.readString(15), s.entries[0]);
+        QVERIFY(state::fitsRecord(s.entries[0]) && !state::fitsRecord(s.entries[0] + "x"));
     }
 
     void listedAddedPlayedAndSavedByteForByte()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QByteArray folder = QFile::encodeName(cwd.file("old"));
-        QVERIFY(QDir().mkpath(cwd.file("old")));
-        const QString made = testkit::makeMedia(cwd.file("old"), "made.mp3", "mp3", 1.0);
+        testkit::Fixture fx;
+        const QByteArray folder = QFile::encodeName(fx.cwd.file("old"));
+        QVERIFY(QDir().mkpath(fx.cwd.file("old")));
+        const QString made = testkit::makeMedia(fx.cwd.file("old"), "made.mp3", "mp3", 1.0);
         QVERIFY(!made.isEmpty());
         // A Windows-1253 folder holding a Latin-1 file.
         const QByteArray sub = folder + "/\xc4\xdf\xf3\xea\xef\xe9";
         QCOMPARE(::mkdir(sub.constData(), 0700), 0);
         const QByteArray raw = sub + "/caf\xe9 \xe1\xe3\xdc\xf0\xe7.mp3";
         QCOMPARE(::rename(QFile::encodeName(made).constData(), raw.constData()), 0);
-        {
-            App app({testkit::headless()});
-            app.Form_Load();
-            Form1 &f = app.form1();
-            QVERIFY(app.playlist().setDirPath(cwd.file("old")));
-            // The folder box lists the folder and goes into it.
-            const int row = f.Dir1->count() - 1;
-            QCOMPARE(fsname::encode(f.Dir1->item(row)->data(Qt::UserRole).toString()), sub);
-            QVERIFY(f.Dir1->item(row)->text().contains(QChar::ReplacementCharacter));
-            QVERIFY(app.playlist().setDirPath(fsname::decode(sub)));
-            QCOMPARE(f.File1->files().size(), 1);
-            f.Option1[0]->setChecked(true);
-            app.playlist().Command4_Click();
-            QCOMPARE(f.List2->count(), 1);
-            const QString entry = f.List2->text(0);
-            QCOMPARE(fsname::encode(entry), raw);
-            QCOMPARE(::access(fsname::encode(entry).constData(), R_OK), 0);
-            // Shown with a stand-in, never as the bytes' wrong letters.
-            QVERIFY(f.List2->model()->index(0, 0).data().toString().contains(QChar::ReplacementCharacter));
+        App &app = fx.start();
+        Form1 &f = fx.form();
+        QVERIFY(app.playlist().setDirPath(fx.cwd.file("old")));
+        // The folder box lists the folder and goes into it.
+        const int row = f.Dir1->count() - 1;
+        QCOMPARE(fsname::encode(f.Dir1->item(row)->data(Qt::UserRole).toString()), sub);
+        QVERIFY(f.Dir1->item(row)->text().contains(QChar::ReplacementCharacter));
+        QVERIFY(app.playlist().setDirPath(fsname::decode(sub)));
+        QCOMPARE(f.File1->files().size(), 1);
+        f.Option1[0]->setChecked(true);
+        app.playlist().Command4_Click();
+        QCOMPARE(f.List2->count(), 1);
+        const QString entry = f.List2->text(0);
+        QCOMPARE(fsname::encode(entry), raw);
+        // Shown with a stand-in, never as the bytes' wrong letters.
+        QVERIFY(f.List2->model()->index(0, 0).data().toString().contains(QChar::ReplacementCharacter));
+        MpvPlayer player(testkit::headless());
+        player.setFileName(entry);
+        QVERIFY(player.Duration() > 0.5);
+        app.session().SaveState();
+        QCOMPARE(*fx.saved().readString(15), entry);
 
-            MpvPlayer player(testkit::headless());
-            player.setFileName(entry);
-            QVERIFY(player.Duration() > 0.5);
-            app.session().SaveState();
+        // Read back by the next run, the entry names the same file.
+        fx.start();
+        QCOMPARE(fsname::encode(fx.form().List2->text(0)), raw);
+    }
+
+    void listsSortAsReadersExpectUnderAnyLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        for (const char *l : {"C", "el_GR", "en_US", "de_DE"})
+            QTest::newRow(l) << QString::fromLatin1(l);
+    }
+    void listsSortAsReadersExpectUnderAnyLocale()
+    {
+        QFETCH(QString, locale);
+        QLocale::setDefault(QLocale(locale));
+        for (const QStringList &expected : {kGreek, kLatin, kTies, kLatin + kGreek}) {
+            ListBox all, one, merged; // all at once, one at a time, half and then the rest
+            all.setItems(vec(shuffled(expected)));
+            for (const QString &s : shuffled(expected))
+                one.addItem(s);
+            const QStringList mixed = shuffled(expected);
+            merged.setItems(vec(mixed.mid(0, mixed.size() / 2)));
+            merged.addItems(vec(mixed.mid(mixed.size() / 2)));
+            QStringList names = shuffled(expected);
+            wildcard::sortNoCase(names);
+            for (const QStringList &got : {testkit::rows(all), testkit::rows(one), testkit::rows(merged), names})
+                QCOMPARE(got, expected);
         }
-        QVERIFY(bytesOf(cwd.file("velloran.txt")).contains(raw));
+        // Canonically equal forms of é sort by their code units, the same way every time.
+        QStringList forms{QStringLiteral("\u00e9"), QStringLiteral("e\u0301")};
+        wildcard::sortNoCase(forms);
+        QCOMPARE(forms.first(), QStringLiteral("e\u0301"));
+        QLocale::setDefault(QLocale::system());
+    }
+
+    // Lookup, Add (in one pass or two), Subtract and drops go by one rule.
+    void oneRuleNamesTheSameEntry_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("case") << "/m/song.mp3"
+                              << "/M/SONG.MP3" << true;
+        QTest::newRow("long s") << "/m/song.mp3"
+                                << "/m/ſong.mp3" << true;
+        QTest::newRow("final sigma") << "/m/σοφός.mp3"
+                                     << "/m/ΣΟΦΌΣ.mp3" << true;
+        QTest::newRow("kelvin sign") << "/m/\u212Aey.mp3"
+                                     << "/m/key.mp3" << true;
+        QTest::newRow("sharp s") << "/m/straße.mp3"
+                                 << "/m/STRASSE.mp3" << false;
+        QTest::newRow("accent") << "/m/café.mp3"
+                                << "/m/cafe.mp3" << false;
+        QTest::newRow("dotless i") << "/m/ıon.mp3"
+                                   << "/m/ion.mp3" << false;
+        QTest::newRow("latin-1 case") << fsname::decode("/m/caf\xe9") << fsname::decode("/M/CAF\xe9") << true;
+        QTest::newRow("latin-1 bytes") << fsname::decode("/m/caf\xe9") << fsname::decode("/m/caf\xc9") << false;
+    }
+    void oneRuleNamesTheSameEntry()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(nameorder::sameEntry(a, b), same);
+        ListBox box;
+        box.setItems({a});
+        QCOMPARE(box.findExact(b) == 0, same); // also what a drop asks
+        for (const bool twoPasses : {false, true}) {
+            ListBox list;
+            PlaylistEdits edits(list);
+            plist::Refusal why;
+            edits.addIfAbsent(a, &why);
+            if (twoPasses)
+                edits.apply();
+            QCOMPARE(edits.addIfAbsent(b, &why), !same);
+            edits.apply();
+            QCOMPARE(list.count(), same ? 1 : 2);
+            QVERIFY(edits.remove(b));
+            edits.apply();
+            QCOMPARE(list.count(), same ? 0 : 1);
+        }
     }
 
     // A file that is there but does not play is not missing, whatever its name's bytes.
@@ -133,54 +266,204 @@ private slots:
     void unplayableFileIsNotMissing()
     {
         QFETCH(QByteArray, name);
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QByteArray path = QFile::encodeName(cwd.path()) + '/' + name;
-        FILE *junk = std::fopen(path.constData(), "wb");
-        QVERIFY(junk);
-        std::fputs("not a sound", junk);
-        std::fclose(junk);
-        state::Snapshot s;
-        s.folder = cwd.path();
-        s.entries = {fsname::decode(path)};
-        s.lastIndex = 0;
-        s.currentEntry = s.entries[0];
-        QFile out(cwd.file("velloran.txt"));
-        QVERIFY(out.open(QIODevice::WriteOnly) && state::encodeTo(out, s));
-        out.close();
-        App app({testkit::headless()});
-        app.Form_Load();
-        QVERIFY(testkit::waitFor([&] { return app.form1().Text2->text().contains("Cannot open file"); }, 10000));
+        testkit::Fixture fx;
+        const QString path = fsname::decode(QFile::encodeName(fx.cwd.path()) + '/' + name);
+        QFile junk(QFile::decodeName(fsname::encode(path)));
+        QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a sound") > 0);
+        junk.close();
+        fx.start(testkit::SessionFile{{path}, 0});
+        QVERIFY(testkit::waitFor([&] { return fx.form().Text2->text().contains("Cannot open file"); }, 10000));
     }
 
-    void handMadeSessionKeepsItsBytes()
+    void listModelKeepsTheModelContractThroughEveryEdit()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        const QByteArray a = QFile::encodeName(cwd.path()) + "/\xc1\xe8na.mp3";
-        const QByteArray b = QFile::encodeName(cwd.path()) + "/z\xe9.mp3";
-        // Drive, folder, index, second, file, volume, shuffle, preview, seconds, N, marks,
-        // subfolders, all, replay, entries, video.
-        const QByteArray file = textRecord("/") + textRecord(QFile::encodeName(cwd.path())) + intRecord(-1)
-            + intRecord(0) + textRecord("") + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(10) + intRecord(1)
-            + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(0) + intRecord(0) + textRecord(a) + textRecord(b)
-            + intRecord(0);
-        QFile out(cwd.file("velloran.txt"));
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(file);
-        out.close();
-        {
-            App app({testkit::headless()});
-            app.Form_Load();
-            QCOMPARE(app.form1().List2->count(), 2);
-            app.session().SaveState();
+        ListBox box(ListBox::Selection::Checks);
+        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        box.enableHorizontalScroll();
+        box.setItems({"c/", "a/"});
+        box.addItem("b/");
+        box.addItems({"d/", "B/"});
+        box.setSelected(1, true);
+        box.keepItems({1, 1, 0, 1, 1});
+        box.removeItem(0);
+        QCOMPARE(box.count(), 3);
+        QVERIFY(box.isSelected(0));
+        box.clear();
+        QCOMPARE(box.count(), 0);
+    }
+
+    void lookupFollowsTheOrderAndIgnoresOnlyCase()
+    {
+        ListBox box;
+        box.setItems(vec(shuffled(kGreek + kLatin + QStringList{"album", "Αλμπουμ"})));
+        for (int i = 0; i < box.count(); ++i) {
+            QCOMPARE(box.findExact(box.text(i)), i);
+            QCOMPARE(box.findExact(box.text(i).toUpper()), i);
         }
-        const QByteArray saved = bytesOf(cwd.file("velloran.txt"));
-        // The list sorts them, so each whole record is looked for on its own.
-        const QByteArray entries = saved.mid(15 * state::kRecordSize, 2 * state::kRecordSize);
-        QCOMPARE(entries.size(), 2 * state::kRecordSize);
-        QVERIFY(entries.startsWith(textRecord(a)) || entries.endsWith(textRecord(a)));
-        QVERIFY(entries.startsWith(textRecord(b)) || entries.endsWith(textRecord(b)));
+        QCOMPARE(box.findExact("ΑΛΜΠΟΥΜ"), box.findExact("Αλμπουμ"));
+        // An accent makes another entry; so does a blank or a prefix.
+        QVERIFY(box.findExact("Άλμπουμ") != box.findExact("Αλμπουμ"));
+        for (const char *missing : {"Ecole", "Αγαπη", "Αγάπη ", "Zebr"})
+            QCOMPARE(box.findExact(QString::fromUtf8(missing)), -1);
+    }
+
+    void fileBoxPlaylistAndCompletedListShareTheOrder()
+    {
+        testkit::Fixture fx;
+        const QString root = fx.cwd.file("μουσική");
+        for (const QString &n : shuffled(kGreek + kLatin + QStringList{"album", "Album"}))
+            testkit::touch(root + "/" + n + ".mp3");
+        testkit::touch(root + "/.hidden.mp3");
+        QStringList files;
+        for (const QString &n : QStringList{"album", "Album"} + kLatin + kGreek)
+            files.append(n + ".mp3");
+        QCOMPARE(wildcard::matchingFiles(root, wildcard::Pattern("*.mp3")), files);
+
+        App &app = fx.start();
+        app.playlist().setDirPath(root);
+        fx.form().Option1[0]->setChecked(true);
+        app.playlist().Command4_Click();
+        // album and Album name one entry: the first listed is kept.
+        QStringList entries, done;
+        for (const QString &n : QStringList{"album"} + kLatin + kGreek)
+            entries.append(root + "/" + n + ".mp3");
+        QCOMPARE(testkit::rows(*fx.form().List2), entries);
+        for (int i = 0; i < entries.size(); ++i) {
+            QCOMPARE(app.playlist().ListBoxFindString(*fx.form().List2, entries[i].toUpper()), i);
+            done.append(QFileInfo(entries[i]).fileName() + " =>" + QString::number(i));
+        }
+        QCOMPARE(testkit::rows(app.playback().completedList()), done);
+    }
+
+    void addKeepsTheHighlightAndCurrentEntry()
+    {
+        testkit::Fixture fx;
+        const QString root = fx.cwd.file("music");
+        for (const char *n : {"b1.mp3", "b2.mp3", "b3.mp3", "d/a1.mp3", "d/a2.mp3", "d/c1.mp3"})
+            testkit::touch(root + "/" + n);
+        App &app = fx.start();
+        app.playlist().setDirPath(root);
+        fx.form().Option1[0]->setChecked(true);
+        app.playlist().Command4_Click();
+        ListBox &list = *fx.form().List2;
+        QCOMPARE(list.count(), 3);
+        // b1 and b2 played, b2 playing.
+        list.selectOnly({0, 1});
+        list.setListIndex(1);
+        const QString playing = root + "/b2.mp3";
+        app.playlist().setDirPath(root + "/d");
+        app.playlist().Command4_Click(); // rows land before, between and after the played ones
+        QCOMPARE(list.count(), 6);
+        QCOMPARE(list.currentText(), playing);
+        for (int i = 0; i < list.count(); ++i)
+            QCOMPARE(list.isSelected(i), list.text(i) == root + "/b1.mp3" || list.text(i) == playing);
+        // Subtract keeps the current entry where rows go.
+        app.playlist().Command5_Click();
+        QCOMPARE(list.count(), 3);
+        QCOMPARE(list.currentText(), playing);
+    }
+    void selectionIsSeparateFromCurrentRow()
+    {
+        ListBox box;
+        box.setItems({"c", "a", "b"});
+        box.setListIndex(2);
+        box.addItem("a0"); // a row added before the current one moves it down
+        QCOMPARE(box.currentText(), QStringLiteral("c"));
+        box.removeItem(1);
+        QCOMPARE(box.text(0), QStringLiteral("a"));
+        box.selectOnly({0, 2});
+        QVERIFY(box.isSelected(0) && !box.isSelected(1) && box.isSelected(2));
+        box.setListIndex(1);
+        QVERIFY(!box.isSelected(1));
+        box.clearSelection();
+        QVERIFY(!box.isSelected(0));
+        ListBox checks(ListBox::Selection::Checks);
+        checks.setItems({"x/", "y/"});
+        checks.setSelected(1, true);
+        QVERIFY(checks.isSelected(1) && !checks.isSelected(0));
+    }
+
+    void rowsAreWholeAsTheWidestComesAndGoes()
+    {
+        ListBox box;
+        box.enableHorizontalScroll();
+        box.resize(160, 200);
+        box.show();
+        const QString longRow = "/m/bΜάρκος B/" + QString(60, QChar(u'ω')) + ".mp3";
+        box.setItems({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/z.mp3"});
+        const auto width
+            = [&](int row) { return box.model()->data(box.model()->index(row, 0), Qt::SizeHintRole).toSize().width(); };
+        const int shortWidth = width(3);
+        QVERIFY(shortWidth >= box.fontMetrics().horizontalAdvance("/m/z.mp3"));
+        // The long row in the middle: every row, the last included, takes its width.
+        const int at = box.addItem(longRow);
+        QCOMPARE(at, 2);
+        const int need = box.fontMetrics().horizontalAdvance(longRow);
+        QVERIFY(width(box.count() - 1) >= need);
+        QApplication::processEvents();
+        QVERIFY(box.visualRect(box.model()->index(at, 0)).width() >= need);
+        QVERIFY(box.horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(box.textElideMode(), Qt::ElideNone);
+        // Gone again: back to the short rows' width.
+        box.removeItem(at);
+        QCOMPARE(width(0), shortWidth);
+        box.addItems({longRow});
+        QVERIFY(width(0) >= need);
+        box.keepItems({1, 1, 0, 1, 1});
+        QCOMPARE(box.count(), 4);
+        QCOMPARE(width(2), shortWidth);
+    }
+
+    void playingRowIsNamedSoWithoutChangingItsText()
+    {
+        ListBox box;
+        box.markCurrentAsPlaying();
+        box.setItems({"/m/a.mp3", "/m/b.mp3"});
+        box.selectOnly({0});
+        box.setListIndex(1);
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
+        QVERIFY(list);
+        const auto name = [&](int row) {
+            QAccessibleInterface *item = list->child(row);
+            return item ? item->text(QAccessible::Name) : QString();
+        };
+        QCOMPARE(name(1), QStringLiteral("/m/b.mp3 - Παίζει - Playing"));
+        QCOMPARE(name(0), QStringLiteral("/m/a.mp3"));
+        QCOMPARE(box.text(1), QStringLiteral("/m/b.mp3"));
+        QVERIFY(box.isSelected(0) && !box.isSelected(1));
+        box.setListIndex(0);
+        QCOMPARE(name(0), QStringLiteral("/m/a.mp3 - Παίζει - Playing"));
+        QCOMPARE(name(1), QStringLiteral("/m/b.mp3"));
+    }
+
+    void checkRowsToggleFromAScreenReaderAsWithSpace()
+    {
+        ListBox box(ListBox::Selection::Checks);
+        box.setItems({"/m/b", "/m/c"});
+        box.resize(200, 100);
+        box.show();
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
+        QVERIFY(list && list->childCount() == 2);
+        const auto toggle = [&](int row) {
+            QAccessibleInterface *item = list->child(row);
+            QVERIFY(item && item->actionInterface());
+            QVERIFY(item->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        };
+        toggle(1);
+        QVERIFY(box.isSelected(1) && !box.isSelected(0));
+        QVERIFY(list->child(1)->state().checkable && list->child(1)->state().checked);
+        // Space on the current row does the same to the same row.
+        box.setFocus();
+        box.setListIndex(1);
+        QTest::keyClick(&box, Qt::Key_Space);
+        QVERIFY(!box.isSelected(1));
+        QVERIFY(!list->child(1)->state().checked);
+        // A row coming in moves the others: the interfaces follow the rows, not the indexes.
+        box.addItem("/m/a");
+        toggle(0);
+        QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("/m/a"));
+        QVERIFY(box.isSelected(0) && !box.isSelected(1) && !box.isSelected(2));
     }
 };
 

@@ -2,17 +2,7 @@
 // forgotten at the end, on Reset and on Subtract, ignored by preview; positions past the
 // session file's 16-bit second resume exactly.
 
-#include "app/app.h"
-#include "app/session.h"
-#include "base/numtext.h"
-#include "playback/lengths.h"
-#include "playback/places_logic.h"
-#include "playback/playback.h"
 #include "playback/player.h"
-#include "playback/status_logic.h"
-#include "playlist/playlist.h"
-#include "state/places.h"
-#include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
@@ -48,12 +38,6 @@ QString silence(const QString &path, int seconds, const QString &codec)
     return p.waitForFinished(120000) && p.exitCode() == 0 ? path : QString();
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestPlaces : public QObject {
@@ -62,12 +46,6 @@ class TestPlaces : public QObject {
     QTemporaryDir media;
     QString book, lecture, song, tone, nineHours;
 
-    static void fillPlaylist(App &app, const QStringList &files)
-    {
-        app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback().resetMarksToPlaylist();
-        app.playback().put_form4();
-    }
     static int row(App &app, const QString &file) { return app.form1().List2->findExact(file); }
     // The double click road.
     static void pick(App &app, const QString &file)
@@ -101,25 +79,11 @@ private slots:
         QVERIFY(!nineHours.isEmpty());
     }
 
-    void decisionsAndLongTimes()
-    {
-        // What the roads below do not reach: a stop keeps an earlier place, a place past a
-        // shortened file's end is not used.
-        QCOMPARE(places::onLeave(0, 360, false), places::Leave::Nothing);
-        QCOMPARE(places::startAt(0, 400, 360, false, false), 0.0);
-        QCOMPARE(numtext::hmsText(36000), QStringLiteral("10:00:00"));
-        QCOMPARE(numtext::hmsText(45296), QStringLiteral("12:34:56"));
-        QCOMPARE(*status::elapsedTexts(36000, 43200, 0, 10, 0).display, QStringLiteral("10:00:00"));
-        QCOMPARE(status::elapsedTexts(36000, 43200, 0, 10, 0).remaining, QStringLiteral("02:00:00"));
-    }
-
     void everyRoadResumesTheUnfinished()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
-        fillPlaylist(app, {book, lecture, song, tone});
+        testkit::Fixture fx;
+        App &app = fx.start();
+        fx.fill({book, lecture, song, tone});
         Places &places = app.places();
 
         pick(app, book);
@@ -200,39 +164,22 @@ private slots:
 
     void pastNineHoursResumesExactly()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        {
-            App app({testkit::headless()});
-            app.Form_Load();
-            fillPlaylist(app, {nineHours, tone});
-            pick(app, nineHours);
-            app.mainPlayer().Pause();
-            app.mainPlayer().setCurrentPosition(33600);
-            app.session().SaveState();
-        }
-        const state::Records r(readFile(cwd.file("velloran.txt")));
-        QCOMPARE(r.readInt(4), int16_t(32767));
-        QCOMPARE(*r.readString(5), nineHours);
-
-        {
-            App app({testkit::headless()});
-            app.Form_Load();
-            QCOMPARE(app.mainPlayer().FileName(), nineHours);
-            QVERIFY2(qAbs(at(app) - 33600) <= 1, qPrintable(QString::number(at(app))));
-            QCOMPARE(app.form1().Text1[5]->text(), QStringLiteral("09:30:00"));
-        }
+        testkit::Fixture fx;
+        App *app = &fx.start();
+        fx.fill({nineHours, tone});
+        pick(*app, nineHours);
+        app->mainPlayer().Pause();
+        app->mainPlayer().setCurrentPosition(33600);
+        app->session().SaveState();
+        QCOMPARE(fx.saved().readInt(4), int16_t(32767));
+        QCOMPARE(*fx.saved().readString(5), nineHours);
+        app = &fx.start();
+        QCOMPARE(app->mainPlayer().FileName(), nineHours);
+        QVERIFY2(qAbs(at(*app) - 33600) <= 1, qPrintable(QString::number(at(*app))));
+        QCOMPARE(fx.form().Text1[5]->text(), QStringLiteral("09:30:00"));
         // Below the limit the session file's second wins over the kept place.
-        QByteArray bytes = readFile(cwd.file("velloran.txt"));
-        const int16_t second = 1000;
-        bytes[3 * state::kRecordSize] = char(second & 0xff);
-        bytes[3 * state::kRecordSize + 1] = char(second >> 8);
-        QFile file(cwd.file("velloran.txt"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-        file.close();
-        App app({testkit::headless()});
-        app.Form_Load();
-        QVERIFY(startedAt(app, 1000));
+        testkit::writeSession(fx.cwd.path(), {{tone, nineHours}, 1, 1000});
+        QVERIFY(startedAt(fx.start(), 1000));
     }
 };
 

@@ -1,9 +1,6 @@
 // Building the playlist: lookup, search, drops, the subdirectory scan, add and subtract.
 
 #include "app/app.h"
-#include "app/session.h"
-#include "playback/playback.h"
-#include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
@@ -22,33 +19,12 @@
 
 namespace {
 
-void touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-}
-
-QStringList rows(const ListBox &box)
-{
-    QStringList out;
-    for (int i = 0; i < box.count(); ++i)
-        out.append(box.text(i));
-    return out;
-}
-
 // The program started on an empty session in a scratch folder.
-struct Program {
-    testkit::ScratchCwd cwd;
-    testkit::DialogRecorder dialogs;
-    App app{{testkit::headless()}};
+struct Program : testkit::Fixture {
+    App &app = start();
     Form1 &f = app.form1();
 
-    Program()
-    {
-        app.Form_Load();
-        app.playlist().yieldEveryMs = 0;
-    }
+    Program() { app.playlist().yieldEveryMs = 0; }
     void subdirsOn()
     {
         if (app.m.subdirsOn != kOn)
@@ -65,27 +41,6 @@ class TestPlaylist : public QObject {
     Q_OBJECT
 
 private slots:
-    void lookupIgnoresCaseAndKeepsOrder()
-    {
-        ListBox box;
-        box.setItems({"/m/b.mp3", "/m/A.mp3", "/m/c.mp3"});
-        QCOMPARE(rows(box), QStringList({"/m/A.mp3", "/m/b.mp3", "/m/c.mp3"}));
-        QCOMPARE(Playlist::ListBoxFindString(box, "/M/B.MP3"), 1);
-        QCOMPARE(Playlist::ListBoxFindString(box, "/m/b.mp"), -1);
-        QCOMPARE(Playlist::ListBoxFindString(box, "/m/d.mp3"), -1);
-        box.addItem("/m/a2.mp3");
-        QCOMPARE(box.text(1), QStringLiteral("/m/a2.mp3"));
-        // A bulk merge keeps the checks and the current entry where they were.
-        ListBox checks(ListBox::Selection::Checks);
-        checks.setItems({"/b/", "/d/"});
-        checks.setSelected(1, true);
-        checks.setListIndex(1);
-        checks.addItems({"/C/", "/a/"});
-        QCOMPARE(rows(checks), QStringList({"/a/", "/b/", "/C/", "/d/"}));
-        QVERIFY(checks.isSelected(3) && !checks.isSelected(2));
-        QCOMPARE(checks.listIndex(), 3);
-    }
-
     void dropAcceptanceAndLimits()
     {
         const QStringList types = Playlist::fileTypesTable();
@@ -172,7 +127,7 @@ private slots:
 
         // Shown, in whatever way: every row, the played ones selected.
         p.app.form4().show();
-        QCOMPARE(rows(done), QStringList({"a.mp3 =>0", "a.mp3 =>2", "b.mp3 =>1"}));
+        QCOMPARE(testkit::rows(done), QStringList({"a.mp3 =>0", "a.mp3 =>2", "b.mp3 =>1"}));
         QVERIFY(done.isSelected(1) && !done.isSelected(0) && !done.isSelected(2));
         QCOMPARE(p.app.playback().FindSong(1), QStringLiteral("b.mp3 =>1"));
 
@@ -188,11 +143,11 @@ private slots:
         Program p;
         const QString greek = p.cwd.file("Μουσική με κενά/τραγούδι ένα.mp3");
         const QString b = p.cwd.file("b.mp3");
-        touch(greek);
-        touch(b);
+        testkit::touch(greek);
+        testkit::touch(b);
         p.app.playlist().WatchForFiles({b, p.cwd.file("c.MP3")});
         QCOMPARE(p.text2(), QStringLiteral("Άκυρο Αρχείο - Invalid File"));
-        QCOMPARE(rows(*p.f.List2), QStringList({b}));
+        QCOMPARE(testkit::rows(*p.f.List2), QStringList({b}));
 
         // In order; the report is the last file's; the completed list is rebuilt.
         p.app.playlist().WatchForFiles({greek, p.cwd.file("x.jpeg")});
@@ -230,7 +185,7 @@ private slots:
         QFile::link(outside, root + "/out");
         p.go(root);
         p.subdirsOn();
-        QCOMPARE(rows(*p.f.List1),
+        QCOMPARE(testkit::rows(*p.f.List1),
                  QStringList({root + "/", root + "/m/", root + "/m/real/", root + "/m/real/sub/", root + "/out/",
                               root + "/out/inner/", root + "/z/"}));
     }
@@ -248,7 +203,7 @@ private slots:
         // Without subfolders: one row, count 0.
         p.go(root + "/b");
         p.subdirsOn();
-        QCOMPARE(rows(*p.f.List1), QStringList({root + "/b/"}));
+        QCOMPARE(testkit::rows(*p.f.List1), QStringList({root + "/b/"}));
         QCOMPARE(p.f.Frame4->title(), QStringLiteral("Υποφακέλοι - Subdirectories : 0"));
         QCOMPARE(p.text2(), QStringLiteral("Έτοιμο - Ready"));
         QVERIFY(!p.f.Command2->isEnabled());
@@ -256,7 +211,7 @@ private slots:
         p.go(root);
         const QStringList all = {root + "/",   root + "/a/", root + "/a/x/", root + "/a/x/deep/", root + "/a/y/",
                                  root + "/b/", root + "/c/", root + "/c/z/", root + "/locked/"};
-        QCOMPARE(rows(*p.f.List1), all);
+        QCOMPARE(testkit::rows(*p.f.List1), all);
         QCOMPARE(p.f.Frame4->title(), QStringLiteral("Υποφακέλοι - Subdirectories : 8"));
         // Fresh list, Command1 twice: all checked, then none.
         p.app.playlist().Command1_Click();
@@ -270,7 +225,7 @@ private slots:
         bool shallowDone = false;
         QTimer watch;
         QObject::connect(&watch, &QTimer::timeout, [&] {
-            const QStringList now = rows(*p.f.List1);
+            const QStringList now = testkit::rows(*p.f.List1);
             const bool deep = std::any_of(now.begin(), now.end(),
                                           [&](const QString &r) { return r.mid(root.size() + 1).count('/') == 2; });
             if (deep && p.app.m.cancelSearch != kOn) {
@@ -295,7 +250,7 @@ private slots:
         });
         p.go(root);
         QVERIFY(changed);
-        QCOMPARE(rows(*p.f.List1), QStringList({root + "/c/", root + "/c/z/"}));
+        QCOMPARE(testkit::rows(*p.f.List1), QStringList({root + "/c/", root + "/c/z/"}));
 
         // With the option off a folder change only leaves the list due for a rebuild.
         p.app.playlist().mnumoresub_Click();
@@ -303,7 +258,8 @@ private slots:
         p.go(root + "/a");
         QCOMPARE(p.f.List1->count(), 2);
         p.app.playlist().mnumoresub_Click();
-        QCOMPARE(rows(*p.f.List1), QStringList({root + "/a/", root + "/a/x/", root + "/a/x/deep/", root + "/a/y/"}));
+        QCOMPARE(testkit::rows(*p.f.List1),
+                 QStringList({root + "/a/", root + "/a/x/", root + "/a/x/deep/", root + "/a/y/"}));
         QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
@@ -318,10 +274,8 @@ private slots:
         p.app.session().SaveState();
 
         // The next run scans the remembered folder and checks every row.
-        App next({testkit::headless()});
-        next.Form_Load();
-        Form1 &g = next.form1();
-        QCOMPARE(rows(*g.List1), QStringList({root + "/", root + "/x/", root + "/y/", root + "/y/z/"}));
+        Form1 &g = p.start().form1();
+        QCOMPARE(testkit::rows(*g.List1), QStringList({root + "/", root + "/x/", root + "/y/", root + "/y/z/"}));
         for (int i = 0; i < g.List1->count(); ++i)
             QVERIFY(g.List1->isSelected(i));
         QCOMPARE(g.Command1->text(), QStringLiteral("Κανένας - None"));
@@ -333,7 +287,7 @@ private slots:
         Program p;
         const QString root = p.cwd.file("music");
         for (const char *f : {"1.mp3", "2.mp3", "cover.jpg", "a/3.mp3", "a/4.MP3", "b/5.mp3", "b/c/6.mp3", ".h/7.mp3"})
-            touch(root + "/" + f);
+            testkit::touch(root + "/" + f);
         const QString added = "Αριθμός αρχείων που Προστέθηκαν - Number of Added files :";
         p.go(root);
 
@@ -343,7 +297,7 @@ private slots:
         QCOMPARE(p.text2(), added + " 2");
         p.app.playlist().Command4_Click();
         QCOMPARE(p.text2(), added + " 0");
-        QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
+        QCOMPARE(testkit::rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
 
         // Selected with the option off adds nothing and subtracts nothing.
         p.mode(2);
@@ -383,7 +337,7 @@ private slots:
         p.mode(2);
         p.app.playlist().Command5_Click();
         QCOMPARE(p.text2(), subtracted + " 2");
-        QCOMPARE(rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
+        QCOMPARE(testkit::rows(*p.f.List2), QStringList({root + "/1.mp3", root + "/2.mp3"}));
 
         // Subtract All empties both lists and writes nothing.
         p.f.Text2->setText("kept");
@@ -408,7 +362,7 @@ private slots:
         const QString full = p.cwd.file("full");
         const QStringList names = {"m.mp3", "c.mp3", "x.mp3", "a.mp3", "q.mp3", "E.mp3", "b.mp3", "k.mp3"};
         for (const QString &n : names)
-            touch(full + "/" + n);
+            testkit::touch(full + "/" + n);
         std::vector<QString> most;
         for (int i = 0; i < plist::kMaxEntries - 3; ++i)
             most.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));

@@ -1,33 +1,30 @@
-// The video window, the volume and the preview length: the decisions alone, then the
-// real libmpv players handing a generated film to and fro.
+// The program with the real players: start-up defaults, a folder played through, replay
+// modes, the completed list, the volume, the preview length, and the video window handing a
+// generated film to and fro.
 
-#include "app/app.h"
-#include "app/session.h"
-#include "playback/playback.h"
-#include "playback/player.h"
 #include "playback/player_strip.h"
-#include "playback/track_logic.h"
-#include "playback/video_logic.h"
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "playlist/wildcard.h"
-#include "state/session_file.h"
 #include "testkit.h"
+#include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
 
-#include <QTimer>
-
 #include <QAction>
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QtEndian>
 #include <clocale>
@@ -77,23 +74,6 @@ class TestVideo : public QObject {
     QTemporaryDir media;
     QString mkv, avi, wav;
 
-    static void fillPlaylist(App &app, const QStringList &files)
-    {
-        app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
-        app.playback().resetMarksToPlaylist();
-        app.playback().put_form4();
-    }
-
-    // Double-clicks the playlist row of `file` (the list keeps its rows sorted).
-    static void pick(App &app, const QString &file)
-    {
-        const int row = app.form1().List2->findExact(file);
-        QVERIFY(row >= 0);
-        app.form1().List2->setListIndex(row);
-        app.playback().List2_Click();
-        app.playback().List2_DblClick();
-    }
-
 private slots:
     void initTestCase()
     {
@@ -106,18 +86,8 @@ private slots:
 
     void volumeReachesThePlayerThatHasTheFile()
     {
-        using videologic::volumeReachesVideo;
-        QVERIFY(volumeReachesVideo(1, true)); // Show
-        QVERIFY(volumeReachesVideo(1, false));
-        QVERIFY(!volumeReachesVideo(0, true)); // Auto with the file on the main player
-        QVERIFY(volumeReachesVideo(0, false)); // Auto with the file in the video window
-        QVERIFY(!volumeReachesVideo(-1, true));
-        QVERIFY(volumeReachesVideo(-1, false)); // Hide chosen while the window still plays
-
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
+        testkit::Fixture fx;
+        App &app = fx.start();
         Form1 &f = app.form1();
         app.playback().setHScroll1(-600);
         QCOMPARE(app.m.volume, int16_t(-600));
@@ -169,10 +139,8 @@ private slots:
 
     void previewLengthAnswers()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
+        testkit::Fixture fx;
+        App &app = fx.start();
         // A user whose numbers are written with a comma gets the same reading.
         QLocale::setDefault(QLocale(QLocale::German));
         struct Case {
@@ -189,28 +157,28 @@ private slots:
             {{"-3", "1.99", "60.01", "30"}, 30},
         };
         for (const Case &c : cases) {
-            dialogs.prompts.clear();
+            fx.dialogs.prompts.clear();
             for (const QString &a : c.answers)
-                dialogs.inputs.push_back(a);
+                fx.dialogs.inputs.push_back(a);
             app.playback().mnumoreduration_Click();
             QCOMPARE(app.m.previewSecs, c.stored);
-            QCOMPARE(dialogs.prompts.size(), size_t(c.answers.size()));
-            QVERIFY(dialogs.messages.empty());
+            QCOMPARE(fx.dialogs.prompts.size(), size_t(c.answers.size()));
+            QVERIFY(fx.dialogs.messages.empty());
         }
         QCOMPARE(
-            dialogs.prompts.back(),
+            fx.dialogs.prompts.back(),
             QStringLiteral("Όρισε διάρκεια προεπισκόπησης 2-60 δευτερόλεπτα: Declare duration of preview 2-60 secs"));
 
         // Cancel and empty text are not numbers: Yes asks again, No keeps the old length.
-        dialogs.prompts.clear();
-        dialogs.inputs = {std::nullopt, QString(), QString("3x")};
-        dialogs.answers = {dialogs::Answer::Yes, dialogs::Answer::Yes, dialogs::Answer::No};
+        fx.dialogs.prompts.clear();
+        fx.dialogs.inputs = {std::nullopt, QString(), QString("3x")};
+        fx.dialogs.answers = {dialogs::Answer::Yes, dialogs::Answer::Yes, dialogs::Answer::No};
         app.playback().mnumoreduration_Click();
         QCOMPARE(app.m.previewSecs, int16_t(30));
-        QCOMPARE(dialogs.prompts.size(), size_t(3));
-        QCOMPARE(dialogs.messages.size(), size_t(3));
-        QCOMPARE(dialogs.messages[0].text, QStringLiteral("Άκυρη είσοδος. Επανάληψη; - Invalid input. Repeat"));
-        QCOMPARE(dialogs.messages[0].style, dialogs::Style::YesNo);
+        QCOMPARE(fx.dialogs.prompts.size(), size_t(3));
+        QCOMPARE(fx.dialogs.messages.size(), size_t(3));
+        QCOMPARE(fx.dialogs.messages[0].text, QStringLiteral("Άκυρη είσοδος. Επανάληψη; - Invalid input. Repeat"));
+        QCOMPARE(fx.dialogs.messages[0].style, dialogs::Style::YesNo);
         QLocale::setDefault(QLocale::c());
 
         // The switch: the check mark and the duration item go together, twice back to start.
@@ -221,25 +189,8 @@ private slots:
         QVERIFY(app.m.previewOn == 0 && !f.mnumorepreview->isChecked() && !f.mnumoreduration->isEnabled());
     }
 
-    void windowFitsTheScreen()
-    {
-        using videologic::fitWindow;
-        QCOMPARE(fitWindow({160, 120}, {1280, 800}), QSize(160, 120));
-        QCOMPARE(fitWindow({1920, 1080}, {1280, 800}), QSize(1280, 720));
-        QCOMPARE(fitWindow({600, 1600}, {1280, 800}), QSize(300, 800));
-        QCOMPARE(fitWindow({1280, 800}, {1280, 800}), QSize(1280, 800));
-        QVERIFY(!fitWindow({}, {1280, 800}).isValid());
-        QVERIFY(!fitWindow({0, 0}, {1280, 800}).isValid());
-        QCOMPARE(fitWindow({640, 480}, {}), QSize(640, 480));
-    }
-
     void newerFilmsAreVideoAndListed()
     {
-        for (const char *name : {"a.mp4", "a.m4v", "a.mkv", "a.webm", "a.mov", "a.ogv", "a.avi"})
-            QVERIFY2(track::isVideoFile(QString("/f/") + name), name);
-        for (const char *name : {"a.MKV", "a.Mp4", "a.ogg", "a.m4a", "a.mp3", "a.mkv.txt"})
-            QVERIFY2(!track::isVideoFile(QString("/f/") + name), name);
-
         const QStringList types = Playlist::fileTypesTable();
         QCOMPARE(types.size(), 12);
         QCOMPARE(types[10], QStringLiteral("*.mp3"));
@@ -256,14 +207,12 @@ private slots:
 
     void showMovesThePlayingFileAndCloseHandsItBack()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
+        testkit::Fixture fx;
+        App &app = fx.start();
         Form1 &f = app.form1();
         Player &main = app.mainPlayer();
         Player &vid = app.videoPlayer();
-        fillPlaylist(app, {mkv, avi});
+        fx.fill({mkv, avi});
 
         // Show with no file only sets the mode and the marks.
         app.m.currentFile.clear();
@@ -277,7 +226,7 @@ private slots:
         // Hide plays the film as sound on the main player.
         app.playback().mnuvideohide_Click();
         QVERIFY(onlyChecked(f, f.mnuvideohide));
-        pick(app, mkv);
+        fx.pick(mkv);
         QCOMPARE(main.FileName(), mkv);
         QVERIFY(waitFor([&] { return main.CurrentPosition() >= 1.6; }, 5000));
         // Sound alone never starts the video player's core.
@@ -312,11 +261,7 @@ private slots:
         vid.setCurrentPosition(3.4);
         QTRY_COMPARE(f.MediaPlayer1->seekSlider()->value(), 3);
         app.session().SaveState();
-        {
-            QFile file(cwd.file("velloran.txt"));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(state::Records(file.readAll()).readInt(4), int16_t(3));
-        }
+        QCOMPARE(fx.saved().readInt(4), int16_t(3));
         // Volume in mode Auto still reaches the window that plays.
         app.playback().mnuvideoauto_Click();
         app.playback().setHScroll1(-800);
@@ -341,13 +286,11 @@ private slots:
 
     void showAgainReopensAndPreviewStartsAtAQuarter()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
+        testkit::Fixture fx;
+        App &app = fx.start();
         Player &vid = app.videoPlayer();
-        fillPlaylist(app, {avi, mkv});
-        pick(app, avi); // Auto: an .avi goes to the video window
+        fx.fill({avi, mkv});
+        fx.pick(avi); // Auto: an .avi goes to the video window
         QCOMPARE(vid.FileName(), avi);
         QVERIFY(!app.mainPlayer().inUse());
         QVERIFY(waitFor([&] { return vid.CurrentPosition() >= 1.5; }, 5000));
@@ -360,22 +303,22 @@ private slots:
 
         // A picked video starts at its beginning, even after a resume left a position.
         app.m.resumePos = 3;
-        pick(app, mkv);
+        fx.pick(mkv);
         QCOMPARE(vid.FileName(), mkv);
         QVERIFY2(vid.CurrentPosition() < 1.0, qPrintable(QString::number(vid.CurrentPosition())));
 
         // Preview: a quarter of 5 s, rounded half to even, is 1.
         app.playback().mnumorepreview_Click();
-        pick(app, avi);
+        fx.pick(avi);
         QCOMPARE(app.m.previewStart, int16_t(1));
         QVERIFY2(vid.CurrentPosition() >= 0.9 && vid.CurrentPosition() < 2.0,
                  qPrintable(QString::number(vid.CurrentPosition())));
 
         // A picture larger than the screen: the window shrinks to it, aspect kept.
-        const QString hd = testkit::makeMedia(cwd.path(), "hd.mkv", "hd", 1);
+        const QString hd = testkit::makeMedia(fx.cwd.path(), "hd.mkv", "hd", 1);
         QVERIFY(!hd.isEmpty());
-        fillPlaylist(app, {hd});
-        pick(app, hd);
+        fx.fill({hd});
+        fx.pick(hd);
         Form2 *w = app.existingForm2();
         QVERIFY(w);
         const QRect screen = w->screen()->availableGeometry();
@@ -397,28 +340,27 @@ private slots:
 
     void badFilesInTheVideoWindowAreSkipped()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        App app({testkit::headless()});
-        app.Form_Load();
-        const QString junk = cwd.file("junk.mkv");
+        testkit::Fixture fx;
+        App &app = fx.start();
+        const QString junk = fx.cwd.file("junk.mkv");
         {
             QFile j(junk);
             QVERIFY(j.open(QIODevice::WriteOnly));
             j.write(QByteArray(4096, '\x5a'));
         }
         // Sorted in this order: the two bad films, then a good file.
-        const QString good = cwd.file("zz.wav");
+        const QString good = fx.cwd.file("zz.wav");
         QVERIFY(QFile::copy(wav, good));
-        fillPlaylist(app, {junk, cwd.file("missing.mkv"), good});
-        pick(app, junk);
+        fx.fill({junk, fx.cwd.file("missing.mkv"), good});
+        fx.pick(junk);
         QCOMPARE(app.videoPlayer().FileName(), junk);
         // The ticker sees each failed file at its end and goes on to the next.
-        for (int i = 0; i < 20 && app.m.lastIndex != 2; ++i) {
-            app.playback().Timer1_Timer();
-            QTest::qWait(20);
-        }
-        QCOMPARE(app.m.lastIndex, int16_t(2));
+        QVERIFY(waitFor(
+            [&] {
+                app.playback().Timer1_Timer();
+                return app.m.lastIndex == 2;
+            },
+            2000));
         QCOMPARE(app.mainPlayer().FileName(), good);
         QCOMPARE(app.mainPlayer().PlayState(), int(Player::Playing));
         for (int i = 0; i < 3; ++i)
@@ -428,55 +370,158 @@ private slots:
     void savedPlaceIsThePlayingEntrys()
     {
         // A scripted main player: the film stands exactly at 0:20 without 20 s of waiting.
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx(true);
+        fx.scriptedDuration = 600;
         const QStringList rows{"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/d.mp3"};
-        auto start = [&](testkit::ScriptedPlayer *&player) {
-            auto app = std::make_unique<App>(App::Options{{}, [&player] {
-                                                              auto p = std::make_unique<testkit::ScriptedPlayer>();
-                                                              p->duration = 600;
-                                                              player = p.get();
-                                                              return p;
-                                                          }});
-            app->Form_Load();
-            app->form1().Timer1->stop();
-            return app;
-        };
-        testkit::ScriptedPlayer *first = nullptr;
-        {
-            auto app = start(first);
-            fillPlaylist(*app, rows);
-            pick(*app, rows[1]);
-            QCOMPARE(first->file, rows[1]);
-            first->position = 20;
-            // A single click on another row shows its tag; the file plays on.
-            app->playback().setList2Index(3);
-            QCOMPARE(app->m.currentFile, rows[3]);
-            app->shutdownSteps();
-            QFile file(cwd.file("velloran.txt"));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const state::Records r(file.readAll());
-            QCOMPARE(r.readInt(3), int16_t(1));
-            QCOMPARE(r.readInt(4), int16_t(20));
-            QCOMPARE(*r.readString(5), rows[1]);
-        }
-        testkit::ScriptedPlayer *second = nullptr;
-        {
-            auto app = start(second);
-            QCOMPARE(second->file, rows[1]);
-            QCOMPARE(second->position, 20.0);
-            QCOMPARE(app->m.lastIndex, int16_t(1));
+        fx.start();
+        fx.fill(rows);
+        fx.pick(rows[1]);
+        QCOMPARE(fx.player->file, rows[1]);
+        fx.player->position = 20;
+        // A single click on another row shows its tag; the file plays on.
+        fx.app->playback().setList2Index(3);
+        QCOMPARE(fx.app->m.currentFile, rows[3]);
+        fx.app->shutdownSteps();
+        QCOMPARE(fx.saved().readInt(3), int16_t(1));
+        QCOMPARE(fx.saved().readInt(4), int16_t(20));
+        QCOMPARE(*fx.saved().readString(5), rows[1]);
 
-            // Nothing playing: the selected row is saved, as before.
-            second->Stop();
-            app->playback().setList2Index(2);
-            app->shutdownSteps();
-            QFile file(cwd.file("velloran.txt"));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const state::Records r(file.readAll());
-            QCOMPARE(r.readInt(3), int16_t(2));
-            QCOMPARE(*r.readString(5), rows[2]);
-        }
+        App &app = fx.start();
+        QCOMPARE(fx.player->file, rows[1]);
+        QCOMPARE(fx.player->position, 20.0);
+        QCOMPARE(app.m.lastIndex, int16_t(1));
+        // Nothing playing: the selected row is saved, as before.
+        fx.player->Stop();
+        app.playback().setList2Index(2);
+        app.shutdownSteps();
+        QCOMPARE(fx.saved().readInt(3), int16_t(2));
+        QCOMPARE(*fx.saved().readString(5), rows[2]);
+    }
+
+    void startUpDefaults()
+    {
+        testkit::Fixture fx;
+        App &app = fx.start();
+        Form1 &f = app.form1();
+        QVERIFY(app.m.stateFolder.endsWith('/') && !app.m.stateFolder.endsWith("//"));
+        QCOMPARE(app.m.previewSecs, int16_t(10));
+        QCOMPARE(app.m.folderChanged, int16_t(-1));
+        QCOMPARE(f.Combo2->count(), 12);
+        QCOMPARE(f.Combo2->currentIndex(), 10);
+        QCOMPARE(f.File1->pattern(), QStringLiteral("*.mp3"));
+        QVERIFY(f.mnumoretags->isEnabled());
+        QVERIFY(!f.mnumoreduration->isEnabled());
+        QVERIFY(!f.Command4->isEnabled() && !f.List1->isEnabled() && f.Command5->isEnabled());
+        QVERIFY(f.mnuvideoauto->isChecked());
+        QCOMPARE(app.m.genres.size(), 39);
+        QCOMPARE(f.Combo1->itemText(33), QStringLiteral("Λαϊκό"));
+        QVERIFY(!f.menuBar()->actions().contains(f.mnusystemtray->menuAction()));
+        QVERIFY(f.isVisible());
+
+        // The filter: row 0 joins rows 1-10 and keeps the save command as it was.
+        f.Combo2->setCurrentIndex(3);
+        app.playlist().Combo2_Click();
+        QVERIFY(!f.mnumoretags->isEnabled());
+        f.Combo2->setCurrentIndex(0);
+        app.playlist().Combo2_Click();
+        QVERIFY(!f.mnumoretags->isEnabled());
+        QVERIFY(f.File1->pattern().startsWith("*.basx;*.wax"));
+        QVERIFY(f.File1->pattern().endsWith(";*.cda;*.mp3"));
+        app.playlist().setCombo2Index(10);
+        QVERIFY(f.mnumoretags->isEnabled());
+        // A folder that does not exist is refused and changes nothing.
+        const QString before = f.Dir1->path();
+        QVERIFY(!app.playlist().setDirPath(fx.cwd.file("nope")));
+        QCOMPARE(f.Dir1->path(), before);
+        QVERIFY(!app.playlist().setDrive("/no/such/volume"));
+    }
+
+    void playsAFolderThroughInOrder()
+    {
+        testkit::Fixture fx;
+        QStringList files;
+        for (const char *n : {"a.wav", "b.wav", "c.wav"})
+            files << testkit::makeMedia(fx.cwd.path(), n, "wav", 1);
+        QVERIFY(!files.contains(QString()));
+        App &app = fx.start();
+        fx.fill(files);
+
+        std::vector<QString> started;
+        QObject::connect(&app.mainPlayer(), &Player::changed, &app, [&] {
+            const QString f = app.mainPlayer().FileName();
+            if (started.empty() || started.back() != f)
+                started.push_back(f);
+        });
+        app.playback().Command3_Click();
+        QVERIFY(waitFor([&] { return !fx.dialogs.messages.empty(); }, 15000));
+        QCOMPARE(started, std::vector<QString>(files.begin(), files.end()));
+        // Replay None: the message once, nothing more started.
+        QCOMPARE(fx.dialogs.messages.size(), size_t(1));
+        QCOMPARE(fx.dialogs.messages[0].text,
+                 QStringLiteral("Αναπαράχθηκαν Όλα Τα αρχεία\r\nEvery file has been reproduced"));
+        QVERIFY(!waitFor([&] { return fx.dialogs.messages.size() > 1 || started.size() > 3; }, 500));
+        QVERIFY(app.form1().windowTitle().startsWith("Μπραστομέρ - Brastomere "));
+    }
+
+    void replayAllGoesRoundAndOneRepeats()
+    {
+        testkit::Fixture fx;
+        QStringList files{testkit::makeMedia(fx.cwd.path(), "a.wav", "wav", 0.5),
+                          testkit::makeMedia(fx.cwd.path(), "b.wav", "wav", 0.5)};
+        App &app = fx.start();
+        fx.fill(files);
+        app.playback().mnumorereplayn_Click(2);
+        QVERIFY(!app.form1().mnumorereplayn[0]->isChecked());
+        int opens = 0;
+        QObject::connect(&app.mainPlayer(), &Player::changed, &app, [&] { opens = int(app.mainPlayer().openCount()); });
+        app.playback().Command3_Click();
+        QVERIFY(waitFor([&] { return opens >= 5; }, 15000));
+        QVERIFY(fx.dialogs.messages.empty());
+
+        app.playback().mnumorereplayn_Click(1);
+        const QString kept = app.mainPlayer().FileName();
+        const int from = opens;
+        QVERIFY(waitFor([&] { return opens >= from + 3; }, 15000));
+        QCOMPARE(app.mainPlayer().FileName(), kept);
+    }
+
+    void completedListAndMarks()
+    {
+        testkit::Fixture fx;
+        App &app = fx.start();
+        QStringList names;
+        for (int i = 0; i < 25; ++i)
+            names << QStringLiteral("/m/s%1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+        names << "/m/odd =>12.mp3";
+        fx.fill(names);
+        Form4 &w = app.form4();
+        QCOMPARE(app.playback().completedList().count(), 26);
+        QCOMPARE(app.playback().FindSong(1), QStringLiteral("s00.mp3 =>1")); // never =>11 or =>21
+        QCOMPARE(app.playback().FindSong(12), QStringLiteral("s11.mp3 =>12"));
+        QCOMPARE(app.playback().FindSong(99), QString());
+        // Entry 0 is "/m/odd =>12.mp3": its row ends with =>0, not =>12.
+        QCOMPARE(app.playback().FindSong(0), QStringLiteral("odd =>12.mp3 =>0"));
+
+        app.m.playedMarks[2] = -1;
+        app.m.playedMarks[12] = -1;
+        app.playback().paigmena();
+        int selected = 0;
+        for (int r = 0; r < w.List1->count(); ++r)
+            selected += w.List1->isSelected(r);
+        QCOMPARE(selected, 2);
+
+        // Reset keeps the playing entry's mark only.
+        app.m.lastIndex = 3;
+        app.playback().mnumorereset_Click();
+        for (size_t i = 0; i < app.m.playedMarks.size(); ++i)
+            QCOMPARE(app.m.playedMarks[i], int16_t(i == 3 ? -1 : 0));
+
+        // A double click on the odd row picks entry 0 even though its name says 12.
+        w.List1->setListIndex(w.List1->findExact("odd =>12.mp3 =>0"));
+        QCOMPARE(app.playback().FindSongPick(), 0);
+        app.playback().Form4_List1_DblClick();
+        QCOMPARE(app.m.lastIndex, int16_t(0));
+        QCOMPARE(app.m.currentFile, QStringLiteral("/m/odd =>12.mp3"));
     }
 };
 

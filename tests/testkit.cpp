@@ -1,5 +1,8 @@
 #include "testkit.h"
 
+#include "ui/form1.h"
+#include "ui/listbox.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -14,34 +17,17 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
 {
     const QString out = QDir(dir).filePath(name);
     const QString dur = QString::number(seconds);
-    QStringList args{"-loglevel", "error", "-y"};
-    if (kind == QLatin1String("avi") || kind == QLatin1String("mkv") || kind == QLatin1String("hd")) {
-        const char *size = kind == QLatin1String("hd") ? "1920x1080" : "160x120";
-        args << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("testsrc=size=%1:rate=10:duration=%2").arg(size, dur) << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur) << "-c:v"
-             << "mpeg4"
-             << "-c:a"
-             << "mp3"
-             << "-shortest";
-    } else {
-        args << "-f"
-             << "lavfi"
-             << "-i" << QStringLiteral("sine=frequency=440:duration=%1").arg(dur);
-        if (kind == QLatin1String("mp3"))
-            args << "-c:a"
-                 << "libmp3lame"
-                 << "-q:a"
-                 << "9";
-    }
-    args << out;
+    const QString tone = QStringLiteral("-f lavfi -i sine=frequency=440:duration=%1").arg(dur);
+    QString line = QStringLiteral("-loglevel error -y ") + tone;
+    if (kind == QLatin1String("avi") || kind == QLatin1String("mkv") || kind == QLatin1String("hd"))
+        line = QStringLiteral("-loglevel error -y -f lavfi -i testsrc=size=%1:rate=10:duration=%2 %3"
+                              " -c:v mpeg4 -c:a mp3 -shortest")
+                   .arg(kind == QLatin1String("hd") ? "1920x1080" : "160x120", dur, tone);
+    else if (kind == QLatin1String("mp3"))
+        line += QStringLiteral(" -c:a libmp3lame -q:a 9");
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), args);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return out;
+    p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' ')) << out);
+    return p.waitForFinished(60000) && p.exitCode() == 0 ? out : QString();
 }
 
 dialogs::Answer DialogRecorder::msgBox(const QString &text, dialogs::Style style, const QString &title)
@@ -85,6 +71,28 @@ bool waitFor(const std::function<bool()> &pred, int ms)
     return true;
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void touch(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        qFatal("cannot make %s", qPrintable(path));
+}
+
+QStringList rows(const ListBox &box)
+{
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i)
+        out.append(box.text(i));
+    return out;
+}
+
 qint64 bytesWrittenSoFar()
 {
     QFile io(QStringLiteral("/proc/self/io"));
@@ -94,6 +102,70 @@ qint64 bytesWrittenSoFar()
         if (line.startsWith("wchar:"))
             return line.mid(6).trimmed().toLongLong();
     return -1;
+}
+
+void writeSession(const QString &folder, const SessionFile &s)
+{
+    state::Snapshot snap;
+    snap.drive = "/";
+    snap.folder = folder;
+    snap.lastIndex = s.last;
+    snap.resumePos = s.pos;
+    snap.currentEntry = s.last >= 0 && s.last < s.entries.size() ? s.entries[s.last] : QString();
+    snap.entries = s.entries;
+    snap.playedMarks.assign(size_t(s.entries.size()), 0);
+    snap.replayMode = s.replay;
+    snap.previewOn = s.preview;
+    snap.previewSecs = s.previewSecs;
+    snap.videoMode = s.video;
+    QFile f(QDir(folder).filePath("velloran.txt"));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(state::encode(snap)) < 0)
+        qFatal("cannot write the session file in %s", qPrintable(folder));
+}
+
+App &Fixture::start(const std::optional<SessionFile> &session)
+{
+    app.reset();
+    if (session)
+        writeSession(cwd.path(), *session);
+    App::Options options{headless(), {}};
+    if (m_scripted)
+        options = {{}, [this] {
+                       auto p = std::make_unique<ScriptedPlayer>();
+                       p->duration = scriptedDuration;
+                       player = p.get();
+                       return std::unique_ptr<Player>(std::move(p));
+                   }};
+    app = std::make_unique<App>(options);
+    app->Form_Load();
+    if (m_scripted)
+        app->form1().Timer1->stop();
+    return *app;
+}
+
+Form1 &Fixture::form() const { return app->form1(); }
+
+void Fixture::fill(const QStringList &files) const
+{
+    app->form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
+    app->playback().resetMarksToPlaylist();
+    app->playback().put_form4();
+}
+
+void Fixture::pick(const QString &file) const
+{
+    const int row = app->form1().List2->findExact(file);
+    if (row < 0)
+        qFatal("%s is not in the playlist", qPrintable(file));
+    app->form1().List2->setListIndex(row);
+    app->playback().List2_Click();
+    app->playback().List2_DblClick();
+}
+
+state::Records Fixture::saved() const
+{
+    QFile f(cwd.file("velloran.txt"));
+    return state::Records(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
 }
 
 } // namespace testkit

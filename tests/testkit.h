@@ -1,19 +1,20 @@
 #pragma once
 // Shared pieces of the test suites: generated media, a dialog recorder, a scratch working
-// folder, and the players' headless options.
+// folder, the players' headless options, and one fixture that starts the program on them.
 
 #include "app/app.h"
+#include "playback/mpv_player.h"
 // The parts a test drives through the application object.
 #include "app/session.h"
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/lengths.h"
-#include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
 #include "state/places.h"
+#include "state/session_file.h"
 #include "state/state_db.h"
 #include "tags/tags.h"
 #include "ui/dialogs.h"
@@ -23,6 +24,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <memory>
+
+class ListBox;
 
 namespace testkit {
 
@@ -70,6 +74,12 @@ private:
 
 // Runs the event loop until pred holds or ms pass; true when it held.
 bool waitFor(const std::function<bool()> &pred, int ms);
+
+// A file's bytes (empty when it cannot be read), and an empty file made with its folders.
+QByteArray readAll(const QString &path);
+void touch(const QString &path);
+// The texts of a list box's rows, in order.
+QStringList rows(const ListBox &box);
 
 // Bytes this process has written so far (/proc/self/io), -1 when unknown.
 qint64 bytesWrittenSoFar();
@@ -126,6 +136,41 @@ struct ScriptedMain {
                     return std::unique_ptr<Player>(std::move(p));
                 }};
     }
+};
+
+// The session file a test starts from (entries as they are listed, -1: no entry).
+struct SessionFile {
+    QStringList entries;
+    int16_t last = -1, pos = 0, replay = 0, preview = 0, previewSecs = 10, video = -1;
+};
+void writeSession(const QString &folder, const SessionFile &s);
+
+// A scratch working folder, a dialog recorder and the program built headless, or with the
+// scripted main player (its ticker then stopped: the test moves time itself).
+class Fixture {
+public:
+    explicit Fixture(bool scriptedMain = false)
+        : m_scripted(scriptedMain)
+    {
+    }
+    ScratchCwd cwd;
+    DialogRecorder dialogs;
+    ScriptedPlayer *player = nullptr; // the scripted main player, once started
+    double scriptedDuration = 0;      // its length from the first open on
+    std::unique_ptr<App> app;
+
+    // (Re)starts the program, on the session given when there is one.
+    App &start(const std::optional<SessionFile> &session = std::nullopt);
+    Form1 &form() const;
+    // Puts files in the playlist with fresh marks, as Add would.
+    void fill(const QStringList &files) const;
+    // Double-clicks the row of file.
+    void pick(const QString &file) const;
+    // The session file in the working folder as it is now.
+    state::Records saved() const;
+
+private:
+    bool m_scripted;
 };
 
 } // namespace testkit
