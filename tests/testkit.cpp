@@ -43,10 +43,11 @@ dialogs::Answer DialogRecorder::msgBox(const QString &text, dialogs::Style style
 std::optional<QString> DialogRecorder::inputBox(const QString &prompt, const QString &, const QString &)
 {
     prompts.push_back(prompt);
-    if (inputs.empty())
-        return std::nullopt;
-    auto a = inputs.front();
-    inputs.pop_front();
+    std::optional<QString> a;
+    if (!inputs.empty()) {
+        a.swap(inputs.front());
+        inputs.pop_front();
+    }
     return a;
 }
 
