@@ -55,13 +55,13 @@ double findMs(const QString &root)
     return ms;
 }
 
-} // namespace
-
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
+
+} // namespace
 
 int main(int argc, char **argv)
 {

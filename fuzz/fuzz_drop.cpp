@@ -1,6 +1,7 @@
 // Dropped names on any bytes: a text/uri-list as another program hands it over, turned into
 // paths as the main window does, then the playlist's checks on each path.
 
+#include "fuzz_target.h"
 #include "playlist/playlist_logic.h"
 
 #include <QMimeData>

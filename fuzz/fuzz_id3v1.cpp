@@ -1,6 +1,7 @@
 // The ID3v1 reader on any bytes: the record decoded, its fields shown as the tag window
 // shows them, and the record encoded again from what was decoded.
 
+#include "fuzz_target.h"
 #include "tags/id3v1.h"
 
 #include <cstddef>

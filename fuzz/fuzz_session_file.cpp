@@ -1,6 +1,7 @@
 // The session file reader on any bytes, as the start-up reads them, then the file written
 // back from what was read.
 
+#include "fuzz_target.h"
 #include "state/session_file.h"
 
 #include <cstddef>

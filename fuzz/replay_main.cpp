@@ -1,13 +1,13 @@
 // Runs a fuzz target once over each file given, or each file of each folder given: the
 // committed seeds and the inputs of past findings, in every ordinary test run.
 
+#include "fuzz_target.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdint>
 #include <cstdio>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 int main(int argc, char **argv)
 {
