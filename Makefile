@@ -22,7 +22,7 @@ export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_sup
 endif
 # make test TSAN=1: the suites that run worker threads (length reader, file probe), under
 # ThreadSanitizer, in their own build folder.
-TSAN_TESTS  ?= test_lengths|test_open_wait|test_player
+TSAN_TESTS  ?= test_lengths|test_player
 ifeq ($(TSAN),1)
 BUILD       := build-tsan
 CMAKE_ARGS  += -DVELLORAN_TSAN=ON
