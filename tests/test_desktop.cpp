@@ -2,6 +2,7 @@
 // keyboard and screen readers, and the main window on small and large screens.
 
 #include "app/app.h"
+#include "app/shell.h"
 #include "playback/player.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

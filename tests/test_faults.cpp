@@ -2,6 +2,9 @@
 // positions past the 16-bit range, broken media in the playlist, a file truncated while it
 // plays.
 
+#include "app/session.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

@@ -5,9 +5,11 @@
 
 #include "app/autostart_logic.h"
 #include "app/mpris_logic.h"
+#include "app/shell.h"
 #include "base/numtext.h"
 #include "playback/lengths_logic.h"
 #include "playback/places_logic.h"
+#include "playback/playback.h"
 #include "playback/sleep_logic.h"
 #include "playback/speed_logic.h"
 #include "playback/status_logic.h"

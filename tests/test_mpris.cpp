@@ -2,6 +2,9 @@
 
 #include "app/mpris.h"
 #include "app/mpris_logic.h"
+#include "app/shell.h"
+#include "playback/playback.h"
+#include "playback/speed.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"

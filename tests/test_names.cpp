@@ -2,9 +2,12 @@
 // playlist, the player and the session file; patterns and the folder listing; alphabetical
 // order under any locale; and the sorted list box.
 
+#include "app/session.h"
 #include "base/fsname.h"
 #include "base/name_order.h"
 #include "playback/mpv_player.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
 #include "playlist/playlist_edits.h"
 #include "playlist/wildcard.h"
 #include "testkit.h"

@@ -2,7 +2,12 @@
 // forgotten at the end, on Reset and on Subtract, ignored by preview; positions past the
 // session file's 16-bit second resume exactly.
 
+#include "app/session.h"
+#include "playback/lengths.h"
+#include "playback/playback.h"
 #include "playback/player.h"
+#include "playlist/playlist.h"
+#include "state/places.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"

@@ -4,6 +4,8 @@
 
 #include "app/shutdown_signals.h"
 #include "playback/mpv_player.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/listbox.h"

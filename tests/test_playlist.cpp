@@ -1,6 +1,9 @@
 // Building the playlist: lookup, search, drops, the subdirectory scan, add and subtract.
 
 #include "app/app.h"
+#include "app/session.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

@@ -2,6 +2,7 @@
 // files, and damaged, huge or missing files. (A save that cannot write: test_faults.)
 
 #include "app/app.h"
+#include "app/session.h"
 #include "state/session_file.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"

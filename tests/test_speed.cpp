@@ -1,7 +1,10 @@
 // Listening speed and the sleep timer: their pure decisions, the real libmpv at speed, keys
 // and check marks, the speed kept across runs, and a sleep timer driven by a test clock.
 
+#include "playback/playback.h"
+#include "playback/sleep.h"
 #include "playback/sleep_logic.h"
+#include "playback/speed.h"
 #include "playback/speed_logic.h"
 #include "testkit.h"
 #include "ui/form1.h"

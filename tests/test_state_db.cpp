@@ -3,7 +3,9 @@
 // a locked one left alone, and a run that ends without saving taken up by the next start.
 
 #include "app/app.h"
+#include "app/session.h"
 #include "base/fsname.h"
+#include "playback/playback.h"
 #include "state/places.h"
 #include "state/state_db.h"
 #include "testkit.h"

@@ -1,7 +1,10 @@
 // ID3v1 tags against an independent tagger (id3tool) and ffprobe, the tag fields of the
 // main window, the information texts and the about window.
 
+#include "info/info.h"
+#include "playback/playback.h"
 #include "tags/id3v1.h"
+#include "tags/tags.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form3.h"

@@ -2,6 +2,8 @@
 // modes, the completed list, the volume, the preview length, and the video window handing a
 // generated film to and fro.
 
+#include "app/session.h"
+#include "playback/playback.h"
 #include "playback/player_strip.h"
 #include "playlist/playlist.h"
 #include "playlist/playlist_logic.h"

@@ -1,4 +1,6 @@
 #include "testkit.h"
+#include "playback/playback.h"
+#include "ui/form4.h"
 
 #include "ui/form1.h"
 #include "ui/listbox.h"
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 namespace testkit {
 

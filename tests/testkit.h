@@ -4,21 +4,8 @@
 
 #include "app/app.h"
 #include "playback/mpv_player.h"
-// The parts a test drives through the application object.
-#include "app/session.h"
-#include "app/shell.h"
-#include "info/info.h"
-#include "playback/lengths.h"
-#include "playback/playback.h"
-#include "playback/sleep.h"
-#include "playback/speed.h"
-#include "playlist/playlist.h"
-#include "state/places.h"
 #include "state/session_file.h"
-#include "state/state_db.h"
-#include "tags/tags.h"
 #include "ui/dialogs.h"
-#include "ui/form1.h"
 
 #include <QDir>
 #include <QStringList>
