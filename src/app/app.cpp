@@ -37,7 +37,7 @@ MpvPlayer::Options with(MpvPlayer::Options base, const MpvPlayer::Options &extra
 }
 } // namespace
 
-App::App(Options options)
+App::App(const Options &options)
     : m_form1(std::make_unique<Form1>())
 {
     // The main player is the strip under the playlist: sound only.

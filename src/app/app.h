@@ -37,7 +37,7 @@ public:
         std::function<std::unique_ptr<Player>()> makeMainPlayer;
     };
 
-    explicit App(Options options = {});
+    explicit App(const Options &options = {});
     ~App() override;
 
     Module1 m;

@@ -22,7 +22,7 @@ void onSignal(int)
 
 } // namespace
 
-void install(std::function<void()> onShutdown)
+void install(const std::function<void()> &onShutdown)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_fds) != 0)
         return;

@@ -7,6 +7,6 @@
 namespace shutdown_signals {
 
 // Calls onShutdown in the Qt thread when one of the signals arrives or the session ends.
-void install(std::function<void()> onShutdown);
+void install(const std::function<void()> &onShutdown);
 
 } // namespace shutdown_signals

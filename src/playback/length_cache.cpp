@@ -22,7 +22,7 @@ constexpr int kMaxBacklog = 400;
 
 LengthCache::LengthCache(QObject *parent)
     : QObject(parent)
-    , m_worker([this](std::vector<Result> b) { take(std::move(b)); })
+    , m_worker([this](const std::vector<Result> &b) { take(b); })
 {
     // New lengths are written together, once a second at most.
     m_saveTimer.setSingleShot(true);
@@ -91,7 +91,7 @@ void LengthCache::feed()
     }
 }
 
-void LengthCache::take(std::vector<Result> batch)
+void LengthCache::take(const std::vector<Result> &batch)
 {
     for (const Result &r : batch)
         if (r.fresh && !m_connection.isEmpty())

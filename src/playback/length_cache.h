@@ -38,7 +38,7 @@ public:
 
 private:
     void feed();
-    void take(std::vector<Result> batch);
+    void take(const std::vector<Result> &batch);
     void save(bool all = false);
     bool hasDatabase() const;
 

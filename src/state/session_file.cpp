@@ -159,7 +159,7 @@ Decoded decode(const QByteArray &bytes)
     d.lastSaved = n;
     // Anything but 0 counts as played.
     if (n >= 0)
-        s.playedMarks.resize(size_t(n + 1), 0);
+        s.playedMarks.resize(size_t(n) + 1, 0);
     for (int i = 0; i <= n; ++i)
         s.playedMarks[size_t(i)] = r.readInt(marksRecord(i)) != 0 ? int16_t(-1) : int16_t(0);
     s.subdirsOn = r.readInt(subdirsRecord(n));

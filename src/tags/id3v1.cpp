@@ -16,6 +16,12 @@
 namespace id3v1 {
 namespace {
 
+// iconv_open reports failure as the pointer (iconv_t)-1.
+bool opened(iconv_t cd)
+{
+    return cd != iconv_t(-1); // NOLINT(performance-no-int-to-ptr)
+}
+
 // Byte to character and back, built once from iconv's own table.
 struct CodePage {
     std::array<char16_t, 256> toUnicode{};
@@ -26,7 +32,7 @@ struct CodePage {
         iconv_t cd = ::iconv_open("UTF-16LE", "CP1253");
         for (int b = 0; b < 256; ++b) {
             char16_t u = b < 0x80 ? char16_t(b) : u'\uFFFD';
-            if (b >= 0x80 && cd != iconv_t(-1)) {
+            if (b >= 0x80 && opened(cd)) {
                 char in = char(b);
                 char out[4];
                 char *ip = &in, *op = out;
@@ -38,7 +44,7 @@ struct CodePage {
             if (u != u'\uFFFD')
                 fromUnicode.insert(u, uchar(b));
         }
-        if (cd != iconv_t(-1))
+        if (opened(cd))
             ::iconv_close(cd);
     }
 };

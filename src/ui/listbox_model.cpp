@@ -20,7 +20,7 @@ std::vector<QCollatorSortKey> sortKeyed(std::vector<QString> &rows)
     keyed.reserve(rows.size());
     for (QString &r : rows) {
         QCollatorSortKey k = nameorder::key(r);
-        keyed.push_back({std::move(r), std::move(k)});
+        keyed.push_back({std::move(r), k});
     }
     std::sort(keyed.begin(), keyed.end(), keyedLess);
     std::vector<QCollatorSortKey> keys;
