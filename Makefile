@@ -86,13 +86,14 @@ fuzz: deps
 	cmake --build build-fuzz -j $(JOBS)
 	./fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
-# clang-tidy over src/ with the build's compile commands, and the format check.
+# clang-tidy over src/ with the build's compile commands, the format check and the include order.
 lint: deps
 	$(call ensure_pkgs,$(LINT_PKGS))
 	cmake -S . -B $(BUILD) -DCMAKE_EXPORT_COMPILE_COMMANDS=ON $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target velloran_core_autogen
 	run-clang-tidy -quiet -p $(BUILD) -j $(JOBS) '$(CURDIR)/src/.*\.cpp$$'
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+	python3 tools/include_cycles.py
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
