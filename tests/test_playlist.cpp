@@ -76,12 +76,7 @@ private slots:
     void searchSelectsCompletedRows()
     {
         Program p;
-        std::vector<QString> list;
-        for (int i = 0; i < 25; ++i)
-            list.push_back(QStringLiteral("/m/track %1.mp3").arg(i, 2, 10, QLatin1Char('0')));
-        list.push_back("/m/Ballad.mp3");
-        list.push_back("/m/other ballad.mp3");
-        p.f.List2->setItems(list);
+        p.f.List2->setItems({"/m/track.mp3", "/m/Ballad.mp3", "/m/other ballad.mp3"});
         p.app.playback().put_form4();
         ListBox &done = *p.app.form4().List1;
         const auto selectedEntries = [&] {
