@@ -15,7 +15,6 @@
 #include "playlist/playlist.h"
 #include "state/state_db.h"
 #include "testkit.h"
-#include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
 #include "ui/form4.h"
