@@ -22,12 +22,12 @@ export LSAN_OPTIONS := suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_sup
 endif
 # make test TSAN=1: the suites that run worker threads (length reader, file probe), under
 # ThreadSanitizer, in their own build folder.
-TSAN_TESTS  ?= test_lengths|test_player_threads
+TSAN_TESTS  ?= test_player_threads
 ifeq ($(TSAN),1)
 BUILD       := build-tsan
 CMAKE_ARGS  += -DVELLORAN_TSAN=ON
 CTEST_ARGS  += -R '^($(TSAN_TESTS))$$'
-BUILD_TARGETS := test_lengths test_player
+BUILD_TARGETS := test_player
 export TSAN_OPTIONS := halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:suppressions=$(CURDIR)/tests/sanitize/tsan.supp
 endif
 # CI=true (as CI sets it): every warning is an error.
