@@ -20,12 +20,8 @@ REC = 255
 
 
 def rec(v):
-    """One session record: an int16, or a name (str or bytes) after its length."""
-    if isinstance(v, int):
-        b = struct.pack("<h", v)
-    else:
-        raw = v.encode() if isinstance(v, str) else v
-        b = struct.pack("<h", len(raw)) + raw
+    """One session record: an int16, or a name after its length."""
+    b = struct.pack("<h", v) if isinstance(v, int) else struct.pack("<h", len(v.encode())) + v.encode()
     return b.ljust(REC, b"\0")
 
 
