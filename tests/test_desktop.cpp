@@ -1,37 +1,34 @@
 // The program among the desktop's pieces: the tray icon and its menu, the autostart entry,
-// keyboard and screen readers, and the main window on small and large screens.
+// files dropped from a file manager, keyboard and screen readers, and the main window on
+// small and large screens.
 
 #include "app/app.h"
 #include "app/shell.h"
+#include "base/fsname.h"
 #include "playback/player.h"
 #include "testkit.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
-#include "ui/form3.h"
 #include "ui/listbox.h"
 
 #include <QAccessible>
 #include <QAction>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMenuBar>
+#include <QMimeData>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
+#include <QWindow>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
-
-QString readText(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
 
 // desktop-file-validate's verdict: empty when the entry passes, its complaints otherwise.
 QString validate(const QString &path)
@@ -42,15 +39,6 @@ QString validate(const QString &path)
     const QString out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
     return p.exitCode() == 0 && !out.contains(QStringLiteral("error:")) ? QString() : out + QStringLiteral("(failed)");
 }
-
-// Catches the links the program opens instead of a browser.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl &url) { opened << url; }
-};
 
 QString accessibleName(QObject *o)
 {
@@ -64,76 +52,36 @@ class TestDesktop : public QObject {
     Q_OBJECT
 
 private slots:
-    void autostartEntry()
+    void autostartEntryFollowsTheCheckMark()
     {
         testkit::Fixture fx;
-        const QString entry = Shell::autostartPath("velloran");
-        QVERIFY(entry.startsWith(fx.cwd.path()));
-        QVERIFY(entry.endsWith("/autostart/velloran.desktop"));
-        QVERIFY(!Shell::RunAtStartupIsSet("velloran"));
-
-        // Check, in a folder with spaces and a quote: the Exec line names the program whole.
-        const QString folder = fx.cwd.path() + "/My \"Programs\"";
-        Shell::SetRunAtStartup("velloran", folder, true, fx.cwd.path() + "/");
-        QVERIFY(Shell::RunAtStartupIsSet("velloran"));
-        const QString text = readText(entry);
-        QVERIFY2(text.contains("\nExec=\"" + fx.cwd.path() + "/My \\\\\"Programs\\\\\"/velloran\"\n"),
-                 qPrintable(text));
-        QVERIFY(text.contains("\nPath=" + fx.cwd.path() + "/\n"));
+        const QString name = Shell::executableName();
+        const QString entry = Shell::autostartPath(name);
+        QVERIFY(entry.startsWith(fx.cwd.path()) && entry.endsWith("/autostart/" + name + ".desktop"));
+        Shell::SetRunAtStartup(name, "/opt/v", true);
+        Form1 &f = fx.start().form1();
+        QVERIFY(f.mnumorewindows->isChecked());
+        f.mnumorewindows->trigger(); // unchecks and removes
+        QVERIFY(!f.mnumorewindows->isChecked());
+        QVERIFY(!Shell::RunAtStartupIsSet(name));
+        // Checked again: a valid entry that starts the program in the session's folder.
+        f.mnumorewindows->trigger();
+        QVERIFY(QString::fromUtf8(testkit::readAll(entry)).contains("\nPath=" + fx.cwd.path() + "/\n"));
         if (QStandardPaths::findExecutable("desktop-file-validate").isEmpty())
             QFAIL("desktop-file-validate is not installed (make test installs it)");
         QCOMPARE(validate(entry), QString());
 
         // Uncheck, and uncheck again when the entry is already gone: both silent.
-        Shell::SetRunAtStartup("velloran", folder, false);
-        QVERIFY(!Shell::RunAtStartupIsSet("velloran"));
-        Shell::SetRunAtStartup("velloran", folder, false);
+        Shell::SetRunAtStartup(name, "/opt/v", false);
+        Shell::SetRunAtStartup(name, "/opt/v", false);
         QVERIFY(fx.dialogs.messages.empty());
-
         // Another content under the right name still counts as set.
         QFile other(entry);
         QVERIFY(other.open(QIODevice::WriteOnly));
         other.write("not an entry at all");
         other.close();
-        QVERIFY(Shell::RunAtStartupIsSet("velloran"));
-        QVERIFY(!Shell::RunAtStartupIsSet("velloranx"));
-    }
-
-    void autostartBlockedPaths()
-    {
-        // A file where the folder should be, then a folder where the entry should be:
-        // the two messages, and neither lets the state look set by mistake.
-        testkit::Fixture fx;
-        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-        QVERIFY(QDir().mkpath(config));
-        QFile blocker(config + "/autostart");
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        Shell::SetRunAtStartup("velloran", "/opt/v", true);
-        QCOMPARE(fx.dialogs.messages.size(), size_t(1));
-        QCOMPARE(fx.dialogs.messages[0].text,
-                 QStringLiteral("Error %1 opening key\r\n").arg(ENOTDIR) + QString::fromLocal8Bit(strerror(ENOTDIR)));
-
-        QVERIFY(QFile::remove(config + "/autostart"));
-        QVERIFY(QDir().mkpath(config + "/autostart/velloran.desktop/inside"));
-        Shell::SetRunAtStartup("velloran", "/opt/v", true);
-        QCOMPARE(fx.dialogs.messages.size(), size_t(2));
-        QVERIFY2(fx.dialogs.messages[1].text.startsWith(QStringLiteral("Error %1 setting key\r\n").arg(EISDIR)),
-                 qPrintable(fx.dialogs.messages[1].text));
-    }
-
-    void checkMarkFollowsTheEntry()
-    {
-        testkit::Fixture fx;
-        Shell::SetRunAtStartup(Shell::executableName(), "/opt/v", true);
-        App &app = fx.start();
-        Form1 &f = app.form1();
-        QVERIFY(f.mnumorewindows->isChecked());
-        f.mnumorewindows->trigger(); // unchecks and removes
-        QVERIFY(!f.mnumorewindows->isChecked());
-        QVERIFY(!Shell::RunAtStartupIsSet(Shell::executableName()));
-        f.mnumorewindows->trigger(); // the entry starts the program in the session's folder
-        QVERIFY(readText(Shell::autostartPath(Shell::executableName())).contains("\nPath=" + fx.cwd.path() + "/\n"));
+        QVERIFY(Shell::RunAtStartupIsSet(name));
+        QVERIFY(!Shell::RunAtStartupIsSet(name + "x"));
     }
 
     void trayClicksAndMenu()
@@ -143,6 +91,8 @@ private slots:
         Form1 &f = app.form1();
         app.shell().trayAvailable = [] { return true; };
         QVERIFY(f.isVisible());
+        auto *icon = app.shell().findChild<QSystemTrayIcon *>();
+        QVERIFY(icon && icon->isVisible() && icon->contextMenu() == f.mnusystemtray);
 
         QStringList items;
         for (QAction *a : f.mnusystemtray->actions())
@@ -150,14 +100,13 @@ private slots:
         QCOMPARE(items, (QStringList{"Επόμενο - Next", "Παύση - Pause", "Τυχαία - Suffle", "Έξοδος - Quit"}));
 
         // Only the left click (Trigger) hides and shows; the others leave the window alone.
-        app.shell().trayActivated(QSystemTrayIcon::Context);
-        app.shell().trayActivated(QSystemTrayIcon::DoubleClick);
-        app.shell().trayActivated(QSystemTrayIcon::MiddleClick);
+        for (int other : {QSystemTrayIcon::Context, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick})
+            app.shell().trayActivated(other);
         QVERIFY(f.isVisible());
-        app.shell().trayActivated(QSystemTrayIcon::Trigger);
+        emit icon->activated(QSystemTrayIcon::Trigger);
         QVERIFY(!f.isVisible());
         QVERIFY(f.windowState() & Qt::WindowMinimized);
-        app.shell().trayActivated(QSystemTrayIcon::Trigger);
+        emit icon->activated(QSystemTrayIcon::Trigger);
         QVERIFY(f.isVisible());
         QVERIFY(!(f.windowState() & Qt::WindowMinimized));
 
@@ -165,11 +114,33 @@ private slots:
         app.shell().trayAvailable = [] { return false; };
         app.shell().trayActivated(QSystemTrayIcon::Trigger);
         QVERIFY(f.isVisible());
+    }
 
-        // Shuffle from the tray is the main menu's switch.
-        const bool shuffled = f.mnusystemtraysuffle->isChecked();
-        f.mnusystemtraysuffle->trigger();
-        QCOMPARE(f.mnusystemtraysuffle->isChecked(), !shuffled);
+    void filesDroppedOnThePlaylistAreAdded()
+    {
+        // As a file manager drops them: percent-encoded bytes, a Latin-1 name among them.
+        testkit::Fixture fx;
+        const QByteArray latin1 = QFile::encodeName(fx.cwd.path()) + "/caf\xe9 cr\xe8me.mp3";
+        const QString greek = fx.cwd.file("ένας φάκελος/πρώτο τραγούδι.mp3");
+        QVERIFY(::close(::creat(latin1.constData(), 0600)) == 0);
+        testkit::touch(greek);
+        Form1 &f = fx.start().form1();
+        QMimeData data;
+        data.setData("text/uri-list",
+                     "file://" + latin1.toPercentEncoding("/") + "\r\n" + QUrl::fromLocalFile(greek).toEncoded()
+                         + "\r\n");
+        // Sent to the window, which finds the widget under the point that takes drops.
+        const QPoint at = f.List2->mapTo(&f, f.List2->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.windowHandle(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.windowHandle(), &drop);
+        QVERIFY(drop.isAccepted());
+        QVERIFY(testkit::waitFor([&] { return f.List2->count() == 2; }, 5000));
+        QVERIFY(f.List2->findExact(greek) >= 0);
+        QVERIFY(f.List2->findExact(fsname::decode(latin1)) >= 0);
+        ::unlink(latin1.constData()); // a name the scratch folder's clean-up cannot spell
     }
 
     void keyboardAndScreenReaders()
@@ -206,26 +177,14 @@ private slots:
         // Enter and Return on an entry take the double click's road: that entry plays.
         fx.fill(files);
         QSignalSpy doubles(f.List2, &ListBox::userDoubleClicked);
-        f.List2->setCurrentIndex(f.List2->model()->index(1, 0));
-        QTest::keyClick(f.List2, Qt::Key_Return);
-        QCOMPARE(doubles.size(), 1);
-        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == files[1]; }, 5000));
-        QCOMPARE(int(app.m.lastIndex), 1);
-        f.List2->setCurrentIndex(f.List2->model()->index(0, 0));
-        QTest::keyClick(f.List2, Qt::Key_Enter);
-        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == files[0]; }, 5000));
+        for (const auto &[key, row] : {std::pair{Qt::Key_Return, 1}, std::pair{Qt::Key_Enter, 0}}) {
+            f.List2->setCurrentIndex(f.List2->model()->index(row, 0));
+            QTest::keyClick(f.List2, key);
+            QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == files[row]; }, 5000));
+            QCOMPARE(int(app.m.lastIndex), row);
+        }
         QTest::keyClick(f.List2, Qt::Key_Down); // other keys keep moving the selection only
         QCOMPARE(doubles.size(), 2);
-
-        // The about window's link: in the Tab chain, named, and opened by Enter.
-        UrlCatcher catcher;
-        QDesktopServices::setUrlHandler("https", &catcher, "open");
-        Form3 &about = app.form3();
-        QVERIFY(about.Label1->focusPolicy() & Qt::TabFocus);
-        QVERIFY(!accessibleName(about.Label1).isEmpty());
-        QTest::keyClick(about.Label1, Qt::Key_Return);
-        QDesktopServices::unsetUrlHandler("https");
-        QCOMPARE(catcher.opened.size(), 1);
     }
 
     void layoutOnSmallAndLargeScreens()

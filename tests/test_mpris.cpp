@@ -8,7 +8,6 @@
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
-#include "ui/listbox.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -59,17 +58,6 @@ class TestMpris : public QObject {
 private slots:
     void initTestCase() { std::setlocale(LC_NUMERIC, "C"); }
 
-    void noBusRunsOn()
-    {
-        // Nothing reachable: the program runs on without media control and touches no bus.
-        const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-        testkit::Fixture fx;
-        App &app = fx.start();
-        QVERIFY(!app.shell().mediaControl());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
-    }
-
     void playerctlControls()
     {
         if (!mpris::reachable(qgetenv("DBUS_SESSION_BUS_ADDRESS")))
@@ -77,12 +65,11 @@ private slots:
         if (QStandardPaths::findExecutable("playerctl").isEmpty())
             QFAIL("playerctl is not installed (make test installs it)");
         testkit::Fixture fx;
-        // Three files: the ticker may start the first by itself once the list fills, and the
-        // second Next must still find one not played.
+        // Two files: the ticker may start the first by itself once the list fills, and Next
+        // must still find one not played.
         const QStringList files{testkit::makeMedia(fx.cwd.path(), "one.mp3", "mp3", 20),
-                                testkit::makeMedia(fx.cwd.path(), "two.mp3", "mp3", 20),
-                                testkit::makeMedia(fx.cwd.path(), "three.mp3", "mp3", 20)};
-        QVERIFY(!files[0].isEmpty() && !files[1].isEmpty() && !files[2].isEmpty());
+                                testkit::makeMedia(fx.cwd.path(), "two.mp3", "mp3", 20)};
+        QVERIFY(!files[0].isEmpty() && !files[1].isEmpty());
         QCOMPARE(id3v1::writeFile(files[0], {"Ρεμπέτικο", "Ένας", "", "", "", -1}), id3v1::Saved::Appended);
 
         App &app = fx.start();
@@ -136,14 +123,8 @@ private slots:
         app.playback().setHScroll1(-1000);
         QCOMPARE(ctl({"volume"}).toDouble(), 0.75);
 
-        // Rate is the listening speed both ways, kept in its range and announced.
+        // Rate is the listening speed both ways, kept in its range.
         const QString service = app.shell().mediaControl()->serviceName();
-        QProcess monitor;
-        monitor.start(QStringLiteral("dbus-monitor"),
-                      {"--session", "type='signal',interface='org.freedesktop.DBus.Properties'"});
-        QVERIFY(monitor.waitForStarted());
-        QByteArray seen;
-        QVERIFY(waitFor([&] { return !(seen += monitor.readAllStandardOutput()).isEmpty(); }, 5000));
         QCOMPARE(busProperty(service, "Get", "MinimumRate").toDouble(), 0.5);
         QCOMPARE(busProperty(service, "Get", "MaximumRate").toDouble(), 3.0);
         busProperty(service, "Set", "Rate", "variant:double:1.5");
@@ -153,21 +134,7 @@ private slots:
         QCOMPARE(app.m.playSpeed, 3.0);
         app.speed().setSpeed(0.65);
         QCOMPARE(busProperty(service, "Get", "Rate").toDouble(), 0.65);
-        QVERIFY(waitFor([&] { return (seen += monitor.readAllStandardOutput()).contains("double 0.65"); }, 5000));
-        QVERIFY(seen.contains("\"Rate\""));
-        monitor.kill();
-        monitor.waitForFinished();
         app.speed().setSpeed(1.0);
-
-        // Next starts the next choice; the metadata follows it.
-        const quint64 opens = player.openCount();
-        ctl({"next"});
-        QVERIFY(waitFor([&] { return player.openCount() > opens; }, 10000));
-        QVERIFY(waitFor(
-            [&] {
-                return ctl({"metadata", "xesam:url"}) == QUrl::fromLocalFile(player.FileName()).toString();
-            },
-            5000));
 
         // Stop.
         ctl({"stop"});
