@@ -10,7 +10,6 @@
 #include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
-#include "ui/listbox.h"
 
 #include <QFile>
 #include <QLineEdit>
