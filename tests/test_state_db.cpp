@@ -115,11 +115,14 @@ private slots:
         QVERIFY(db.markClean());
         r = db.load(false); // what start-up asks: a clean end's rows stay unread
         QVERIFY(r->clean && r->snapshot.entries.isEmpty());
+        QCOMPARE(db.load()->snapshot.entries.size(), 999);
         QVERIFY(db.beginRun({"/x.mp3", 2}));
         r = db.load(false);
         QCOMPARE(r->snapshot.entries.size(), 999); // an unclean end's rows are read
         QCOMPARE(r->guard.entry, QStringLiteral("/x.mp3"));
         QCOMPARE(r->guard.runs, 2);
+        QVERIFY(db.markClean()); // a clean end closes the count
+        QCOMPARE(db.load()->guard.runs, 0);
         StateDb two(path, "/two/");
         QVERIFY(two.open());
         QCOMPARE(two.load()->snapshot.entries.size(), 2);
