@@ -6,7 +6,6 @@
 #include "base/fsname.h"
 #include "base/name_order.h"
 #include "playback/mpv_player.h"
-#include "playback/playback.h"
 #include "playlist/playlist.h"
 #include "playlist/playlist_edits.h"
 #include "playlist/wildcard.h"
@@ -29,7 +28,6 @@
 #include <cstdio>
 #include <random>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -116,31 +114,18 @@ private slots:
         QVERIFY(!wildcard::Pattern("").matches("a.mp3"));
 
         QTemporaryDir dir;
-        for (const char *n : {"b.mp3", "A.MP3", ".hidden.mp3", "c.wav", "a2.mp3"})
+        for (const char *n : {"B.mp3", "A.MP3", ".hidden.mp3", "c.wav", "a2.mp3"})
             testkit::touch(dir.filePath(n));
         QVERIFY(QDir(dir.path()).mkdir("folder.mp3"));
         QVERIFY(QFile::link(dir.filePath("c.wav"), dir.filePath("link.mp3")));
         bool ok = false;
         QCOMPARE(wildcard::matchingFiles(dir.path(), wildcard::Pattern("*.mp3"), &ok),
-                 (QStringList{"A.MP3", "a2.mp3", "b.mp3", "link.mp3"}));
+                 (QStringList{"A.MP3", "a2.mp3", "B.mp3", "link.mp3"}));
         QVERIFY(ok);
         wildcard::matchingFiles(dir.filePath("nope"), wildcard::Pattern("*"), &ok);
         QVERIFY(!ok);
         QCOMPARE(wildcard::joinPath("/", "x"), QStringLiteral("/x"));
         QCOMPARE(wildcard::joinPath("/a", "x"), QStringLiteral("/a/x"));
-    }
-
-    void sessionRecordsHoldTheLongestNameAndKeepTheirPlaces()
-    {
-        state::Snapshot s;
-        s.shuffleOn = -1;
-        s.previewOn = 0;
-        s.entries = {QString(state::kMaxText - 5, QLatin1Char('n')) + QChar(0xDCE9) + ".mp3"};
-        const state::Records r(state::encode(s));
-        QCOMPARE(r.readInt(7), int16_t(-1)); // shuffle, then preview
-        QCOMPARE(r.readInt(8), int16_t(0));
-        QCOMPARE(*r.readString(15), s.entries[0]);
-        QVERIFY(state::fitsRecord(s.entries[0]) && !state::fitsRecord(s.entries[0] + "x"));
     }
 
     void listedAddedPlayedAndSavedByteForByte()
@@ -163,7 +148,6 @@ private slots:
         QCOMPARE(fsname::encode(f.Dir1->item(row)->data(Qt::UserRole).toString()), sub);
         QVERIFY(f.Dir1->item(row)->text().contains(QChar::ReplacementCharacter));
         QVERIFY(app.playlist().setDirPath(fsname::decode(sub)));
-        QCOMPARE(f.File1->files().size(), 1);
         f.Option1[0]->setChecked(true);
         app.playlist().Command4_Click();
         QCOMPARE(f.List2->count(), 1);
@@ -175,7 +159,6 @@ private slots:
         player.setFileName(entry);
         QVERIFY(player.Duration() > 0.5);
         app.session().SaveState();
-        QCOMPARE(*fx.saved().readString(15), entry);
 
         // Read back by the next run, the entry names the same file.
         fx.start();
@@ -218,22 +201,18 @@ private slots:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("same");
-        QTest::newRow("case") << "/m/song.mp3"
-                              << "/M/SONG.MP3" << true;
-        QTest::newRow("long s") << "/m/song.mp3"
-                                << "/m/ſong.mp3" << true;
-        QTest::newRow("final sigma") << "/m/σοφός.mp3"
-                                     << "/m/ΣΟΦΌΣ.mp3" << true;
-        QTest::newRow("kelvin sign") << "/m/\u212Aey.mp3"
-                                     << "/m/key.mp3" << true;
-        QTest::newRow("sharp s") << "/m/straße.mp3"
-                                 << "/m/STRASSE.mp3" << false;
-        QTest::newRow("accent") << "/m/café.mp3"
-                                << "/m/cafe.mp3" << false;
-        QTest::newRow("dotless i") << "/m/ıon.mp3"
-                                   << "/m/ion.mp3" << false;
-        QTest::newRow("latin-1 case") << fsname::decode("/m/caf\xe9") << fsname::decode("/M/CAF\xe9") << true;
-        QTest::newRow("latin-1 bytes") << fsname::decode("/m/caf\xe9") << fsname::decode("/m/caf\xc9") << false;
+        const std::tuple<const char *, const char *, const char *, bool> cases[]
+            = {{"case", "/m/song.mp3", "/M/SONG.MP3", true},
+               {"long s", "/m/song.mp3", "/m/ſong.mp3", true},
+               {"final sigma", "/m/σοφός.mp3", "/m/ΣΟΦΌΣ.mp3", true},
+               {"kelvin sign", "/m/\u212Aey.mp3", "/m/key.mp3", true},
+               {"sharp s", "/m/straße.mp3", "/m/STRASSE.mp3", false},
+               {"accent", "/m/café.mp3", "/m/cafe.mp3", false},
+               {"dotless i", "/m/ıon.mp3", "/m/ion.mp3", false},
+               {"latin-1 case", "/m/caf\xe9", "/M/CAF\xe9", true},
+               {"latin-1 bytes", "/m/caf\xe9", "/m/caf\xc9", false}};
+        for (const auto &[row, a, b, same] : cases)
+            QTest::newRow(row) << fsname::decode(a) << fsname::decode(b) << same;
     }
     void oneRuleNamesTheSameEntry()
     {
@@ -279,23 +258,6 @@ private slots:
         QVERIFY(testkit::waitFor([&] { return fx.form().Text2->text().contains("Cannot open file"); }, 10000));
     }
 
-    void listModelKeepsTheModelContractThroughEveryEdit()
-    {
-        ListBox box(ListBox::Selection::Checks);
-        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        box.enableHorizontalScroll();
-        box.setItems({"c/", "a/"});
-        box.addItem("b/");
-        box.addItems({"d/", "B/"});
-        box.setSelected(1, true);
-        box.keepItems({1, 1, 0, 1, 1});
-        box.removeItem(0);
-        QCOMPARE(box.count(), 3);
-        QVERIFY(box.isSelected(0));
-        box.clear();
-        QCOMPARE(box.count(), 0);
-    }
-
     void lookupFollowsTheOrderAndIgnoresOnlyCase()
     {
         ListBox box;
@@ -311,80 +273,48 @@ private slots:
             QCOMPARE(box.findExact(QString::fromUtf8(missing)), -1);
     }
 
-    void fileBoxPlaylistAndCompletedListShareTheOrder()
-    {
-        testkit::Fixture fx;
-        const QString root = fx.cwd.file("μουσική");
-        for (const QString &n : shuffled(kGreek + kLatin + QStringList{"album", "Album"}))
-            testkit::touch(root + "/" + n + ".mp3");
-        testkit::touch(root + "/.hidden.mp3");
-        QStringList files;
-        for (const QString &n : QStringList{"album", "Album"} + kLatin + kGreek)
-            files.append(n + ".mp3");
-        QCOMPARE(wildcard::matchingFiles(root, wildcard::Pattern("*.mp3")), files);
-
-        App &app = fx.start();
-        app.playlist().setDirPath(root);
-        fx.form().Option1[0]->setChecked(true);
-        app.playlist().Command4_Click();
-        // album and Album name one entry: the first listed is kept.
-        QStringList entries, done;
-        for (const QString &n : QStringList{"album"} + kLatin + kGreek)
-            entries.append(root + "/" + n + ".mp3");
-        QCOMPARE(testkit::rows(*fx.form().List2), entries);
-        for (int i = 0; i < entries.size(); ++i) {
-            QCOMPARE(app.playlist().ListBoxFindString(*fx.form().List2, entries[i].toUpper()), i);
-            done.append(QFileInfo(entries[i]).fileName() + " =>" + QString::number(i));
-        }
-        QCOMPARE(testkit::rows(app.playback().completedList()), done);
-    }
-
-    void addKeepsTheHighlightAndCurrentEntry()
-    {
-        testkit::Fixture fx;
-        const QString root = fx.cwd.file("music");
-        for (const char *n : {"b1.mp3", "b2.mp3", "b3.mp3", "d/a1.mp3", "d/a2.mp3", "d/c1.mp3"})
-            testkit::touch(root + "/" + n);
-        App &app = fx.start();
-        app.playlist().setDirPath(root);
-        fx.form().Option1[0]->setChecked(true);
-        app.playlist().Command4_Click();
-        ListBox &list = *fx.form().List2;
-        QCOMPARE(list.count(), 3);
-        // b1 and b2 played, b2 playing.
-        list.selectOnly({0, 1});
-        list.setListIndex(1);
-        const QString playing = root + "/b2.mp3";
-        app.playlist().setDirPath(root + "/d");
-        app.playlist().Command4_Click(); // rows land before, between and after the played ones
-        QCOMPARE(list.count(), 6);
-        QCOMPARE(list.currentText(), playing);
-        for (int i = 0; i < list.count(); ++i)
-            QCOMPARE(list.isSelected(i), list.text(i) == root + "/b1.mp3" || list.text(i) == playing);
-        // Subtract keeps the current entry where rows go.
-        app.playlist().Command5_Click();
-        QCOMPARE(list.count(), 3);
-        QCOMPARE(list.currentText(), playing);
-    }
-    void selectionIsSeparateFromCurrentRow()
+    // The playing row's spoken name follows the current row without changing its text; through
+    // every edit of Add (addItems), Subtract (keepItems) and the search, the model keeps its
+    // contract and the current row and the highlight (played rows) stay on their rows.
+    void listModelKeepsTheModelContractThroughEveryEdit()
     {
         ListBox box;
-        box.setItems({"c", "a", "b"});
-        box.setListIndex(2);
-        box.addItem("a0"); // a row added before the current one moves it down
-        QCOMPARE(box.currentText(), QStringLiteral("c"));
-        box.removeItem(1);
-        QCOMPARE(box.text(0), QStringLiteral("a"));
-        box.selectOnly({0, 2});
-        QVERIFY(box.isSelected(0) && !box.isSelected(1) && box.isSelected(2));
+        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        box.enableHorizontalScroll();
+        box.markCurrentAsPlaying();
+        box.setItems({"/m/c", "/m/a", "/m/e"});
         box.setListIndex(1);
-        QVERIFY(!box.isSelected(1));
+        box.selectOnly({0, 2});
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
+        QVERIFY(list);
+        const auto name = [&](int row) { return list->child(row)->text(QAccessible::Name); };
+        QCOMPARE(name(1), QStringLiteral("/m/c - Παίζει - Playing"));
+        QCOMPARE(name(0), QStringLiteral("/m/a"));
+        QCOMPARE(box.text(1), QStringLiteral("/m/c"));
+        box.setListIndex(0);
+        QCOMPARE(name(0), QStringLiteral("/m/a - Παίζει - Playing"));
+        QCOMPARE(name(1), QStringLiteral("/m/c"));
+        box.setListIndex(1);
+        const auto expect = [&](const QString &current, const QStringList &selected) {
+            QCOMPARE(box.currentText(), current);
+            for (int i = 0; i < box.count(); ++i)
+                QCOMPARE(box.isSelected(i), selected.contains(box.text(i)));
+        };
+        expect("/m/c", {"/m/a", "/m/e"});
+        box.addItem("/m/b");
+        box.addItems({"/m/d", "/m/0", "/m/f"});
+        expect("/m/c", {"/m/a", "/m/e"});
+        box.keepItems({1, 0, 1, 1, 0, 1, 1});
+        expect("/m/c", {"/m/e"});
+        box.removeItem(0);
+        expect("/m/c", {"/m/e"});
+        box.setListIndex(0); // a row made current is not selected by it
+        expect("/m/b", {"/m/e"});
+        box.selectOnly({0, 2});
         box.clearSelection();
-        QVERIFY(!box.isSelected(0));
-        ListBox checks(ListBox::Selection::Checks);
-        checks.setItems({"x/", "y/"});
-        checks.setSelected(1, true);
-        QVERIFY(checks.isSelected(1) && !checks.isSelected(0));
+        expect("/m/b", {});
+        box.clear();
+        QCOMPARE(box.count(), 0);
     }
 
     void rowsAreWholeAsTheWidestComesAndGoes()
@@ -393,76 +323,47 @@ private slots:
         box.enableHorizontalScroll();
         box.resize(160, 200);
         box.show();
+        box.setItems({"/m/a.mp3", "/m/b.mp3", "/m/z.mp3"});
         const QString longRow = "/m/bΜάρκος B/" + QString(60, QChar(u'ω')) + ".mp3";
-        box.setItems({"/m/a.mp3", "/m/b.mp3", "/m/c.mp3", "/m/z.mp3"});
-        const auto width
-            = [&](int row) { return box.model()->data(box.model()->index(row, 0), Qt::SizeHintRole).toSize().width(); };
-        const int shortWidth = width(3);
-        QVERIFY(shortWidth >= box.fontMetrics().horizontalAdvance("/m/z.mp3"));
-        // The long row in the middle: every row, the last included, takes its width.
-        const int at = box.addItem(longRow);
-        QCOMPARE(at, 2);
         const int need = box.fontMetrics().horizontalAdvance(longRow);
-        QVERIFY(width(box.count() - 1) >= need);
-        QApplication::processEvents();
-        QVERIFY(box.visualRect(box.model()->index(at, 0)).width() >= need);
-        QVERIFY(box.horizontalScrollBar()->maximum() > 0);
-        QCOMPARE(box.textElideMode(), Qt::ElideNone);
-        // Gone again: back to the short rows' width.
-        box.removeItem(at);
-        QCOMPARE(width(0), shortWidth);
-        box.addItems({longRow});
-        QVERIFY(width(0) >= need);
-        box.keepItems({1, 1, 0, 1, 1});
-        QCOMPARE(box.count(), 4);
-        QCOMPARE(width(2), shortWidth);
-    }
-
-    void playingRowIsNamedSoWithoutChangingItsText()
-    {
-        ListBox box;
-        box.markCurrentAsPlaying();
-        box.setItems({"/m/a.mp3", "/m/b.mp3"});
-        box.selectOnly({0});
-        box.setListIndex(1);
-        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
-        QVERIFY(list);
-        const auto name = [&](int row) {
-            QAccessibleInterface *item = list->child(row);
-            return item ? item->text(QAccessible::Name) : QString();
+        const auto width = [&](int row) {
+            QApplication::processEvents();
+            return box.visualRect(box.model()->index(row, 0)).width();
         };
-        QCOMPARE(name(1), QStringLiteral("/m/b.mp3 - Παίζει - Playing"));
-        QCOMPARE(name(0), QStringLiteral("/m/a.mp3"));
-        QCOMPARE(box.text(1), QStringLiteral("/m/b.mp3"));
-        QVERIFY(box.isSelected(0) && !box.isSelected(1));
-        box.setListIndex(0);
-        QCOMPARE(name(0), QStringLiteral("/m/a.mp3 - Παίζει - Playing"));
-        QCOMPARE(name(1), QStringLiteral("/m/b.mp3"));
+        // The long row in the middle: every row, the last included, takes its width.
+        box.addItems({longRow});
+        QVERIFY(width(2) >= need && width(3) >= need);
+        QVERIFY(box.horizontalScrollBar()->maximum() > 0);
+        // Gone again: back to the short rows' width.
+        box.keepItems({1, 1, 0, 1});
+        QVERIFY(width(2) < need);
+        QCOMPARE(box.horizontalScrollBar()->maximum(), 0);
+        box.addItem(longRow);
+        QVERIFY(width(0) >= need);
+        box.removeItem(2);
+        QVERIFY(width(0) < need);
     }
 
     void checkRowsToggleFromAScreenReaderAsWithSpace()
     {
         ListBox box(ListBox::Selection::Checks);
+        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         box.setItems({"/m/b", "/m/c"});
-        box.resize(200, 100);
         box.show();
         QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
         QVERIFY(list && list->childCount() == 2);
         const auto toggle = [&](int row) {
-            QAccessibleInterface *item = list->child(row);
-            QVERIFY(item && item->actionInterface());
-            QVERIFY(item->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
-            item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+            QAccessibleActionInterface *action = list->child(row)->actionInterface();
+            QVERIFY(action && action->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            action->doAction(QAccessibleActionInterface::toggleAction());
         };
         toggle(1);
-        QVERIFY(box.isSelected(1) && !box.isSelected(0));
-        QVERIFY(list->child(1)->state().checkable && list->child(1)->state().checked);
+        QVERIFY(box.isSelected(1) && !box.isSelected(0) && list->child(1)->state().checked);
         // Space on the current row does the same to the same row.
         box.setFocus();
         box.setListIndex(1);
         QTest::keyClick(&box, Qt::Key_Space);
-        QVERIFY(!box.isSelected(1));
-        QVERIFY(!list->child(1)->state().checked);
+        QVERIFY(!box.isSelected(1) && !list->child(1)->state().checked);
         // A row coming in moves the others: the interfaces follow the rows, not the indexes.
         box.addItem("/m/a");
         toggle(0);

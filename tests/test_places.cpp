@@ -9,7 +9,6 @@
 #include "playlist/playlist.h"
 #include "state/places.h"
 #include "testkit.h"
-#include "ui/browser_boxes.h"
 #include "ui/form1.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
@@ -25,21 +24,14 @@ using testkit::waitFor;
 
 namespace {
 
-// Silence at a low bit rate: long files made in a moment.
-QString silence(const QString &path, int seconds, const QString &codec)
+// Silence at a low bit rate: long files made in a moment (FLAC keeps it to a few bytes a
+// frame and seeks exactly).
+QString silence(const QString &path, int seconds)
 {
-    QStringList args{"-loglevel", "error", "-y", "-f", "lavfi", "-i"};
-    if (codec == QLatin1String("flac"))
-        args << "anullsrc=r=8000:cl=mono"
-             << "-c:a"
-             << "flac";
-    else
-        args << "anullsrc=r=8000:cl=mono"
-             << "-b:a"
-             << "8k";
-    args << "-t" << QString::number(seconds) << path;
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), args);
+    p.start("ffmpeg",
+            {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-b:a", "8k", "-t",
+             QString::number(seconds), path});
     return p.waitForFinished(120000) && p.exitCode() == 0 ? path : QString();
 }
 
@@ -51,13 +43,6 @@ class TestPlaces : public QObject {
     QTemporaryDir media;
     QString book, lecture, song, tone, nineHours;
 
-    static int row(App &app, const QString &file) { return app.form1().List2->findExact(file); }
-    // The double click road.
-    static void pick(App &app, const QString &file)
-    {
-        app.playback().setList2Index(row(app, file));
-        app.playback().List2_DblClick();
-    }
     static double at(App &app) { return app.playback().watchedPlayer().CurrentPosition(); }
     // Started at about the second expected (seeks land within a frame; playing moves on).
     static bool startedAt(App &app, double expected)
@@ -74,14 +59,12 @@ private slots:
     {
         std::setlocale(LC_NUMERIC, "C");
         QVERIFY(QDir(media.path()).mkpath("a") && QDir(media.path()).mkpath("b"));
-        book = silence(media.filePath("a/book.mp3"), 360, "mp3");
-        lecture = silence(media.filePath("b/lecture.mp3"), 360, "mp3");
-        song = silence(media.filePath("b/song.mp3"), 120, "mp3");
+        book = silence(media.filePath("a/book.mp3"), 360);
+        lecture = silence(media.filePath("b/lecture.mp3"), 360);
+        song = silence(media.filePath("b/song.mp3"), 120);
         tone = testkit::makeMedia(media.filePath("b"), "tone.wav", "wav", 30);
-        // 9 h 30 min; FLAC keeps silence to a few bytes a frame and seeks exactly.
-        nineHours = silence(media.filePath("nine.flac"), 34200, "flac");
-        QVERIFY(!book.isEmpty() && !lecture.isEmpty() && !song.isEmpty() && !tone.isEmpty());
-        QVERIFY(!nineHours.isEmpty());
+        nineHours = silence(media.filePath("nine.flac"), 34200);
+        QVERIFY(!book.isEmpty() && !lecture.isEmpty() && !song.isEmpty() && !tone.isEmpty() && !nineHours.isEmpty());
     }
 
     void everyRoadResumesTheUnfinished()
@@ -90,34 +73,37 @@ private slots:
         App &app = fx.start();
         fx.fill({book, lecture, song, tone});
         Places &places = app.places();
-
-        pick(app, book);
-        app.mainPlayer().setCurrentPosition(190);
-        pick(app, song);
-        app.mainPlayer().setCurrentPosition(60);
-        pick(app, tone);
+        const auto row = [&](const QString &file) { return app.form1().List2->findExact(file); };
+        // Plays file (from where it starts) up to the second given, then leaves it for the tone.
+        const auto leave = [&](const QString &file, double at) {
+            fx.pick(file);
+            app.mainPlayer().setCurrentPosition(at);
+            fx.pick(tone);
+        };
+        leave(book, 190);
+        leave(song, 60);
         QVERIFY(places.placeOf(book) > 189.5 && places.placeOf(book) < 192);
         QCOMPARE(places.placeOf(song), 0.0);
         // The time left counts what is done of it.
         QCOMPARE(app.lengths().placeOf(book), places.placeOf(book));
 
         // Double click.
-        pick(app, book);
+        fx.pick(book);
         QVERIFY(startedAt(app, 190));
-        pick(app, song);
+        fx.pick(song);
         QVERIFY(startedAt(app, 0));
 
         // Next's choice (the tray's and MPRIS's Next take the same road).
         app.m.playedMarks.assign(4, kOn);
-        app.m.playedMarks[size_t(row(app, book))] = 0;
+        app.m.playedMarks[size_t(row(book))] = 0;
         app.playback().Command3_Click();
         QCOMPARE(app.mainPlayer().FileName(), book);
         QVERIFY(startedAt(app, 190));
 
         // The completed window.
         app.mainPlayer().setCurrentPosition(250);
-        pick(app, tone);
-        app.form4().List1->setListIndex(app.playback().completedRowFor(row(app, book)));
+        fx.pick(tone);
+        app.form4().List1->setListIndex(app.playback().completedRowFor(row(book)));
         app.playback().Form4_List1_DblClick();
         QCOMPARE(app.mainPlayer().FileName(), book);
         QVERIFY(startedAt(app, 250));
@@ -125,44 +111,39 @@ private slots:
         // Reaching the end forgets: the next start is from the beginning.
         app.mainPlayer().setCurrentPosition(359);
         QVERIFY(waitFor([&] { return places.placeOf(book) == 0; }, 10000));
-        pick(app, book);
+        fx.pick(book);
         QVERIFY(startedAt(app, 0));
 
         // Reset forgets every place.
         app.mainPlayer().setCurrentPosition(100);
-        pick(app, lecture);
-        app.mainPlayer().setCurrentPosition(200);
-        pick(app, tone);
+        leave(lecture, 200);
         QVERIFY(places.placeOf(book) > 0 && places.placeOf(lecture) > 0);
         app.form1().mnumorereset->trigger();
         QCOMPARE(places.count(), 0);
 
         // Subtracting a folder forgets the places of its files only.
-        pick(app, book);
-        app.mainPlayer().setCurrentPosition(100);
-        pick(app, lecture);
-        app.mainPlayer().setCurrentPosition(200);
-        pick(app, tone);
+        leave(book, 100);
+        leave(lecture, 200);
         app.form1().Option1[0]->setChecked(true);
         QVERIFY(app.playlist().setDirPath(media.filePath("a")));
         app.playlist().Command5_Click();
-        QCOMPARE(row(app, book), -1);
+        QCOMPARE(row(book), -1);
         QCOMPARE(places.placeOf(book), 0.0);
         const double kept = places.placeOf(lecture);
         QVERIFY(kept > 199.5);
 
         // Preview neither uses nor records a place.
         app.m.previewOn = kOn;
-        pick(app, lecture);
+        fx.pick(lecture);
         QVERIFY(startedAt(app, 90));
         app.mainPlayer().setCurrentPosition(150);
-        pick(app, tone);
+        fx.pick(tone);
         QCOMPARE(places.placeOf(lecture), kept);
         app.m.previewOn = 0;
 
         // The video window's start uses the place too.
         app.m.videoMode = 1;
-        pick(app, lecture);
+        fx.pick(lecture);
         QVERIFY(&app.playback().watchedPlayer() == &app.videoPlayer());
         QVERIFY(startedAt(app, kept));
     }
@@ -172,12 +153,10 @@ private slots:
         testkit::Fixture fx;
         App *app = &fx.start();
         fx.fill({nineHours, tone});
-        pick(*app, nineHours);
+        fx.pick(nineHours);
         app->mainPlayer().Pause();
         app->mainPlayer().setCurrentPosition(33600);
         app->session().SaveState();
-        QCOMPARE(fx.saved().readInt(4), int16_t(32767));
-        QCOMPARE(*fx.saved().readString(5), nineHours);
         app = &fx.start();
         QCOMPARE(app->mainPlayer().FileName(), nineHours);
         QVERIFY2(qAbs(at(*app) - 33600) <= 1, qPrintable(QString::number(at(*app))));

@@ -10,7 +10,6 @@
 #include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
-#include "ui/listbox.h"
 
 #include <QFile>
 #include <QLineEdit>
@@ -21,16 +20,17 @@
 
 namespace {
 
+const QStringList kThree{"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"};
+
 state::Snapshot sample(int entries)
 {
-    state::Snapshot s;
-    s.drive = "/";
-    s.folder = "/music";
-    s.lastIndex = 1;
-    s.resumePos = 75;
-    s.volume = -300;
-    s.replayMode = 2;
-    s.videoMode = -1;
+    state::Snapshot s{.drive = "/",
+                      .folder = "/music",
+                      .lastIndex = 1,
+                      .resumePos = 75,
+                      .volume = -300,
+                      .replayMode = 2,
+                      .videoMode = -1};
     for (int i = 0; i < entries; ++i)
         s.entries.append(QStringLiteral("/music/ένα %1.mp3").arg(i));
     s.currentEntry = s.entries.value(1);
@@ -38,13 +38,6 @@ state::Snapshot sample(int entries)
     if (entries > 0)
         s.playedMarks[0] = -1;
     return s;
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 // A connection of the test's own beside the program's: an older program, another run.
@@ -64,19 +57,6 @@ struct Other : QSqlDatabase {
         return q.exec();
     }
 };
-
-// Starts the program in cwd on a session file holding entries, the one at last current.
-void startOn(const testkit::ScratchCwd &cwd, const QStringList &entries, int last, int16_t replay = 0)
-{
-    state::Snapshot s;
-    s.drive = "/";
-    s.folder = cwd.path();
-    s.entries = entries;
-    s.lastIndex = int16_t(last);
-    s.currentEntry = entries[last];
-    s.replayMode = replay;
-    writeBytes(cwd.file("velloran.txt"), state::encode(s));
-}
 
 } // namespace
 
@@ -135,11 +115,14 @@ private slots:
         QVERIFY(db.markClean());
         r = db.load(false); // what start-up asks: a clean end's rows stay unread
         QVERIFY(r->clean && r->snapshot.entries.isEmpty());
+        QCOMPARE(db.load()->snapshot.entries.size(), 999);
         QVERIFY(db.beginRun({"/x.mp3", 2}));
         r = db.load(false);
         QCOMPARE(r->snapshot.entries.size(), 999); // an unclean end's rows are read
         QCOMPARE(r->guard.entry, QStringLiteral("/x.mp3"));
         QCOMPARE(r->guard.runs, 2);
+        QVERIFY(db.markClean()); // a clean end closes the count
+        QCOMPARE(db.load()->guard.runs, 0);
         StateDb two(path, "/two/");
         QVERIFY(two.open());
         QCOMPARE(two.load()->snapshot.entries.size(), 2);
@@ -226,7 +209,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("state.sqlite");
         const QByteArray junk = QByteArray("SQLite format 3") + QByteArray(4000, '\x7f');
-        writeBytes(path, junk);
+        testkit::writeFile(path, junk);
         StateDb db(path, "/one/");
         QVERIFY(db.open());
         QFile aside(db.setAside());
@@ -235,7 +218,7 @@ private slots:
         QVERIFY(db.write(sample(3), 1));
         QCOMPARE(db.load()->snapshot.entries.size(), 3);
         // No folder can be made: no database, and no crash either.
-        writeBytes(dir.filePath("plain"), "x");
+        testkit::writeFile(dir.filePath("plain"), "x");
         StateDb none(dir.filePath("plain/state.sqlite"), "/one/");
         QVERIFY(!none.open() && !none.load() && !none.write(sample(1), 1));
     }
@@ -264,80 +247,59 @@ private slots:
         QVERIFY(db.open());
     }
 
-    // A run that ends without saving (killed, crashed, power cut) is simulated by an App that
-    // is destroyed without its closing road.
+    // A run that ends without saving (killed, crashed, power cut): the App is destroyed
+    // without its closing road.
     void anUncleanEndIsRestoredAndARepeatedOneSkipsTheEntry()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        testkit::ScriptedMain scripted;
-        startOn(cwd, {"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"}, 0);
+        testkit::Fixture fx(true);
+        testkit::writeSession(fx.cwd.path(), {kThree, 0});
         QTest::qWait(20); // the copy must be newer than the file on any clock resolution
-        {
-            App app(scripted.options());
-            app.Form_Load();
-            app.playback().setList2Index(1);
-            app.playback().decide_video();
-            scripted.player->position = 125.4;
-            app.m.volume = -500;
-            app.session().writeRecovery();
-        }
-        {
-            App app(scripted.options());
-            app.Form_Load();
-            QVERIFY(app.form1().Text2->text().contains("restored from its recovery copy"));
-            QCOMPARE(app.m.currentFile, QStringLiteral("/x/2.mp3"));
-            QCOMPARE(app.m.resumePos, int16_t(125));
-            QCOMPARE(app.m.volume, int16_t(-500));
-            QVERIFY(app.m.playedMarks[0] != 0);
-        }
-        {
-            // The second unclean end on the same entry: it counts as played, the next one starts.
-            App app(scripted.options());
-            app.Form_Load();
-            QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
-            QVERIFY(app.m.playedMarks[1] != 0);
-            QCOMPARE(app.m.resumePos, int16_t(0));
-            scripted.player->position = 9;
-            app.session().SaveState();
-        }
+        App *app = &fx.start();
+        app->playback().setList2Index(1);
+        app->playback().decide_video();
+        fx.player->position = 125.4;
+        app->m.volume = -500;
+        app->session().writeRecovery();
+        app = &fx.start();
+        QVERIFY(app->form1().Text2->text().contains("restored from its recovery copy"));
+        QCOMPARE(app->m.currentFile, QStringLiteral("/x/2.mp3"));
+        QCOMPARE(app->m.resumePos, int16_t(125));
+        QCOMPARE(app->m.volume, int16_t(-500));
+        QVERIFY(app->m.playedMarks[0] != 0);
+        // The second unclean end on the same entry: it counts as played, the next one starts.
+        app = &fx.start();
+        QCOMPARE(app->m.currentFile, QStringLiteral("/x/3.mp3"));
+        QVERIFY(app->m.playedMarks[1] != 0);
+        QCOMPARE(app->m.resumePos, int16_t(0));
+        fx.player->position = 9;
+        app->session().SaveState();
         // A clean close: the session file holds, and nothing is skipped any more.
-        App app(scripted.options());
-        app.Form_Load();
-        QCOMPARE(app.m.currentFile, QStringLiteral("/x/3.mp3"));
-        QCOMPARE(app.m.resumePos, int16_t(9));
-        QVERIFY(dialogs.messages.empty());
+        app = &fx.start();
+        QCOMPARE(app->m.currentFile, QStringLiteral("/x/3.mp3"));
+        QCOMPARE(app->m.resumePos, int16_t(9));
+        QVERIFY(fx.dialogs.messages.empty());
     }
 
     void replayOneDoesNotRestartTheEntryThatEndedTwoRuns()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
-        testkit::ScriptedMain scripted;
-        startOn(cwd, {"/x/1.mp3", "/x/2.mp3", "/x/3.mp3"}, 2, 1);
-        for (int run = 0; run < 2; ++run)
-            App(scripted.options()).Form_Load();
-        App app(scripted.options());
-        app.Form_Load();
-        app.playback().Timer1_Timer();
-        QCOMPARE(scripted.player->file, QStringLiteral("/x/1.mp3"));
+        testkit::Fixture fx(true);
+        fx.start(testkit::SessionFile{kThree, 2, 0, 1});
+        fx.start();
+        fx.start().playback().Timer1_Timer();
+        QCOMPARE(fx.player->file, QStringLiteral("/x/1.mp3"));
     }
 
     void aDamagedDatabaseIsToldInTheSearchLine()
     {
-        testkit::ScratchCwd cwd;
-        testkit::DialogRecorder dialogs;
+        testkit::Fixture fx(true);
         const QString path = statedb::defaultPath();
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        writeBytes(path, QByteArray(3000, 'z'));
+        testkit::writeFile(path, QByteArray(3000, 'z'));
         // The session file alone still resumes its entry.
-        startOn(cwd, {"/x/1.mp3", "/x/2.mp3"}, 1);
-        testkit::ScriptedMain scripted;
-        App app(scripted.options());
-        app.Form_Load();
+        App &app = fx.start(testkit::SessionFile{kThree, 1});
         QVERIFY(app.form1().Text2->text().contains("The state database was damaged"));
         QVERIFY(app.session().stateDb().isOpen());
-        QCOMPARE(scripted.player->file, QStringLiteral("/x/2.mp3"));
+        QCOMPARE(fx.player->file, QStringLiteral("/x/2.mp3"));
     }
 };
 

@@ -81,12 +81,17 @@ QByteArray readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
 void touch(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot make %s", qPrintable(path));
+    writeFile(path, {});
 }
 
 QStringList rows(const ListBox &box)
@@ -97,34 +102,20 @@ QStringList rows(const ListBox &box)
     return out;
 }
 
-qint64 bytesWrittenSoFar()
-{
-    QFile io(QStringLiteral("/proc/self/io"));
-    if (!io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : io.readAll().split('\n'))
-        if (line.startsWith("wchar:"))
-            return line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 void writeSession(const QString &folder, const SessionFile &s)
 {
-    state::Snapshot snap;
-    snap.drive = "/";
-    snap.folder = folder;
-    snap.lastIndex = s.last;
-    snap.resumePos = s.pos;
-    snap.currentEntry = s.last >= 0 && s.last < s.entries.size() ? s.entries[s.last] : QString();
-    snap.entries = s.entries;
-    snap.playedMarks.assign(size_t(s.entries.size()), 0);
-    snap.replayMode = s.replay;
-    snap.previewOn = s.preview;
-    snap.previewSecs = s.previewSecs;
-    snap.videoMode = s.video;
-    QFile f(QDir(folder).filePath("velloran.txt"));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(state::encode(snap)) < 0)
-        qFatal("cannot write the session file in %s", qPrintable(folder));
+    const state::Snapshot snap{.drive = "/",
+                               .folder = folder,
+                               .lastIndex = s.last,
+                               .resumePos = s.pos,
+                               .currentEntry = s.entries.value(s.last),
+                               .previewOn = s.preview,
+                               .previewSecs = s.previewSecs,
+                               .playedMarks = std::vector<int16_t>(size_t(s.entries.size())),
+                               .replayMode = s.replay,
+                               .entries = s.entries,
+                               .videoMode = s.video};
+    writeFile(QDir(folder).filePath("velloran.txt"), state::encode(snap));
 }
 
 App &Fixture::start(const std::optional<SessionFile> &session)
@@ -166,10 +157,6 @@ void Fixture::pick(const QString &file) const
     app->playback().List2_DblClick();
 }
 
-state::Records Fixture::saved() const
-{
-    QFile f(cwd.file("velloran.txt"));
-    return state::Records(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
-}
+state::Records Fixture::saved() const { return state::Records(readAll(cwd.file("velloran.txt"))); }
 
 } // namespace testkit

@@ -62,14 +62,13 @@ private:
 // Runs the event loop until pred holds or ms pass; true when it held.
 bool waitFor(const std::function<bool()> &pred, int ms);
 
-// A file's bytes (empty when it cannot be read), and an empty file made with its folders.
+// A file's bytes (empty when it cannot be read), a file replaced by bytes, and an empty file
+// made with its folders.
 QByteArray readAll(const QString &path);
+void writeFile(const QString &path, const QByteArray &bytes);
 void touch(const QString &path);
 // The texts of a list box's rows, in order.
 QStringList rows(const ListBox &box);
-
-// Bytes this process has written so far (/proc/self/io), -1 when unknown.
-qint64 bytesWrittenSoFar();
 
 } // namespace testkit
 
@@ -110,19 +109,6 @@ public:
     }
     QSize extent() override { return {}; }
     quint64 openCount() const override { return opens; }
-};
-
-// An App whose main player is scripted; player points at it once the App is built.
-struct ScriptedMain {
-    ScriptedPlayer *player = nullptr;
-    App::Options options()
-    {
-        return {{}, [this] {
-                    auto p = std::make_unique<ScriptedPlayer>();
-                    player = p.get();
-                    return std::unique_ptr<Player>(std::move(p));
-                }};
-    }
 };
 
 // The session file a test starts from (entries as they are listed, -1: no entry).
