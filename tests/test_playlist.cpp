@@ -179,7 +179,7 @@ private slots:
         const QString added = "Αριθμός αρχείων που Προστέθηκαν - Number of Added files :";
         p.go(root);
 
-        // One, twice: the second adds nothing.
+        // One: the current folder's matching files.
         p.mode(0);
         p.app.playlist().Command4_Click();
         QCOMPARE(p.text2(), added + " 2");
