@@ -251,7 +251,7 @@ private slots:
         for (int i = 0; i < box.count(); ++i) {
             QCOMPARE(box.findExact(box.text(i)), i);
         }
-        // A blank or a prefix makes another entry.
+        // An accent, a blank or a prefix makes another entry.
         for (const char *missing : {"Ecole", "Αγαπη", "Αγάπη ", "Zebr"})
             QCOMPARE(box.findExact(QString::fromUtf8(missing)), -1);
     }
