@@ -5,15 +5,12 @@
 
 #include "app/session.h"
 #include "app/shutdown_signals.h"
-#include "playback/length_cache.h"
-#include "playback/length_reader.h"
 #include "playback/lengths.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
-#include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -21,19 +18,17 @@
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <clocale>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -53,21 +48,18 @@ MpvPlayer &mpvMain(App &app) { return dynamic_cast<MpvPlayer &>(app.mainPlayer()
 
 bool makeFifo(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }
 
-double mpvSpeed(Player &p)
+double mpvDouble(Player &p, const char *property)
 {
-    double s = 0;
-    mpv_get_property(dynamic_cast<MpvPlayer &>(p).handle(), "speed", MPV_FORMAT_DOUBLE, &s);
-    return s;
+    double v = 0;
+    mpv_get_property(dynamic_cast<MpvPlayer &>(p).handle(), property, MPV_FORMAT_DOUBLE, &v);
+    return v;
 }
 
-// Index of the one checked speed item, -1 for none, -2 when more than one is checked.
+// Index of the checked speed item, -1 for none.
 int checkedSpeed(Form1 &f)
 {
-    int at = -1;
-    for (size_t i = 0; i < f.mnuspeedn.size(); ++i)
-        if (f.mnuspeedn[i]->isChecked())
-            at = at == -1 ? int(i) : -2;
-    return at;
+    const auto at = std::find(f.mnuspeedn.begin(), f.mnuspeedn.end(), f.mnuspeedn[0]->actionGroup()->checkedAction());
+    return at == f.mnuspeedn.end() ? -1 : int(at - f.mnuspeedn.begin());
 }
 
 // Whether some process holds the FIFO open for reading.
@@ -126,7 +118,7 @@ int childMain(int argc, char **argv)
 class TestPlayer : public QObject {
     Q_OBJECT
     QTemporaryDir media;
-    QString a, b, c, longOne, wav, avi, film;
+    QString a, b, longOne, wav, film;
 
 private slots:
     void initTestCase()
@@ -134,33 +126,29 @@ private slots:
         std::setlocale(LC_NUMERIC, "C");
         a = testkit::makeMedia(media.path(), "a.mp3", "mp3", 2);
         b = testkit::makeMedia(media.path(), "b.mp3", "mp3", 2);
-        c = testkit::makeMedia(media.path(), "c.mp3", "mp3", 2);
         longOne = testkit::makeMedia(media.path(), "long.mp3", "mp3", 6);
         wav = testkit::makeMedia(media.path(), "one.wav", "wav", 1);
-        avi = testkit::makeMedia(media.path(), "clip.avi", "avi", 1);
         film = testkit::makeMedia(media.path(), "film.mkv", "mkv", 5);
-        for (const QString &f : {a, b, c, longOne, wav, avi, film})
+        for (const QString &f : {a, b, longOne, wav, film})
             QVERIFY(!f.isEmpty());
     }
 
-    void opensSeeksPausesAndEnds()
+    void opensStopsAndEnds()
     {
-        MpvPlayer p(testkit::headless());
-        QVERIFY(qAbs(p.Duration()) < 1e-9);
-        for (const QString &f : {a, wav, avi}) {
+        // Made on first use: no core until a file opens; the volume set before reaches it in dB.
+        MpvPlayer p(testkit::headless(), nullptr, true);
+        p.setVolume(-600);
+        QVERIFY(qAbs(p.Duration()) < 1e-9 && p.extent().isEmpty() && !p.coreCreated());
+        for (const QString &f : {a, wav, film}) {
             p.setFileName(f);
             QVERIFY2(p.Duration() > 0.8, qPrintable(f));
-            QCOMPARE(p.CurrentPosition(), 0.0);
             QVERIFY(p.PlayState() != Player::Playing);
         }
         QCOMPARE(p.openCount(), 3u);
+        QVERIFY(qAbs(mpvDouble(p, "volume") - 79.43) < 0.01);
         p.setFileName(a);
-        p.setCurrentPosition(1);
-        QVERIFY(qAbs(p.CurrentPosition() - 1.0) < 0.01);
         p.Play();
-        QVERIFY(waitFor([&] { return p.CurrentPosition() > 1.2; }, 3000));
-        p.Pause();
-        QCOMPARE(p.PlayState(), int(Player::Paused));
+        QVERIFY(waitFor([&] { return p.CurrentPosition() > 0.3; }, 3000));
         p.Stop();
         QCOMPARE(p.PlayState(), int(Player::Stopped));
         QVERIFY(p.CurrentPosition() < 0.1);
@@ -169,20 +157,6 @@ private slots:
         p.Play();
         QVERIFY(waitFor([&] { return p.CurrentPosition() == p.Duration(); }, 5000));
         QCOMPARE(p.PlayState(), int(Player::Stopped));
-    }
-
-    // A player made on first use has no core until it opens a file; the volume set before
-    // reaches the core on the decibel scale.
-    void coreOnFirstUse()
-    {
-        MpvPlayer p(testkit::headless(), nullptr, true);
-        p.setVolume(-600);
-        QVERIFY(p.extent().isEmpty() && !p.coreCreated());
-        p.setFileName(a);
-        QVERIFY(p.coreCreated() && p.Duration() > 1.5);
-        double level = 0;
-        QVERIFY(mpv_get_property(p.handle(), "volume", MPV_FORMAT_DOUBLE, &level) >= 0);
-        QVERIFY(qAbs(level - 79.43) < 0.01);
     }
 
     void strangeFilesFailAtOnceAndAreNeverOpened()
@@ -194,11 +168,8 @@ private slots:
         QVERIFY(QFile::link("/dev/zero", device));
         MpvPlayer p(testkit::headless());
         for (const QString &path : {fifo, device}) {
-            QElapsedTimer t;
-            t.start();
-            p.setFileName(path);
-            QVERIFY2(t.elapsed() < 1000, qPrintable(path));
-            QVERIFY(p.openFailed());
+            p.setFileName(path); // a hang here is the fault
+            QVERIFY2(p.openFailed(), qPrintable(path));
             QCOMPARE(p.CurrentPosition(), p.Duration());
             QVERIFY(!fifoHasReader(fifo));
         }
@@ -209,20 +180,11 @@ private slots:
     void fifoInThePlaylistIsPassedOver()
     {
         testkit::Fixture fx;
-        const QString one = fx.cwd.file("1.mp3"), fifo = fx.cwd.file("2.mp3"), three = fx.cwd.file("3.mp3");
-        QVERIFY(QFile::copy(a, one) && QFile::copy(b, three));
-        QVERIFY(makeFifo(fifo));
+        const QString fifo = fx.cwd.file("1.mp3"), two = fx.cwd.file("2.mp3");
+        QVERIFY(makeFifo(fifo) && QFile::copy(b, two)); // a copy: no place remembered from other tests
         // Resumed at start-up: the next entry plays within a second.
-        App *app = &fx.start(SessionFile{{fifo, three}, 0});
-        QVERIFY(
-            waitFor([&] { return app->m.lastIndex == 1 && app->mainPlayer().PlayState() == Player::Playing; }, 1000));
-        QCOMPARE(app->mainPlayer().FileName(), three);
-        // Reached after another file: the third follows it at once.
-        app = &fx.start(SessionFile{{one, fifo, three}, 0, 1});
-        QVERIFY(waitFor([&] { return app->mainPlayer().FileName() == fifo; }, 3000));
-        QCOMPARE(fx.form().Text2->text(), QStringLiteral("Δεν ανοίγει το αρχείο - Cannot open file: ") + fifo);
-        QVERIFY(
-            waitFor([&] { return app->m.lastIndex == 2 && app->mainPlayer().PlayState() == Player::Playing; }, 1000));
+        App &app = fx.start(SessionFile{{fifo, two}, 0});
+        QVERIFY(waitFor([&] { return app.m.lastIndex == 1 && app.mainPlayer().PlayState() == Player::Playing; }, 1000));
     }
 
     void addLeavesStrangeFilesOut()
@@ -232,12 +194,15 @@ private slots:
         QVERIFY(QFile::copy(a, fx.cwd.file("songs/a.mp3")) && QFile::copy(b, fx.cwd.file("songs/deeper/b.mp3")));
         QVERIFY(makeFifo(fx.cwd.file("songs/fifo.mp3")) && makeFifo(fx.cwd.file("songs/deeper/fifo2.mp3")));
         QVERIFY(QFile::link("/dev/null", fx.cwd.file("songs/deeper/null.mp3")));
+        testkit::touch(fx.cwd.file("songs/gone/c.mp3"));
         App &app = fx.start();
         Form1 &f = fx.form();
         QVERIFY(app.playlist().setDirPath(fx.cwd.file("songs")));
         f.Option1[1]->setChecked(true); // current folder and all found below it
         app.playlist().mnumoresub_Click();
-        QVERIFY(waitFor([&] { return f.List1->count() >= 2; }, 3000));
+        QVERIFY(waitFor([&] { return f.List1->count() >= 3; }, 3000));
+        // A folder removed after it was listed is passed over.
+        QVERIFY(QDir(fx.cwd.file("songs/gone")).removeRecursively());
         app.playlist().Command4_Click();
         QVERIFY(waitFor([&] { return f.List2->count() >= 2; }, 3000));
         QCOMPARE(testkit::rows(*f.List2), QStringList({fx.cwd.file("songs/a.mp3"), fx.cwd.file("songs/deeper/b.mp3")}));
@@ -246,53 +211,40 @@ private slots:
     void slowOpenKeepsTheWindowServed()
     {
         testkit::Fixture fx;
-        App &app = fx.start(SessionFile{{a, b, c}});
-        Form1 &f = fx.form();
+        App &app = fx.start(SessionFile{{a, b, longOne}});
         MpvPlayer &p = mpvMain(app);
         p.loadEventHoldMs = 5000;
         bool returned = false;
-        int served = 0, openingSeen = 0;
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (returned)
-                return;
-            ++served;
-            openingSeen += p.opening();
-        });
-        probe.start(50);
-        QTimer::singleShot(0, [&] {
+        const auto next = [&] {
             app.playback().Command3_Click();
             returned = true;
-        });
+        };
+        int served = 0; // ticks run while the file was still opening
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] { served += p.opening(); });
+        probe.start(50);
+        QTimer::singleShot(0, next);
         QVERIFY(waitFor([&] { return returned; }, MpvPlayer::kOpenTimeoutMs + 2000));
         // The wait let the window paint and timers run, and the ticker signalled no end.
-        QVERIFY2(served >= 60, qPrintable(QString::number(served)));
-        QVERIFY(openingSeen >= 60 && !p.opening());
-        QCOMPARE(p.openCount(), 1u);
+        QVERIFY2(served >= 60 && !p.opening(), qPrintable(QString::number(served)));
         // The caller went on with the loaded file, as the order of a start needs.
         QCOMPARE(p.FileName(), a);
         QCOMPARE(p.PlayState(), int(Player::Playing));
-        QCOMPARE(f.Text1[5]->text(), QStringLiteral("00:00:02"));
 
         // Next pressed while the next file still opens: the newer start opens at once.
         probe.stop();
         returned = false;
-        QTimer::singleShot(0, [&] {
-            app.playback().Command3_Click();
-            returned = true;
-        });
+        QTimer::singleShot(0, next);
         QTimer::singleShot(300, [&] {
             p.loadEventHoldMs = 0;
             app.playback().Command3_Click();
         });
         QVERIFY(waitFor([&] { return returned; }, 3000));
         QCOMPARE(app.m.lastIndex, int16_t(2));
-        QCOMPARE(p.FileName(), c);
-        QCOMPARE(p.PlayState(), int(Player::Playing));
         // The held load event of the earlier file, when it came, changed nothing.
         QVERIFY(waitFor([&] { return p.CurrentPosition() > 0.3; }, 3000));
         QVERIFY(p.CurrentPosition() < 1.0);
-        QCOMPARE(p.FileName(), c);
+        QCOMPARE(p.FileName(), longOne);
         QCOMPARE(p.openCount(), 3u);
     }
 
@@ -313,24 +265,16 @@ private slots:
         QFETCH(int, signal);
         QTemporaryDir dir;
         const QString fifo = dir.filePath("fifo.mp3");
-        if (mode == "fifo") {
-            QVERIFY(makeFifo(fifo));
-            testkit::writeSession(dir.path(), {{fifo}, 0, 0, 1});
-        } else {
-            testkit::writeSession(dir.path(), {{a, b}, 0, 1});
-        }
+        QVERIFY(mode != "fifo" || makeFifo(fifo));
+        testkit::writeSession(dir.path(), mode == "fifo" ? SessionFile{{fifo}, 0, 0, 1} : SessionFile{{a, b}, 0, 1});
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(), {"--child", dir.path(), mode});
         QVERIFY(waitFor([&] { return child.canReadLine(); }, 10000));
         QCOMPARE(child.readLine().trimmed(), QByteArray("waiting"));
-        QElapsedTimer t;
-        t.start();
         if (signal)
             ::kill(pid_t(child.processId()), signal);
-        QVERIFY(child.waitForFinished(3000));
-        QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed())));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
+        QVERIFY(child.waitForFinished(3000)); // sooner than the held open would end
+        QCOMPARE(child.exitCode(), 0);        // a signal's death would give its number
         const state::Records r(testkit::readAll(dir.filePath("velloran.txt")));
         const bool onNext = mode == "close" || mode == "tray";
         QCOMPARE(*r.readString(5), mode == "fifo" ? fifo : onNext ? b : a);
@@ -345,10 +289,7 @@ private slots:
         testkit::Fixture fx;
         App &app = fx.start(SessionFile{{a, b}, 0, 30});
         Player &p = app.mainPlayer();
-        // The resumed file stands at its end instead of playing from the top.
-        QCOMPARE(p.FileName(), a);
-        QVERIFY(p.PlayState() != Player::Playing);
-        QCOMPARE(p.CurrentPosition(), p.Duration());
+        // The resumed file is not played from the top: the next one starts.
         QVERIFY(waitFor([&] { return p.FileName() == b && p.PlayState() == Player::Playing; }, 1000));
         QCOMPARE(app.m.lastIndex, int16_t(1));
         QVERIFY(p.CurrentPosition() < 1.0);
@@ -361,9 +302,7 @@ private slots:
         testkit::Fixture fx;
         App &app = fx.start(SessionFile{{longOne, a}, 0, 3, 0, 0, 10, 0});
         Player &p = app.mainPlayer();
-        QCOMPARE(p.FileName(), longOne);
         QCOMPARE(p.openCount(), 1u);
-        QCOMPARE(p.PlayState(), int(Player::Playing));
         // A seek lands on a frame edge, a hair before the second asked for.
         QVERIFY2(p.CurrentPosition() > 2.9 && p.CurrentPosition() < 4.0,
                  qPrintable(QString::number(p.CurrentPosition())));
@@ -438,39 +377,30 @@ private slots:
         QVERIFY(app.form1().Text2->text().contains("restored from its recovery copy"));
     }
 
-    void aFileTruncatedWhileItPlaysEndsAndTheNextPlays()
+    // Broken files are passed over; one cut short while it plays ends, and the next plays.
+    void brokenAndTruncatedFilesArePassedOver()
     {
         testkit::Fixture fx;
-        const QString a = testkit::makeMedia(fx.cwd.path(), "a.wav", "wav", 120);
-        const QString b = testkit::makeMedia(fx.cwd.path(), "b.wav", "wav", 1);
-        QVERIFY(!a.isEmpty() && !b.isEmpty());
+        const QString empty = fx.cwd.file("1.mp3"), text = fx.cwd.file("2.avi"), cut = fx.cwd.file("3.mp3");
+        testkit::writeFile(empty, {});
+        testkit::writeFile(text, "this is not a film\n");
+        testkit::writeFile(cut, testkit::readAll(a).left(1500));
+        const QString lengthy = testkit::makeMedia(fx.cwd.path(), "4.wav", "wav", 120);
+        const QString good = testkit::makeMedia(fx.cwd.path(), "5.wav", "wav", 1);
+        QVERIFY(!lengthy.isEmpty() && !good.isEmpty());
         App &app = fx.start();
-        fx.fill({a, b});
+        fx.fill({empty, text, cut, lengthy, good});
         app.playback().Command3_Click();
-        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().CurrentPosition() > 0.5; }, 10000));
-        QVERIFY(QFile::resize(a, 0));
-        QVERIFY(testkit::waitFor([&] { return app.mainPlayer().FileName() == b; }, 25000));
-        QVERIFY(testkit::waitFor([&] { return !fx.dialogs.messages.empty(); }, 15000));
-    }
-
-    void aFolderRemovedAfterItWasListedIsPassedOver()
-    {
-        testkit::Fixture fx(true);
-        const QString root = fx.cwd.file("music");
-        for (const char *sub : {"a", "b", "c"})
-            testkit::touch(QStringLiteral("%1/%2/%2.mp3").arg(root, sub));
-        App &app = fx.start();
-        QVERIFY(app.playlist().setDirPath(root));
-        app.form1().mnumoresub->trigger();
-        QVERIFY(app.form1().List1->count() >= 3);
-        QVERIFY(QDir(root + "/b").removeRecursively());
-        app.form1().Option1[1]->setChecked(true);
-        app.form1().Command4->click();
-        QCOMPARE(testkit::rows(*app.form1().List2), QStringList({root + "/a/a.mp3", root + "/c/c.mp3"}));
+        Player &p = app.mainPlayer();
+        QVERIFY(waitFor([&] { return p.FileName() == lengthy && p.CurrentPosition() > 0.5; }, 10000));
+        QVERIFY(QFile::resize(lengthy, 0));
+        QVERIFY(waitFor([&] { return p.FileName() == good; }, 25000));
+        QVERIFY(waitFor([&] { return !fx.dialogs.messages.empty(); }, 15000));
+        QCOMPARE(fx.dialogs.messages.size(), size_t(1)); // only the all-played box
     }
 
     // Real files on the real program: the exact text once the lengths are in, with a saved
-    // place and the speed.
+    // place and the speed. Lengths are read once: after a restart only a changed file is.
     void completedWindowText()
     {
         testkit::Fixture fx(true); // nothing plays
@@ -479,113 +409,32 @@ private slots:
         const QString mkv = testkit::makeMedia(fx.cwd.path(), "c.mkv", "mkv", 5);
         const QString fifo = fx.cwd.file("pipe.mp3");
         QVERIFY(!mp3.isEmpty() && !wav.isEmpty() && !mkv.isEmpty() && makeFifo(fifo));
+        const auto allIn = [](App &app) {
+            return waitFor(
+                [&] { return app.lengths().cache().lengthOf().size() == 4 && app.lengths().cache().complete(); },
+                15000);
+        };
         App &app = fx.start();
         fx.fill({mp3, wav, mkv, fifo});
-        QVERIFY(waitFor(
-            [&] { return app.lengths().cache().lengthOf().size() == 4 && app.lengths().cache().complete(); }, 15000));
+        QVERIFY(allIn(app));
         app.m.playedMarks[0] = kOn;
         app.lengths().placeOf = [&](const QString &p) { return p == wav ? 2.0 : 0.0; };
         app.m.playSpeed = 1.5;
         app.lengths().refresh();
         QCOMPARE(app.form4().Label4->text(),
                  QStringLiteral("Υπόλοιπο - Left 0:00:05 / 0:00:12 (42 %), 1 χωρίς διάρκεια - without length"));
-    }
 
-    // A transport stream states no length until its streams are probed; a text file is no media.
-    void probedContainers()
-    {
-        testkit::Fixture fx;
-        QProcess ff;
-        ff.start("ffmpeg",
-                 {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=duration=3", "-c:a", "mp2", "-f", "mpegts",
-                  fx.cwd.file("t.ts")});
-        QVERIFY(ff.waitForFinished(60000) && ff.exitCode() == 0);
-        QVERIFY(std::abs(lengths::readMediaLength(QFile::encodeName(fx.cwd.file("t.ts"))) - 3) < 0.2);
-        QFile txt(fx.cwd.file("notes.txt"));
-        QVERIFY(txt.open(QIODevice::WriteOnly) && txt.write("just words\n") > 0);
-        txt.close();
-        QCOMPARE(lengths::readMediaLength(QFile::encodeName(fx.cwd.file("notes.txt"))), -1.0);
-    }
-
-    void cacheSparesSecondRead()
-    {
-        testkit::Fixture fx;
-        const QString a = testkit::makeMedia(fx.cwd.path(), "a.mp3", "mp3", 2);
-        const QString b = testkit::makeMedia(fx.cwd.path(), "b.wav", "wav", 3);
-
-        StateDb db(fx.cwd.file("state.sqlite"), fx.cwd.path() + "/");
-        QVERIFY(db.open());
-        auto run = [&](lengths::LengthCache &c) {
-            c.setPaths({a, b, fx.cwd.file("missing.mp3")});
-            return testkit::waitFor([&] { return c.complete(); }, 15000);
-        };
-        {
-            lengths::LengthCache first;
-            first.setConnection(db.connectionName());
-            QVERIFY(run(first));
-            QCOMPARE(first.filesRead(), 2); // a missing file is not opened
-            QCOMPARE(first.lengthOf()[2], -1.0);
-        }
-        lengths::LengthCache again;
-        again.setConnection(db.connectionName());
-        QVERIFY(run(again));
-        QCOMPARE(again.filesRead(), 0);
-        QVERIFY(std::abs(again.lengthOf()[1] - 3) < 0.1);
-
-        // A changed modification time is read again, the other file not.
-        const QByteArray ab = QFile::encodeName(a);
         struct stat st { };
-        QCOMPARE(::stat(ab.constData(), &st), 0);
+        QCOMPARE(::stat(QFile::encodeName(mp3).constData(), &st), 0);
         const utimbuf later{st.st_atime, st.st_mtime + 10};
-        QCOMPARE(::utime(ab.constData(), &later), 0);
-        QVERIFY(run(again));
-        QCOMPARE(again.filesRead(), 1);
+        QCOMPARE(::utime(QFile::encodeName(mp3).constData(), &later), 0);
+        App &again = fx.start();
+        fx.fill({mp3, wav, mkv, fifo});
+        QVERIFY(allIn(again));
+        QCOMPARE(again.lengths().cache().filesRead(), 1); // the others come from the database
     }
 
-    void keysAndCheckMarksAgree()
-    {
-        testkit::Fixture fx(true);
-        App &app = fx.start();
-        Form1 &f = app.form1();
-        // No key is taken twice among the window's commands.
-        QMap<QKeySequence, QString> taken;
-        for (QAction *a : f.findChildren<QAction *>()) {
-            if (a->shortcut().isEmpty())
-                continue;
-            QVERIFY2(!taken.contains(a->shortcut()), qPrintable(a->objectName() + " " + taken.value(a->shortcut())));
-            taken.insert(a->shortcut(), a->objectName());
-        }
-
-        QApplication::setActiveWindow(&f);
-        QVERIFY(QTest::qWaitForWindowActive(&f));
-        f.List2->setFocus();
-        QTest::keyClick(f.List2, Qt::Key_BracketRight);
-        QCOMPARE(fx.player->speed, 1.05);
-        QCOMPARE(checkedSpeed(f), -1);
-        for (int i = 0; i < 4; ++i)
-            QTest::keyClick(f.List2, Qt::Key_BracketRight);
-        QCOMPARE(checkedSpeed(f), 2);
-        // A click on the checked item keeps it, the only one checked.
-        f.mnuspeedn[4]->trigger();
-        f.mnuspeedn[4]->trigger();
-        QCOMPARE(checkedSpeed(f), 4);
-        QCOMPARE(fx.player->speed, 1.75);
-        QTest::keyClick(f.List2, Qt::Key_Backspace);
-        QCOMPARE(checkedSpeed(f), 1);
-
-        // Text boxes keep their keys: typing and deleting there leaves the speed alone.
-        f.mnuspeedn[3]->trigger();
-        for (QLineEdit *box : {f.Text2, f.Text1[0]}) {
-            box->setFocus();
-            box->setText(QStringLiteral("abc"));
-            box->setCursorPosition(3);
-            QTest::keyClick(box, Qt::Key_Backspace);
-            QTest::keyClick(box, Qt::Key_BracketLeft, Qt::NoModifier);
-            QCOMPARE(box->text(), QStringLiteral("ab["));
-            QCOMPARE(fx.player->speed, 1.5);
-        }
-    }
-
+    // The speed outlives a restart; keys, check marks and both players agree.
     void speedSurvivesARestartAndReachesBothPlayers()
     {
         testkit::Fixture fx;
@@ -594,27 +443,37 @@ private slots:
         App &app = fx.start();
         Form1 &f = app.form1();
         QCOMPARE(checkedSpeed(f), 2);
-        QCOMPARE(mpvSpeed(app.mainPlayer()), 1.25);
-        QVERIFY2(f.Label6->text().endsWith(QStringLiteral(" 1.25x")), qPrintable(f.Label6->text()));
+        QCOMPARE(mpvDouble(app.mainPlayer(), "speed"), 1.25);
         int pitchKept = 0;
         mpv_get_property(mpvMain(app).handle(), "audio-pitch-correction", MPV_FORMAT_FLAG, &pitchKept);
         QVERIFY(pitchKept);
+        // No key is taken twice among the window's commands.
+        QList<QKeySequence> keys;
+        for (QAction *a : f.findChildren<QAction *>())
+            if (!a->shortcut().isEmpty())
+                keys << a->shortcut();
+        QCOMPARE(QSet<QKeySequence>(keys.begin(), keys.end()).size(), keys.size());
+
+        QApplication::setActiveWindow(&f);
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.List2->setFocus();
+        QTest::keyClick(f.List2, Qt::Key_Backspace);
+        QCOMPARE(checkedSpeed(f), 1);
+        f.mnuspeedn[1]->trigger(); // a click on the checked item keeps it checked
+        QCOMPARE(checkedSpeed(f), 1);
 
         app.playback().mnuvideoshow_Click();
         fx.fill({film});
         fx.pick(film);
         Player &v = app.videoPlayer();
         QVERIFY(waitFor([&] { return v.FileName() == film && v.PlayState() == Player::Playing; }, 10000));
-        QCOMPARE(&app.playback().watchedPlayer(), &v);
-        QCOMPARE(mpvSpeed(v), 1.25);
-        // The keys work in the film's window as well.
+        // The keys work in the film's window as well, and reach both players.
         QApplication::setActiveWindow(&app.form2());
         QVERIFY(QTest::qWaitForWindowActive(&app.form2()));
         QTest::keyClick(&app.form2(), Qt::Key_BracketRight);
-        QCOMPARE(mpvSpeed(v), 1.3);
-        QCOMPARE(mpvSpeed(app.mainPlayer()), 1.3);
-        f.mnuspeedn[1]->trigger();
-        QVERIFY2(!f.Label6->text().contains(QLatin1Char('x')), qPrintable(f.Label6->text()));
+        QCOMPARE(mpvDouble(v, "speed"), 1.05);
+        QCOMPARE(mpvDouble(app.mainPlayer(), "speed"), 1.05);
+        QCOMPARE(checkedSpeed(f), -1);
         app.shutdownSteps();
     }
 
@@ -634,16 +493,10 @@ private slots:
         app.speed().setSpeed(2.0);
 
         f.mnusleepn[1]->trigger();
-        QVERIFY(f.mnusleepn[1]->isChecked() && !f.mnusleepn[0]->isChecked());
         app.sleep().tick();
-        QVERIFY2(f.Label6->text().endsWith(QStringLiteral("τέλος αρχείου - end of file")),
-                 qPrintable(f.Label6->text()));
-        QCOMPARE(p.volume, -200); // 10 s of the clock left: the fade is about to begin
         p.position = 595;
         app.sleep().tick(); // 2.5 s of the clock left less the margin
         QCOMPARE(p.volume, -1598);
-        QCOMPARE(app.m.volume, int16_t(-200));
-        QCOMPARE(f.HScroll1->value(), -200);
         // Off in the middle of the fade gives the volume back and plays on.
         f.mnusleepn[0]->trigger();
         QCOMPARE(p.volume, -200);
@@ -654,7 +507,6 @@ private slots:
         QCOMPARE(p.position, 599.2); // before the end: the list does not move on
         QCOMPARE(p.volume, -200);
         QVERIFY(f.mnusleepn[0]->isChecked() && !f.mnusleepn[1]->isChecked());
-        QVERIFY2(!f.Label6->text().contains(QStringLiteral("Ύπνος")), qPrintable(f.Label6->text()));
         app.session().SaveState();
         QCOMPARE(fx.saved().readInt(6), int16_t(-200)); // the user's volume, not the faded one
     }
