@@ -157,6 +157,7 @@ private slots:
         app->mainPlayer().Pause();
         app->mainPlayer().setCurrentPosition(33600);
         app->session().SaveState();
+        QCOMPARE(fx.saved().readInt(4), int16_t(32767));
         app = &fx.start();
         QCOMPARE(app->mainPlayer().FileName(), nineHours);
         QVERIFY2(qAbs(at(*app) - 33600) <= 1, qPrintable(QString::number(at(*app))));

@@ -82,9 +82,7 @@ private slots:
         state::Snapshot s = sample(1000);
         {
             StateDb db(path, "/one/");
-            QVERIFY(db.open());
-            QVERIFY(!db.load());
-            QVERIFY(db.beginRun({}));
+            QVERIFY(db.open() && !db.load() && db.beginRun({}));
             // Rows per write: the place always; settings and marks one; each entry one.
             const std::pair<std::function<void()>, int> steps[] = {
                 {[] {}, 1002},
@@ -293,7 +291,6 @@ private slots:
     {
         testkit::Fixture fx(true);
         const QString path = statedb::defaultPath();
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         testkit::writeFile(path, QByteArray(3000, 'z'));
         // The session file alone still resumes its entry.
         App &app = fx.start(testkit::SessionFile{kThree, 1});

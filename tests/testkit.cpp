@@ -30,7 +30,9 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
         line += QStringLiteral(" -c:a libmp3lame -q:a 9");
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' ')) << out);
-    return p.waitForFinished(60000) && p.exitCode() == 0 ? out : QString();
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        qFatal("ffmpeg could not make %s: %s", qPrintable(out), p.readAllStandardError().constData());
+    return out;
 }
 
 dialogs::Answer DialogRecorder::msgBox(const QString &text, dialogs::Style style, const QString &title)
@@ -83,16 +85,13 @@ QByteArray readAll(const QString &path)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
 
-void touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    writeFile(path, {});
-}
+void touch(const QString &path) { writeFile(path, {}); }
 
 QStringList rows(const ListBox &box)
 {

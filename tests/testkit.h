@@ -22,7 +22,7 @@ MpvPlayer::Options headless();
 
 // Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
 // 160x120 test picture with a tone), or "hd" (a 1920x1080 one, .mkv); seconds long.
-// Returns its path, or an empty string when ffmpeg failed.
+// Returns its path; a failure of ffmpeg ends the test run with its complaint.
 QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
 
 // Answers message and input boxes instead of a person and keeps what they said.
@@ -62,8 +62,8 @@ private:
 // Runs the event loop until pred holds or ms pass; true when it held.
 bool waitFor(const std::function<bool()> &pred, int ms);
 
-// A file's bytes (empty when it cannot be read), a file replaced by bytes, and an empty file
-// made with its folders.
+// A file's bytes (empty when it cannot be read), and a file replaced by bytes or made empty,
+// with its folders.
 QByteArray readAll(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 void touch(const QString &path);
