@@ -101,6 +101,13 @@ QStringList rows(const ListBox &box)
     return out;
 }
 
+qint64 bytesWrittenSoFar()
+{
+    const QByteArray io = readAll(QStringLiteral("/proc/self/io"));
+    const qsizetype at = io.indexOf("wchar:");
+    return at < 0 ? -1 : io.mid(at + 6, io.indexOf('\n', at) - at - 6).trimmed().toLongLong();
+}
+
 void writeSession(const QString &folder, const SessionFile &s)
 {
     const state::Snapshot snap{.drive = "/",
@@ -117,20 +124,22 @@ void writeSession(const QString &folder, const SessionFile &s)
     writeFile(QDir(folder).filePath("velloran.txt"), state::encode(snap));
 }
 
+App::Options ScriptedMain::options()
+{
+    return {{}, [this] {
+                auto p = std::make_unique<ScriptedPlayer>();
+                p->duration = duration;
+                player = p.get();
+                return std::unique_ptr<Player>(std::move(p));
+            }};
+}
+
 App &Fixture::start(const std::optional<SessionFile> &session)
 {
     app.reset();
     if (session)
         writeSession(cwd.path(), *session);
-    App::Options options{headless(), {}};
-    if (m_scripted)
-        options = {{}, [this] {
-                       auto p = std::make_unique<ScriptedPlayer>();
-                       p->duration = scriptedDuration;
-                       player = p.get();
-                       return std::unique_ptr<Player>(std::move(p));
-                   }};
-    app = std::make_unique<App>(options);
+    app = std::make_unique<App>(m_scripted ? scripted.options() : App::Options{headless(), {}});
     app->Form_Load();
     if (m_scripted)
         app->form1().Timer1->stop();

@@ -69,6 +69,8 @@ void writeFile(const QString &path, const QByteArray &bytes);
 void touch(const QString &path);
 // The texts of a list box's rows, in order.
 QStringList rows(const ListBox &box);
+// Bytes this process has written so far (/proc/self/io), -1 when unknown.
+qint64 bytesWrittenSoFar();
 
 } // namespace testkit
 
@@ -111,6 +113,13 @@ public:
     quint64 openCount() const override { return opens; }
 };
 
+// An App whose main player is scripted; player points at it once the App is built.
+struct ScriptedMain {
+    ScriptedPlayer *player = nullptr;
+    double duration = 0; // the player's length from the first open on
+    App::Options options();
+};
+
 // The session file a test starts from (entries as they are listed, -1: no entry).
 struct SessionFile {
     QStringList entries;
@@ -128,8 +137,9 @@ public:
     }
     ScratchCwd cwd;
     DialogRecorder dialogs;
-    ScriptedPlayer *player = nullptr; // the scripted main player, once started
-    double scriptedDuration = 0;      // its length from the first open on
+    ScriptedMain scripted;
+    ScriptedPlayer *&player = scripted.player; // the scripted main player, once started
+    double &scriptedDuration = scripted.duration;
     std::unique_ptr<App> app;
 
     // (Re)starts the program, on the session given when there is one.
