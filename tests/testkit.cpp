@@ -30,7 +30,9 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
         line += QStringLiteral(" -c:a libmp3lame -q:a 9");
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' ')) << out);
-    return p.waitForFinished(60000) && p.exitCode() == 0 ? out : QString();
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        qFatal("ffmpeg could not make %s: %s", qPrintable(out), p.readAllStandardError().constData());
+    return out;
 }
 
 dialogs::Answer DialogRecorder::msgBox(const QString &text, dialogs::Style style, const QString &title)
@@ -83,16 +85,13 @@ QByteArray readAll(const QString &path)
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
+    QDir().mkpath(QFileInfo(path).path());
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
 
-void touch(const QString &path)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    writeFile(path, {});
-}
+void touch(const QString &path) { writeFile(path, {}); }
 
 QStringList rows(const ListBox &box)
 {
@@ -100,6 +99,13 @@ QStringList rows(const ListBox &box)
     for (int i = 0; i < box.count(); ++i)
         out.append(box.text(i));
     return out;
+}
+
+qint64 bytesWrittenSoFar()
+{
+    const QByteArray io = readAll(QStringLiteral("/proc/self/io"));
+    const qsizetype at = io.indexOf("wchar:");
+    return at < 0 ? -1 : io.mid(at + 6, io.indexOf('\n', at) - at - 6).trimmed().toLongLong();
 }
 
 void writeSession(const QString &folder, const SessionFile &s)
@@ -118,20 +124,22 @@ void writeSession(const QString &folder, const SessionFile &s)
     writeFile(QDir(folder).filePath("velloran.txt"), state::encode(snap));
 }
 
+App::Options ScriptedMain::options()
+{
+    return {{}, [this] {
+                auto p = std::make_unique<ScriptedPlayer>();
+                p->duration = duration;
+                player = p.get();
+                return std::unique_ptr<Player>(std::move(p));
+            }};
+}
+
 App &Fixture::start(const std::optional<SessionFile> &session)
 {
     app.reset();
     if (session)
         writeSession(cwd.path(), *session);
-    App::Options options{headless(), {}};
-    if (m_scripted)
-        options = {{}, [this] {
-                       auto p = std::make_unique<ScriptedPlayer>();
-                       p->duration = scriptedDuration;
-                       player = p.get();
-                       return std::unique_ptr<Player>(std::move(p));
-                   }};
-    app = std::make_unique<App>(options);
+    app = std::make_unique<App>(m_scripted ? scripted.options() : App::Options{headless(), {}});
     app->Form_Load();
     if (m_scripted)
         app->form1().Timer1->stop();

@@ -22,7 +22,7 @@ MpvPlayer::Options headless();
 
 // Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
 // 160x120 test picture with a tone), or "hd" (a 1920x1080 one, .mkv); seconds long.
-// Returns its path, or an empty string when ffmpeg failed.
+// Returns its path; a failure of ffmpeg ends the test run with its complaint.
 QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
 
 // Answers message and input boxes instead of a person and keeps what they said.
@@ -62,13 +62,15 @@ private:
 // Runs the event loop until pred holds or ms pass; true when it held.
 bool waitFor(const std::function<bool()> &pred, int ms);
 
-// A file's bytes (empty when it cannot be read), a file replaced by bytes, and an empty file
-// made with its folders.
+// A file's bytes (empty when it cannot be read), and a file replaced by bytes or made empty,
+// with its folders.
 QByteArray readAll(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 void touch(const QString &path);
 // The texts of a list box's rows, in order.
 QStringList rows(const ListBox &box);
+// Bytes this process has written so far (/proc/self/io), -1 when unknown.
+qint64 bytesWrittenSoFar();
 
 } // namespace testkit
 
@@ -111,6 +113,13 @@ public:
     quint64 openCount() const override { return opens; }
 };
 
+// An App whose main player is scripted; player points at it once the App is built.
+struct ScriptedMain {
+    ScriptedPlayer *player = nullptr;
+    double duration = 0; // the player's length from the first open on
+    App::Options options();
+};
+
 // The session file a test starts from (entries as they are listed, -1: no entry).
 struct SessionFile {
     QStringList entries;
@@ -128,8 +137,9 @@ public:
     }
     ScratchCwd cwd;
     DialogRecorder dialogs;
-    ScriptedPlayer *player = nullptr; // the scripted main player, once started
-    double scriptedDuration = 0;      // its length from the first open on
+    ScriptedMain scripted;
+    ScriptedPlayer *&player = scripted.player; // the scripted main player, once started
+    double &scriptedDuration = scripted.duration;
     std::unique_ptr<App> app;
 
     // (Re)starts the program, on the session given when there is one.
