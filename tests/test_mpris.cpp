@@ -64,7 +64,6 @@ private slots:
         // must still find one not played.
         const QStringList files{testkit::makeMedia(fx.cwd.path(), "one.mp3", "mp3", 20),
                                 testkit::makeMedia(fx.cwd.path(), "two.mp3", "mp3", 20)};
-        QVERIFY(!files[0].isEmpty() && !files[1].isEmpty());
         QCOMPARE(id3v1::writeFile(files[0], {"Ρεμπέτικο", "Ένας", "", "", "", -1}), id3v1::Saved::Appended);
 
         App &app = fx.start();

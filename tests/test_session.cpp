@@ -1,5 +1,5 @@
 // The session file: the codec against files written byte by byte here, the restore of such
-// files, and damaged, huge or missing files. (A save that cannot write: test_faults.)
+// files, and damaged, huge or missing files. (A save that cannot write: test_player.)
 
 #include "app/app.h"
 #include "app/session.h"
