@@ -4,11 +4,15 @@
 
 #include <QApplication>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
 {
+    // Past a file-size limit a write then fails (EFBIG) and is handled as a full disk is,
+    // instead of the signal ending the run with its place unsaved.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Without a session bus Qt's parts (tray, accessibility, media control) would make libdbus
     // launch a bus daemon that outlives the program; point them at the standard socket instead.
     const QByteArray bus

@@ -124,6 +124,15 @@ void Session::writeRecovery()
         m_db.write(snapshot(), QDateTime::currentMSecsSinceEpoch());
 }
 
+// A run killed in the middle of a save leaves the save's temporary file behind, as large as
+// the session; no later save reuses it.
+void Session::removeStaleSaves() const
+{
+    QDir dir(m.stateFolder);
+    for (const QString &name : dir.entryList({kFileName + ".??????"}, QDir::Files | QDir::Hidden | QDir::NoSymLinks))
+        dir.remove(name);
+}
+
 QByteArray Session::readStateFile(qint64 *modifiedMs) const
 {
     const QFileInfo info(statePath());
@@ -273,6 +282,7 @@ void Session::LoadState()
     m.stateFolder = workingStateFolder();
     qint64 fileMs = 0;
     QByteArray bytes = readStateFile(&fileMs);
+    removeStaleSaves();
     // The file's bytes go before the list's keys are made.
     const state::Decoded d = state::decode(recover(std::move(bytes), fileMs));
     places.attach();

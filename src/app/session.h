@@ -40,6 +40,7 @@ public:
 
 private:
     QByteArray readStateFile(qint64 *modifiedMs) const;
+    void removeStaleSaves() const;
     QByteArray recover(QByteArray fileBytes, qint64 fileMs);
     void applyFolders(const state::Snapshot &s);
     void applySettings(const state::Snapshot &s);

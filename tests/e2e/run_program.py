@@ -97,10 +97,10 @@ def close_like_a_window_manager(d, w):
 class Program:
     """The program started in cwd, its main window found."""
 
-    def __init__(self, binary, cwd, **env):
+    def __init__(self, binary, cwd, prefix=(), **env):
         env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
                    XDG_STATE_HOME=os.path.join(cwd, ".state"), **env)
-        self.proc = subprocess.Popen([binary], cwd=cwd, env=env,
+        self.proc = subprocess.Popen([*prefix, binary], cwd=cwd, env=env,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.d = display.Display()
         self.main = find_window(self.d, lambda n: n.startswith("Μπραστομέρ"))
@@ -130,6 +130,16 @@ def interrupted(binary, cwd, name):
         assert p.close() == 0
     _, num, text = saved(cwd)
     assert text(5) == song and 5 <= num(4) <= 14, f"saved at {num(4)} after about 10 s"
+
+
+def size_limited(binary, cwd):
+    """Under a file-size limit too small for its files the program plays on and ends as a
+    close does: a write that fails is not a fatal signal."""
+    write_session(cwd, [media(os.path.join(cwd, "long.wav"), 60)])
+    p = Program(binary, cwd, prefix=("prlimit", "--fsize=2000", "--"))
+    time.sleep(4.0)  # past the first writes of the state database and the recovery copy
+    assert p.proc.poll() is None, f"ended with {p.proc.returncode}"
+    assert p.close() == 0
 
 
 def brightness_variance(d, w, width, height):
@@ -189,7 +199,7 @@ def nobus(binary, cwd):
 if __name__ == "__main__":
     binary, which, arg = sys.argv[1], sys.argv[2], (sys.argv[3:] or [None])[0]
     checks = {"killed": lambda b, c: interrupted(b, c, "KILL"), "signal": lambda b, c: interrupted(b, c, arg),
-              "allplayed": allplayed, "nobus": nobus, "video": lambda b, c: video(b, c, True),
+              "allplayed": allplayed, "nobus": nobus, "fsize": size_limited, "video": lambda b, c: video(b, c, True),
               "video_nogl": lambda b, c: video(b, c, False)}
     cwd = tempfile.mkdtemp()
     try:
