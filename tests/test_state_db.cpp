@@ -5,17 +5,20 @@
 #include "app/app.h"
 #include "app/session.h"
 #include "base/fsname.h"
+#include "base/fsprobe.h"
 #include "playback/playback.h"
 #include "state/places.h"
 #include "state/state_db.h"
 #include "testkit.h"
 #include "ui/form1.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 #include <QUuid>
+#include <sys/stat.h>
 
 namespace {
 
@@ -281,6 +284,14 @@ private slots:
         testkit::writeFile(fx.cwd.file("plain"), "x");
         StateDb none(fx.cwd.file("plain/state.sqlite"), "/one/");
         QVERIFY(!none.open() && !none.load() && !none.write(sample(1), 1));
+        // Links to what is not a file are neither replaced nor written beside.
+        QVERIFY(QFile::link("/dev/zero", fx.cwd.file("zero.sqlite")));
+        StateDb zero(fx.cwd.file("zero.sqlite"), "/one/");
+        QVERIFY(!zero.open() && QFileInfo(fx.cwd.file("zero.sqlite")).isSymLink());
+        QVERIFY(::mkfifo(QFile::encodeName(fx.cwd.file("fifo")).constData(), 0600) == 0);
+        QVERIFY(QFile::remove("velloran.txt") && QFile::link(fx.cwd.file("fifo"), "velloran.txt"));
+        app.session().SaveState();
+        QCOMPARE(fsprobe::kindOf(fx.cwd.file("fifo")), fsprobe::Kind::Other);
     }
 };
 

@@ -103,8 +103,11 @@ void Session::SaveState()
     // during the save leaves the previous session as it was.
     // Unbuffered, because a buffered write that fails when flushed (full disk, file size
     // limit) still let the half-written file replace the good one.
+    // The save renames over what a link names: only a link to a file is followed, never one to
+    // a device or a FIFO.
     QSaveFile file(statePath());
-    bool saved = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    const bool linkToOther = QFileInfo(statePath()).isSymLink() && !fsprobe::isRegular(statePath());
+    bool saved = !linkToOther && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     if (saved && !state::encodeTo(file, s)) {
         file.cancelWriting();
         saved = false;

@@ -1,6 +1,7 @@
 #include "state/state_db.h"
 
 #include "base/fsname.h"
+#include "base/fsprobe.h"
 #include "state/schema.h"
 
 #include <QDir>
@@ -169,6 +170,9 @@ bool StateDb::open()
     m_error.clear();
     m_busy = false;
     m_dropped = 0;
+    // A link to a device or a FIFO is no database, and SQLite would write its logs beside it.
+    if (fsprobe::kindOf(m_path) == fsprobe::Kind::Other)
+        return fail(QStringLiteral("not a regular file: ") + m_path);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     if (tryOpen())
         return true;
