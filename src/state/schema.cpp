@@ -41,6 +41,11 @@ const Table kTables[] = {
      " seconds REAL NOT NULL, PRIMARY KEY(folder, path)) WITHOUT ROWID",
      {"folder", "path"}},
     {"speed", "CREATE TABLE IF NOT EXISTS speed(folder BLOB PRIMARY KEY, factor REAL NOT NULL)", {"folder"}},
+    // Play choices added after the session file's fields (one row a choice and session folder).
+    {"options",
+     "CREATE TABLE IF NOT EXISTS options(folder BLOB NOT NULL, name TEXT NOT NULL, value,"
+     " PRIMARY KEY(folder, name)) WITHOUT ROWID",
+     {"folder"}},
     // Lengths are facts about files, shared by every session folder; kept as bytes from the start.
     {"lengths",
      "CREATE TABLE IF NOT EXISTS lengths(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"

@@ -91,6 +91,29 @@ QSqlDatabase StateDb::database() const { return QSqlDatabase::database(m_connect
 
 QByteArray StateDb::keyBytes() const { return nameValue(m_key); }
 
+QVariant StateDb::option(const char *name, const QVariant &fallback) const
+{
+    if (!isOpen())
+        return fallback;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("SELECT value FROM options WHERE folder = ? AND name = ?"));
+    q.addBindValue(keyBytes());
+    q.addBindValue(QString::fromLatin1(name));
+    return q.exec() && q.next() ? q.value(0) : fallback;
+}
+
+void StateDb::setOption(const char *name, const QVariant &value)
+{
+    if (!isOpen())
+        return;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO options(folder, name, value) VALUES(?, ?, ?)"));
+    q.addBindValue(keyBytes());
+    q.addBindValue(QString::fromLatin1(name));
+    q.addBindValue(value);
+    q.exec();
+}
+
 void StateDb::close()
 {
     if (m_connection.isEmpty())

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QVariant>
 #include <optional>
 
 namespace statedb {
@@ -92,6 +93,11 @@ public:
     // The session folder the rows of this run are keyed by, and its bytes as stored.
     QString key() const { return m_key; }
     QByteArray keyBytes() const;
+
+    // A play choice of this session folder kept across runs; `fallback` when there is none
+    // (or no database: the choice then lasts for this run).
+    QVariant option(const char *name, const QVariant &fallback = {}) const;
+    void setOption(const char *name, const QVariant &value);
 
 private:
     bool tryOpen();
