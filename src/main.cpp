@@ -1,11 +1,17 @@
 #include "app/app.h"
 #include "app/mpris_logic.h"
+#include "app/open_args.h"
 #include "app/shutdown_signals.h"
+#include "app/single_instance.h"
+#include "base/fsname.h"
 
 #include <QApplication>
+#include <QDir>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
@@ -28,8 +34,27 @@ int main(int argc, char *argv[])
     // libmpv refuses to start under a locale with another decimal separator.
     std::setlocale(LC_NUMERIC, "C");
 
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(fsname::decode(argv[i], qsizetype(std::strlen(argv[i]))));
+    // Before anything is read or written: a second start only hands its files over.
+    SingleInstance instance;
+    switch (instance.claim(open_args::localPaths(args, QDir::currentPath()))) {
+    case SingleInstance::Claim::First:
+        break;
+    case SingleInstance::Claim::HandedOver:
+        return 0;
+    case SingleInstance::Claim::Locked:
+        std::fputs("velloran: already running for this user; this start ends without touching its session.\n", stderr);
+        return 1;
+    case SingleInstance::Claim::Failed:
+        std::fputs("velloran: the running program did not take the files.\n", stderr);
+        return 1;
+    }
+
     App app;
     shutdown_signals::install([&app] { app.Form_QueryUnload(); });
     app.Form_Load();
+    instance.serve([&app](const QStringList &files) { app.openFiles(files); });
     return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include "app/keyboard_access.h"
 #include "app/mpris.h"
+#include "app/open_args.h"
 #include "app/session.h"
 #include "app/shell.h"
 #include "info/info.h"
@@ -188,6 +189,26 @@ void App::Form_Load()
     // A film resumed at start-up keeps its picture in sight over the main window.
     if (m_form2 && m_form2->isVisible())
         m_form2->raise();
+}
+
+void App::openFiles(const QStringList &paths)
+{
+    Form1 &f = *m_form1;
+    f.showNormal();
+    f.raise();
+    f.activateWindow();
+    const QStringList files = open_args::withFolderFiles(paths);
+    if (files.isEmpty())
+        return;
+    m_playlist->WatchForFiles(files);
+    for (const QString &file : files) {
+        const int row = Playlist::ListBoxFindString(*f.List2, file.trimmed());
+        if (row >= 0) {
+            m_playback->setList2Index(row);
+            m_playback->List2_DblClick();
+            return;
+        }
+    }
 }
 
 void App::shutdownSteps()

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -67,6 +68,9 @@ public:
 
     // The start-up sequence; returns with the main window shown and the event loop to run.
     void Form_Load();
+    // Files and folders given at a start or by another program: added as a drop is, the
+    // first of them started; the main window comes to the front.
+    void openFiles(const QStringList &paths);
     // Every closing road ends here: save, remove the tray icon, end the process at once.
     [[noreturn]] void Form_QueryUnload();
     // The part of the shutdown that comes before the end of the process.

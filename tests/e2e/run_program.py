@@ -94,14 +94,18 @@ def close_like_a_window_manager(d, w):
     d.flush()
 
 
+def start(binary, cwd, args=(), prefix=(), err=subprocess.DEVNULL, **env):
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
+               XDG_STATE_HOME=os.path.join(cwd, ".state"), **env)
+    return subprocess.Popen([*prefix, binary, *args], cwd=cwd, env=env,
+                            stdout=subprocess.DEVNULL, stderr=err)
+
+
 class Program:
     """The program started in cwd, its main window found."""
 
-    def __init__(self, binary, cwd, prefix=(), **env):
-        env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(cwd, ".config"),
-                   XDG_STATE_HOME=os.path.join(cwd, ".state"), **env)
-        self.proc = subprocess.Popen([*prefix, binary], cwd=cwd, env=env,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    def __init__(self, binary, cwd, args=(), prefix=(), **env):
+        self.proc = start(binary, cwd, args, prefix, **env)
         self.d = display.Display()
         self.main = find_window(self.d, lambda n: n.startswith("Μπραστομέρ"))
         if self.main is None:
@@ -196,11 +200,59 @@ def nobus(binary, cwd):
     assert len(data) == 14 * REC and text(2) == cwd, f"session file of {len(data)} bytes"
 
 
+def playing(url):
+    """Whether the running program's MPRIS metadata names url."""
+    out = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.velloran",
+                          "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Get",
+                          "string:org.mpris.MediaPlayer2.Player", "string:Metadata"],
+                         capture_output=True, text=True).stdout
+    return f'"{url}"' in out
+
+
+def open_with(binary, cwd):
+    """Files on the command line play; a second start hands its file over and writes nothing."""
+    one, two = media(os.path.join(cwd, "one.wav"), 30), media(os.path.join(cwd, "two.wav"), 30)
+    p = Program(binary, cwd, ["file://" + one])
+    assert wait_until(lambda: playing("file://" + one)), "the given file did not play"
+    session = os.path.join(cwd, "velloran.txt")
+    before = os.stat(session).st_mtime_ns if os.path.exists(session) else None
+    second = start(binary, cwd, ["two.wav"])
+    assert second.wait(timeout=20) == 0
+    assert before == (os.stat(session).st_mtime_ns if os.path.exists(session) else None), "the second start wrote"
+    assert wait_until(lambda: playing("file://" + two)), "the handed file did not play"
+    assert p.close() == 0
+    data = saved(cwd)[0]
+    assert one.encode() in data and two.encode() in data, "the playlist lost a file"
+
+
+def races(binary, cwd):
+    """Without a session bus, of two starts in one folder at once one runs and one ends."""
+    runtime = os.path.join(cwd, "runtime")
+    os.mkdir(runtime, 0o700)
+    os.environ.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    song = media(os.path.join(cwd, "a.wav"), 30)
+    write_session(cwd, [song])
+    for _ in range(10):
+        errs = [tempfile.TemporaryFile() for _ in range(2)]
+        pair = [start(binary, cwd, err=e, XDG_RUNTIME_DIR=runtime) for e in errs]
+        ended = wait_until(lambda: [p for p in pair if p.poll() is not None])
+        assert ended and len(ended) == 1 and ended[0].returncode == 1, [p.poll() for p in pair]
+        loser = errs[pair.index(ended[0])]
+        loser.seek(0)
+        assert b"already running" in loser.read()
+        runs = next(p for p in pair if p is not ended[0])
+        runs.terminate()
+        assert runs.wait(timeout=20) in (0, -signal.SIGTERM)
+    assert song.encode() in saved(cwd)[0], "the session lost its entry"
+    assert not [n for n in os.listdir(os.path.join(cwd, ".state", "velloran")) if "damaged" in n]
+
+
 if __name__ == "__main__":
     binary, which, arg = sys.argv[1], sys.argv[2], (sys.argv[3:] or [None])[0]
     checks = {"killed": lambda b, c: interrupted(b, c, "KILL"), "signal": lambda b, c: interrupted(b, c, arg),
               "allplayed": allplayed, "nobus": nobus, "fsize": size_limited, "video": lambda b, c: video(b, c, True),
-              "video_nogl": lambda b, c: video(b, c, False)}
+              "video_nogl": lambda b, c: video(b, c, False),
+              "open": open_with, "races": races}
     cwd = tempfile.mkdtemp()
     try:
         checks[which](binary, cwd)
