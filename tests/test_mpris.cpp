@@ -5,10 +5,12 @@
 #include "app/shell.h"
 #include "playback/playback.h"
 #include "playback/speed.h"
+#include "state/module1.h"
 #include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
 
+#include <QAction>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScrollBar>
@@ -45,6 +47,17 @@ QString busProperty(const QString &service, const QString &method, const QString
                            "string:org.mpris.MediaPlayer2.Player",
                            "string:" + name};
     return run("dbus-send", args + value).split(QLatin1Char(' ')).last();
+}
+
+// A method of the player interface, with or without waiting for the reply.
+void call(const QString &method, bool reply, const QStringList &args = {})
+{
+    const QStringList how{"--session", reply ? "--print-reply" : "--type=method_call"};
+    run("dbus-send",
+        how
+            + QStringList{"--dest=org.mpris.MediaPlayer2.velloran", "/org/mpris/MediaPlayer2",
+                          "org.mpris.MediaPlayer2.Player." + method}
+            + args);
 }
 
 } // namespace
@@ -120,10 +133,78 @@ private slots:
         QCOMPARE(app.m.playSpeed, 1.5);
         app.speed().setSpeed(0.65);
         QCOMPARE(busProperty(service, "Get", "Rate").toDouble(), 0.65);
+        app.speed().setSpeed(1);
+        app.speed().mnuspeedslower_Click();
+        QVERIFY(app.shell().mediaControl()->rate() == 0.95);
 
         // Stop.
         ctl({"stop"});
         QVERIFY(waitFor([&] { return player.PlayState() == Player::Stopped; }, 5000));
+    }
+
+    void commandsWithAndWithoutReply_data()
+    {
+        QTest::addColumn<bool>("reply");
+        QTest::newRow("reply") << true;
+        QTest::newRow("no reply") << false;
+    }
+    void commandsWithAndWithoutReply()
+    {
+        QFETCH(bool, reply);
+        testkit::Fixture fx;
+        const QString dir = fx.cwd.path();
+        const QStringList files{testkit::makeMedia(dir, "a.mp3", "mp3", 20),
+                                testkit::makeMedia(dir, "b.wav", "wav", 20), dir + "/c.mp3"};
+        // Tags of its own (ID3v2) and a cover beside it.
+        run("ffmpeg",
+            {"-loglevel", "error", "-i", files[0], "-c", "copy", "-metadata", "album=Δίσκος", "-metadata",
+             "artist=Άλλος", files[2]});
+        testkit::touch(dir + "/Cover.jpg");
+        App &app = fx.start();
+        Mpris &mp = *app.shell().mediaControl();
+        fx.fill(files.mid(0, 2));
+        Player &player = app.playback().watchedPlayer();
+
+        // A file given by URI is added as a drop is, and plays.
+        call("OpenUri", reply, {"string:" + QUrl::fromLocalFile(files[2]).toString()});
+        QVERIFY(waitFor([&] { return player.FileName() == files[2] && player.PlayState() == Player::Playing; }, 10000));
+        QCOMPARE(ctl({"metadata", "album"}), QStringLiteral("Δίσκος"));
+        QCOMPARE(ctl({"metadata", "artist"}), QStringLiteral("Άλλος"));
+        QCOMPARE(ctl({"metadata", "mpris:artUrl"}), QUrl::fromLocalFile(dir + "/Cover.jpg").toString());
+
+        // Serial Previous: the entry above; at the top there is none.
+        call("Previous", reply);
+        QVERIFY(waitFor([&] { return player.FileName() == files[1]; }, 10000));
+        QVERIFY(mp.canGoPrevious());
+        call("PlayPause", reply);
+        QVERIFY(waitFor([&] { return player.PlayState() == Player::Paused; }, 5000));
+        call("Previous", reply);
+        QVERIFY(waitFor([&] { return player.FileName() == files[0]; }, 10000));
+        QVERIFY(!mp.canGoPrevious());
+
+        // Shuffle and LoopStatus are the menus' modes, both ways.
+        const QString service = mp.serviceName();
+        busProperty(service, "Set", "Shuffle", {"variant:boolean:true"});
+        QVERIFY(app.form1().mnumorerandom->isChecked());
+        QVERIFY(mp.canGoPrevious()); // two played in this run before
+        for (int mode : {1, 2, 0}) {
+            busProperty(service, "Set", "LoopStatus", {"variant:string:" + mpris::loopStatus(mode)});
+            QCOMPARE(app.m.replayMode, mode);
+            QVERIFY(app.form1().mnumorereplayn[size_t(mode)]->isChecked());
+        }
+        app.playback().mnumorereplayn_Click(1);
+        QCOMPARE(busProperty(service, "Get", "LoopStatus"), QStringLiteral("\"Track\""));
+
+        // Shuffle's Previous: the one played before in this run.
+        call("Previous", reply);
+        QVERIFY(waitFor([&] { return player.FileName() == files[1]; }, 10000));
+
+        // Next at the end of the list answers first; the box comes after.
+        app.playback().mnumorereplayn_Click(0);
+        std::fill(app.m.playedMarks.begin(), app.m.playedMarks.end(), kOn);
+        mp.next();
+        QVERIFY(fx.dialogs.messages.empty());
+        QVERIFY(waitFor([&] { return !fx.dialogs.messages.empty(); }, 5000));
     }
 };
 

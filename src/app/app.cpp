@@ -88,7 +88,12 @@ void App::wireParts()
                          {[&pb]() -> Player & { return pb.watchedPlayer(); },
                           [&pb](int value) { pb.setHScroll1(value); },
                           [this](double factor) { m_speed->setSpeed(factor); }, [&pb] { pb.Command3_Click(); },
-                          [this] { Form_QueryUnload(); }});
+                          [&pb](int row) {
+                              pb.setList2Index(row);
+                              pb.List2_DblClick();
+                          },
+                          [&pb] { pb.mnumorerandom_Click(); }, [&pb](int mode) { pb.mnumorereplayn_Click(mode); },
+                          [this](const QStringList &paths) { openFiles(paths); }, [this] { Form_QueryUnload(); }});
     };
     // What is done of a file left part-way counts towards the time left.
     m_lengths->placeOf = [this](const QString &path) { return m_places->placeOf(path); };

@@ -1,6 +1,8 @@
 #include "app/mpris.h"
 
+#include "app/file_tags.h"
 #include "app/mpris_logic.h"
+#include "app/open_args.h"
 #include "playback/player.h"
 #include "state/module1.h"
 #include "tags/id3v1.h"
@@ -12,6 +14,7 @@
 #include <QDBusMessage>
 #include <QFileInfo>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QUrl>
 #include <cmath>
 #include <unistd.h>
@@ -37,6 +40,14 @@ Mpris::Mpris(Module1 &m, Form1 &f, Hooks hooks)
 {
     m_poll.setInterval(200);
     connect(&m_poll, &QTimer::timeout, this, &Mpris::announceChanges);
+}
+
+Mpris::~Mpris()
+{
+    if (m_service.isEmpty())
+        return;
+    QDBusConnection::sessionBus().unregisterObject(kPath);
+    QDBusConnection::sessionBus().unregisterService(m_service);
 }
 
 bool Mpris::start()
@@ -69,6 +80,34 @@ bool Mpris::hasFile() { return !player().FileName().isEmpty(); }
 
 bool Mpris::canGoNext() { return f.List2->count() > 0; }
 
+bool Mpris::canGoPrevious()
+{
+    if (shuffle()) {
+        metadata(); // notes a file started since the last poll
+        return m_played.size() > 1;
+    }
+    return mpris::previousRow(m.lastIndex) >= 0 && m.lastIndex < f.List2->count();
+}
+
+bool Mpris::shuffle() { return m.shuffleOn == kOn; }
+
+void Mpris::setShuffle(bool on)
+{
+    if (on != shuffle())
+        hooks.toggleShuffle();
+    announceChanges();
+}
+
+QString Mpris::loopStatus() { return mpris::loopStatus(m.replayMode); }
+
+void Mpris::setLoopStatus(const QString &status)
+{
+    const int mode = mpris::replayMode(status);
+    if (mode >= 0)
+        hooks.setReplay(mode);
+    announceChanges();
+}
+
 QString Mpris::status() { return mpris::playbackStatus(hasFile() ? player().PlayState() : Player::Stopped); }
 
 QDBusObjectPath Mpris::trackId()
@@ -90,14 +129,33 @@ QVariantMap Mpris::metadata()
         m_tagFile = file;
         m_tagTitle.clear();
         m_tagArtist.clear();
+        m_tagAlbum.clear();
         if (const auto tag = id3v1::readFile(file)) {
             m_tagTitle = id3v1::shownText(tag->title).trimmed();
             m_tagArtist = id3v1::shownText(tag->artist).trimmed();
+            m_tagAlbum = id3v1::shownText(tag->album).trimmed();
         }
+        // The file's own tags fill what its ID3v1 tag leaves empty.
+        const file_tags::Tags own = file_tags::read(file);
+        for (auto [field, value] : {std::pair{&m_tagTitle, &own.title}, std::pair{&m_tagArtist, &own.artist},
+                                    std::pair{&m_tagAlbum, &own.album}})
+            if (field->isEmpty())
+                *field = *value;
+        QString art = file_tags::cachedPicture(
+            own.picture, QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velloran");
+        if (art.isEmpty())
+            art = file_tags::coverBeside(file);
+        m_artUrl = art.isEmpty() ? QString() : QUrl::fromLocalFile(art).toString();
+        if (m_played.isEmpty() || m_played.last() != file)
+            m_played.append(file);
     }
     md.insert(QStringLiteral("xesam:title"), m_tagTitle.isEmpty() ? QFileInfo(file).fileName() : m_tagTitle);
     if (!m_tagArtist.isEmpty())
         md.insert(QStringLiteral("xesam:artist"), QStringList{m_tagArtist});
+    if (!m_tagAlbum.isEmpty())
+        md.insert(QStringLiteral("xesam:album"), m_tagAlbum);
+    if (!m_artUrl.isEmpty())
+        md.insert(QStringLiteral("mpris:artUrl"), m_artUrl);
     md.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(file).toString());
     const double length = player().Duration();
     if (std::isfinite(length) && length > 0)
@@ -121,7 +179,7 @@ void Mpris::setVolume(double v)
     announceChanges();
 }
 
-double Mpris::rate() { return m.playSpeed; }
+double Mpris::rate() { return mpris::rateOnSteps(m.playSpeed); }
 
 void Mpris::setRate(double r)
 {
@@ -161,7 +219,34 @@ void Mpris::stop()
         player().Stop();
 }
 
-void Mpris::next() { hooks.next(); }
+// The roads below may show a message box: they run after the reply has gone out.
+void Mpris::next()
+{
+    QTimer::singleShot(0, this, [this] { hooks.next(); });
+}
+
+void Mpris::previous()
+{
+    QTimer::singleShot(0, this, [this] {
+        metadata(); // the file left is noted, however short it played
+        if (!canGoPrevious())
+            return;
+        int row = mpris::previousRow(m.lastIndex);
+        if (shuffle()) {
+            // The one played before, found again by name: the list may have changed since.
+            m_played.removeLast();
+            row = f.List2->findExact(m_played.last());
+        }
+        if (row >= 0)
+            hooks.playRow(row);
+    });
+}
+
+void Mpris::openUri(const QString &uri)
+{
+    const QStringList paths = open_args::localPaths({uri}, QString());
+    QTimer::singleShot(0, this, [this, paths] { hooks.open(paths); });
+}
 
 void Mpris::seek(qlonglong offsetUs)
 {
@@ -210,6 +295,9 @@ void Mpris::announceChanges()
     now.insert(QStringLiteral("Volume"), volume());
     now.insert(QStringLiteral("Rate"), rate());
     now.insert(QStringLiteral("CanGoNext"), canGoNext());
+    now.insert(QStringLiteral("CanGoPrevious"), canGoPrevious());
+    now.insert(QStringLiteral("Shuffle"), shuffle());
+    now.insert(QStringLiteral("LoopStatus"), loopStatus());
     now.insert(QStringLiteral("CanPlay"), canGoNext() || hasFile());
     now.insert(QStringLiteral("CanPause"), hasFile());
     now.insert(QStringLiteral("CanSeek"), hasFile());

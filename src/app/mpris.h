@@ -29,11 +29,20 @@ public:
         std::function<void(double)> setSpeed;
         // The Next button's road.
         std::function<void()> next;
+        // Starts playlist entry row as a double click does (at its kept place).
+        std::function<void(int)> playRow;
+        // The menus' roads: shuffle on/off, replay None/One/All (0..2).
+        std::function<void()> toggleShuffle;
+        std::function<void(int)> setReplay;
+        // Files and folders to add as a drop is, the first started.
+        std::function<void(const QStringList &)> open;
         // The closing road; called after the reply has gone out.
         std::function<void()> quit;
     };
 
     Mpris(Module1 &m, Form1 &f, Hooks hooks);
+    // Gives the name back, so a program made after this one in the same process gets it.
+    ~Mpris() override;
     // Registers on the session bus; false (and nothing touched) when there is none.
     bool start();
     QString serviceName() const { return m_service; }
@@ -49,12 +58,19 @@ public:
     void setRate(double r);
     bool hasFile();
     bool canGoNext();
+    bool canGoPrevious();
+    bool shuffle();
+    void setShuffle(bool on);
+    QString loopStatus();
+    void setLoopStatus(const QString &status);
     QDBusObjectPath trackId();
     void play();
     void pause();
     void playPause();
     void stop();
     void next();
+    void previous();
+    void openUri(const QString &uri);
     void seek(qlonglong offsetUs);
     void setPosition(const QDBusObjectPath &track, qlonglong positionUs);
     void raise();
@@ -74,7 +90,9 @@ private:
     QString m_service;
     QVariantMap m_announced;
     QString m_tagFile;
-    QString m_tagTitle, m_tagArtist;
+    QString m_tagTitle, m_tagArtist, m_tagAlbum, m_artUrl;
+    // The files played in this run, the current one last: shuffle's Previous goes back along it.
+    QStringList m_played;
 };
 
 class MprisRootAdaptor : public QDBusAbstractAdaptor {
@@ -119,7 +137,9 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double MinimumRate READ minimumRate)
     Q_PROPERTY(double MaximumRate READ maximumRate)
     Q_PROPERTY(bool CanGoNext READ canGoNext)
-    Q_PROPERTY(bool CanGoPrevious READ no)
+    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
+    Q_PROPERTY(bool Shuffle READ shuffle WRITE setShuffle)
+    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
     Q_PROPERTY(bool CanPlay READ canPlay)
     Q_PROPERTY(bool CanPause READ canPause)
     Q_PROPERTY(bool CanSeek READ canPause)
@@ -136,20 +156,24 @@ public:
     void setVolume(double v) { m.setVolume(v); }
     qlonglong position() const { return m.positionUs(); }
     bool canGoNext() const { return m.canGoNext(); }
+    bool canGoPrevious() const { return m.canGoPrevious(); }
+    bool shuffle() const { return m.shuffle(); }
+    void setShuffle(bool on) { m.setShuffle(on); }
+    QString loopStatus() const { return m.loopStatus(); }
+    void setLoopStatus(const QString &status) { m.setLoopStatus(status); }
     bool canPlay() const { return m.canGoNext() || m.hasFile(); }
     bool canPause() const { return m.hasFile(); }
     bool yes() const { return true; }
-    bool no() const { return false; }
 public slots:
     void Play() { m.play(); }
     void Pause() { m.pause(); }
     void PlayPause() { m.playPause(); }
     void Stop() { m.stop(); }
     void Next() { m.next(); }
-    void Previous() { }
+    void Previous() { m.previous(); }
     void Seek(qlonglong Offset) { m.seek(Offset); }
     void SetPosition(const QDBusObjectPath &TrackId, qlonglong Position) { m.setPosition(TrackId, Position); }
-    void OpenUri(const QString &) { }
+    void OpenUri(const QString &Uri) { m.openUri(Uri); }
 signals:
     void Seeked(qlonglong Position);
 

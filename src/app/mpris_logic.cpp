@@ -45,4 +45,25 @@ QString playbackStatus(int playState)
     }
 }
 
+namespace {
+constexpr const char *kLoop[] = {"None", "Track", "Playlist"};
+}
+
+QString loopStatus(int replayMode)
+{
+    return QString::fromLatin1(kLoop[replayMode >= 0 && replayMode < 3 ? replayMode : 0]);
+}
+
+int replayMode(const QString &loopStatus)
+{
+    for (int i = 0; i < 3; ++i)
+        if (loopStatus == QLatin1String(kLoop[i]))
+            return i;
+    return -1;
+}
+
+double rateOnSteps(double speed) { return std::round(speed * 20) / 20; }
+
+int previousRow(int currentRow) { return currentRow > 0 ? currentRow - 1 : -1; }
+
 } // namespace mpris

@@ -21,4 +21,14 @@ int scrollFromVolume(double volume);
 // "Playing", "Paused" or "Stopped" from a player's PlayState.
 QString playbackStatus(int playState);
 
+// LoopStatus None/Track/Playlist is replay mode 0/1/2; -1 for any other name.
+QString loopStatus(int replayMode);
+int replayMode(const QString &loopStatus);
+
+// The speed on its 0.05 steps, as the user's keys and menus set it.
+double rateOnSteps(double speed);
+
+// Where Previous goes in serial play: the entry above; -1 at the top.
+int previousRow(int currentRow);
+
 } // namespace mpris
