@@ -157,7 +157,9 @@ void App::Form_Load()
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);
         f.List1->setEnabled(true);
+        m_playlist->showOnScan = false;
         m_playlist->DesSubs();
+        m_playlist->showOnScan = true;
         m_playlist->Command1_Click();
     } else {
         f.Command1->setEnabled(false);
@@ -176,7 +178,6 @@ void App::Form_Load()
     m_shell->AddTrayIcon();
     m_shell->startMediaControl();
     keyboard_access::install(*f.List2);
-    f.hide();
     f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
     // Drops are accepted on the main window and the playlist from here on.
     m_session->keepStartNotice();
