@@ -22,6 +22,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
+#include "ui/window_roles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,6 +50,7 @@ App::App(const Options &options)
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions), nullptr, true);
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());
+    windowroles::install();
     makeParts();
     wireParts();
     ui::bind(*this);
