@@ -71,9 +71,11 @@ run: build
 test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure --timeout 300 $(CTEST_ARGS)
 
-# The program, its desktop entry and its icon under $(DESTDIR)$(PREFIX).
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+# The program (built alone, installed stripped), its desktop entry and its icon under
+# $(DESTDIR)$(PREFIX).
+install: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target velloran
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 bench: test-deps
 	$(call ensure_pkgs,$(BENCH_PKGS))
