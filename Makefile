@@ -4,7 +4,7 @@
 BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev libqt6sql6-sqlite libavformat-dev
-TEST_PKGS   := ffmpeg xvfb xauth python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 dbus desktop-file-utils playerctl
+TEST_PKGS   := ffmpeg xvfb xauth python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 dbus desktop-file-utils playerctl openbox
 BENCH_PKGS  := findutils mpv linux-perf
 # make bench: a Release build of its own.
 BENCH_BUILD ?= build-rel
@@ -71,9 +71,11 @@ run: build
 test: test-deps build
 	cd $(BUILD) && ctest --output-on-failure --timeout 300 $(CTEST_ARGS)
 
-# The program, its desktop entry and its icon under $(DESTDIR)$(PREFIX).
-install: build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+# The program (built alone, installed stripped), its desktop entry and its icon under
+# $(DESTDIR)$(PREFIX).
+install: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target velloran
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 bench: test-deps
 	$(call ensure_pkgs,$(BENCH_PKGS))

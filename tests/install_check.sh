@@ -10,6 +10,7 @@ for f in bin/velloran share/applications/velloran.desktop share/icons/hicolor/sc
   [ -f "$dest/usr/$f" ] || { echo "missing: /usr/$f"; exit 1; }
 done
 [ -x "$dest/usr/bin/velloran" ] || { echo "not executable"; exit 1; }
+readelf -S "$dest/usr/bin/velloran" | grep -q '\.symtab' && { echo "not stripped"; exit 1; }
 desktop-file-validate "$dest/usr/share/applications/velloran.desktop"
 grep -qx 'Exec=velloran' "$dest/usr/share/applications/velloran.desktop"
 grep -qx 'Icon=velloran' "$dest/usr/share/applications/velloran.desktop"

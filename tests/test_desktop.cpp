@@ -7,6 +7,8 @@
 #include "playback/player.h"
 #include "testkit.h"
 #include "ui/form1.h"
+#include "ui/form3.h"
+#include "ui/form4.h"
 #include "ui/listbox.h"
 
 #include <QAccessible>
@@ -127,10 +129,20 @@ private slots:
             return false;
         };
         for (QWidget *w : f.findChildren<QWidget *>())
-            if ((w->focusPolicy() & Qt::TabFocus) && !inCombo(w) && accessibleName(w).trimmed().isEmpty())
+            if (((w->focusPolicy() & Qt::TabFocus) || w->inherits("QMenuBar")
+                 || !w->property("title").toString().isEmpty())
+                && !inCombo(w) && accessibleName(w).trimmed().isEmpty())
                 unnamed << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
                                                       : w->objectName());
         QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(", ")));
+        // The secondary windows are windows to screen readers, and Escape closes them.
+        for (QWidget *w : std::initializer_list<QWidget *>{&app.form3(), &app.form4()}) {
+            w->show();
+            QVERIFY(QTest::qWaitForWindowActive(w));
+            QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Window);
+            QTest::keyClick(w, Qt::Key_Escape);
+            QVERIFY(!w->isVisible());
+        }
 
         // Enter and Return on an entry take the double click's road: that entry plays.
         fx.fill(files);

@@ -23,6 +23,7 @@
 #include "ui/form3.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
+#include "ui/window_roles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -50,6 +51,7 @@ App::App(const Options &options)
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions), nullptr, true);
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());
+    windowroles::install();
     makeParts();
     wireParts();
     ui::bind(*this);
@@ -163,7 +165,9 @@ void App::Form_Load()
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);
         f.List1->setEnabled(true);
+        m_playlist->showOnScan = false;
         m_playlist->DesSubs();
+        m_playlist->showOnScan = true;
         m_playlist->Command1_Click();
     } else {
         f.Command1->setEnabled(false);
@@ -182,7 +186,6 @@ void App::Form_Load()
     m_shell->AddTrayIcon();
     m_shell->startMediaControl();
     keyboard_access::install(*f.List2);
-    f.hide();
     f.mnumorewindows->setChecked(Shell::RunAtStartupIsSet(Shell::executableName()));
     // Drops are accepted on the main window and the playlist from here on.
     m_session->keepStartNotice();

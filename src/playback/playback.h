@@ -126,6 +126,9 @@ private:
     // Kept by the ticker between ticks.
     int32_t previewClock = 0;
     int16_t tipIndex = 0;
+    // The tip as last shown, and when (timeOfDay).
+    QString tipShown;
+    double tipAt = -1;
     // The player and open count whose end the ticker has already signalled.
     const Player *endSignalledPlayer = nullptr;
     quint64 endSignalledOpen = 0;

@@ -41,19 +41,21 @@ Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_
     const numtext::Hms e = numtext::splitSeconds(numtext::roundHalfEven(position));
     const numtext::Hms r = numtext::splitSeconds(numtext::roundHalfEven(duration - position));
     Elapsed out;
+    const double left = int(previewStart) + int(previewSecs) - position;
+    // The time left is known from the first moment, a file started from 0 included.
+    if (previewOn == 0)
+        out.remaining = F(r.h) + QLatin1Char(':') + F(r.m) + QLatin1Char(':') + F(r.s);
+    else if (previewOn == -1)
+        out.remaining = F(left);
     if (e.h <= 0 && e.m <= 0 && e.s <= 0) {
         out.display = QStringLiteral("00:00:00");
         return out;
     }
     const QString elapsed = F(e.h) + QLatin1Char(':') + F(e.m) + QLatin1Char(':') + F(e.s);
-    if (previewOn == 0) {
+    if (previewOn == 0)
         out.display = elapsed;
-        out.remaining = F(r.h) + QLatin1Char(':') + F(r.m) + QLatin1Char(':') + F(r.s);
-    } else if (previewOn == -1) {
-        const double left = int(previewStart) + int(previewSecs) - position;
+    else if (previewOn == -1)
         out.display = elapsed + QStringLiteral("     [") + F(previewSecs) + QStringLiteral("] -") + F(left);
-        out.remaining = F(left);
-    }
     return out;
 }
 
@@ -76,7 +78,10 @@ int indexOfCompletedRow(const QString &row)
     return tail.left(end).toInt();
 }
 
-QString tipField(const QString &text) { return text.left(64).leftJustified(64, QLatin1Char(' ')); }
+QString tipField(const QString &text)
+{
+    return text.size() > 63 ? text.left(63) + QChar(u'\0') : text.leftJustified(64, QLatin1Char(' '));
+}
 
 QString shownTip(const QString &field)
 {

@@ -32,8 +32,8 @@ QString completedRow(const QString &playlistText, int index);
 // The playlist index a completed row stands for: the number after its last " =>".
 int indexOfCompletedRow(const QString &row);
 
-// The 64-character tip field: cut to 64 or padded with blanks. With a terminating NUL
-// the shown tip ends there; a text of 64 characters or more loses it.
+// The 64-character tip field: padded with blanks, or a longer text cut to 63 characters and a
+// NUL, where the shown tip ends.
 QString tipField(const QString &text);
 // What the desktop shows of a tip field: up to its NUL, else all 64 characters.
 QString shownTip(const QString &field);

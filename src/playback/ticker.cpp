@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <chrono>
+#include <cmath>
 
 Player &Playback::watchedPlayer()
 {
@@ -35,9 +36,15 @@ void Playback::Timer1_Timer()
     if (f.List2->count() == 0)
         return;
 
-    if (m.lastIndex != tipIndex) {
+    // A new entry shows at once; while a file plays its time left counts down, once a second.
+    const QString tip = status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(m.lastIndex) + QChar(u'\0'));
+    const double at = timeOfDay();
+    const bool countdown = w.PlayState() == Player::Playing && tip != tipShown && std::abs(at - tipAt) >= 1;
+    if (m.lastIndex != tipIndex || countdown) {
         tipIndex = m.lastIndex;
-        showTrayTip(status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(tipIndex) + QChar(u'\0')));
+        tipShown = tip;
+        tipAt = at;
+        showTrayTip(tip);
     }
 
     // While a file opens the players have nothing to report yet: no end is signalled.

@@ -10,6 +10,7 @@
 #include "tags/tags.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
+#include "ui/form2.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
 
@@ -138,6 +139,7 @@ void Playback::decide_video()
 {
     // Whatever plays now is left: its place is noted before anything else opens.
     notePlace();
+    f.List2->setPlayingEntry(m.currentFile);
     ++startsRunning;
     const auto done = qScopeGuard([this] { --startsRunning; });
     auto toVideoWindow = [&] {
@@ -176,6 +178,11 @@ void Playback::playOnMainPlayer()
         m.userPick = 0;
     }
     p.setInUse(true);
+    // The video window's file, left playing there after Hide, ends: one file plays at a time.
+    if (videoPlayer.PlayState() != Player::Stopped) {
+        videoPlayer.Stop();
+        form2().hide();
+    }
     followWatchedPlayer();
     const quint64 me = ++startGeneration;
     // The file already playing here (the start-up resume, then the Auto mode's decision)

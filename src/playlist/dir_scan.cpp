@@ -104,7 +104,8 @@ void Playlist::DesSubs()
 {
     if (m.folderChanged == kOff || m.subdirsOn != kOn)
         return;
-    f.show();
+    if (showOnScan)
+        f.show();
     f.List1->clear();
     // Cleared first: a folder change while the option is switched off mid-scan keeps it due.
     m.folderChanged = kOff;

@@ -61,6 +61,9 @@ public:
     // at every entry, as tests that cancel mid-way need. Each turn repaints the window, so
     // turns come as often as the eye needs and no more.
     int yieldEveryMs = 50;
+    // Off while the session is restored: the window is shown once, when the start is over, since
+    // a window shown, hidden and shown again before the window manager answers may stay unmapped.
+    bool showOnScan = true;
 
 private:
     class Scan;

@@ -44,7 +44,7 @@ public:
     // Input elsewhere waits for the answer as with a modal box, but the box is not modal:
     // Qt refuses a window manager's close of a window under a modal box, and the main
     // window's close must always save and quit. Menus stay open to the tray's Quit.
-    static void waitForAnswer(QMessageBox &box)
+    static void waitForAnswer(QDialog &box)
     {
         struct InputGate : QObject {
             QWidget *box;
@@ -85,11 +85,14 @@ public:
 
     std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &defaultText) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(g_parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
-        if (!ok)
+        QInputDialog box(g_parent);
+        box.setWindowTitle(title);
+        box.setLabelText(prompt);
+        box.setTextValue(defaultText);
+        waitForAnswer(box);
+        if (box.result() != QDialog::Accepted)
             return std::nullopt;
-        return text;
+        return box.textValue();
     }
 };
 

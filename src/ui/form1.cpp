@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTimer>
@@ -77,9 +78,24 @@ Form1::Form1(QWidget *parent)
     searchRow->addWidget(Command6);
     rows->addLayout(searchRow);
     connect(Text2, &QLineEdit::textChanged, Text2, &QWidget::setToolTip);
-    setCentralWidget(central);
+    // On a screen shorter than the window (1024x600, 1280x720 at scale 2) the controls scroll
+    // into sight instead of running off its bottom.
+    auto *scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(central);
+    setCentralWidget(scroll);
     buildMenus();
-    resize(QSize(1260, 760).boundedTo(screen()->availableGeometry().size()));
+    // Screen readers name a menu by its accessible name alone.
+    menuBar()->setAccessibleName(QStringLiteral("Γραμμή μενού - Menu bar"));
+    mnuinfo->setAccessibleName(QStringLiteral("Βοήθεια - Help"));
+    for (QMenu *menu : findChildren<QMenu *>())
+        if (menu->accessibleName().isEmpty())
+            menu->setAccessibleName(menu->title());
+    // Room for the window manager's title bar too.
+    const QSize room = screen()->availableGeometry().size() - QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+    resize(QSize(1260, 760).boundedTo(room));
     // Files dropped anywhere on the window reach the window's own drop handling; text
     // boxes would otherwise take a dropped path as text.
     for (QLineEdit *box : findChildren<QLineEdit *>())
@@ -138,7 +154,6 @@ QWidget *Form1::buildPlaylist()
     auto *col = new QVBoxLayout(Frame5);
     List2 = named(new ListBox(ListBox::Selection::Extended, Frame5), "List2");
     List2->setAccessibleName(QStringLiteral("Λίστα αναπαραγωγής - Playlist"));
-    List2->markCurrentAsPlaying();
     MediaPlayer1 = named(new PlayerStrip(Frame5), "MediaPlayer1");
     Label3 = named(new QLabel(QStringLiteral("Τρέχων-Current : Όλα-Total : Υπολείπονται-Remaining"), Frame5), "Label3");
     Label3->setWordWrap(true); // narrow windows wrap the status texts instead of widening
@@ -153,6 +168,9 @@ QWidget *Form1::buildPlaylist()
     HScroll1->setValue(0);
     HScroll1->setMinimumWidth(120);
     HScroll1->setFocusPolicy(Qt::StrongFocus);
+    // A scroll bar's keys run as a page's do, up and left towards the lower value; a volume
+    // rises with Right, Up and Page Up.
+    HScroll1->setInvertedControls(false);
     HScroll1->setAccessibleName(QStringLiteral("Ένταση - Volume"));
     Label4->setBuddy(HScroll1);
 
@@ -193,7 +211,8 @@ QWidget *Form1::buildSideColumn()
     const int timeWidth = Text1[5]->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 16;
     Text1[0]->setMinimumWidth(timeWidth);
     Text1[5]->setMinimumWidth(timeWidth);
-    Text1[6]->setMinimumWidth(timeWidth);
+    // The preview's elapsed text shows whole too.
+    Text1[6]->setMinimumWidth(Text1[6]->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00     [00] -00")) + 16);
     Combo1 = named(new QComboBox(side), "Combo1");
 
     Frame2 = frame("Frame2", QString(), side);
@@ -243,7 +262,7 @@ QWidget *Form1::buildSideColumn()
     List1 = named(new ListBox(ListBox::Selection::Checks, Frame4), "List1");
     List1->setAccessibleName(QStringLiteral("Υποφακέλοι - Subdirectories"));
     Text2 = named(new QLineEdit(QStringLiteral("Κείμενο - Text"), Frame4), "Text2");
-    Text2->setAccessibleName(QStringLiteral("Κείμενο - Text"));
+    Text2->setAccessibleName(QStringLiteral("Αναζήτηση - Search"));
     Command6 = named(new QPushButton(QStringLiteral("Αναζήτηση - Εύρεση"), Frame4), "Command6");
     subs->addWidget(List1, 1);
 

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -92,4 +93,7 @@ Form3::Form3(QWidget *parent)
     lay->addWidget(Frame3, 1);
     lay->addWidget(Command1, 0, Qt::AlignRight);
     resize(420, 360);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, Command1, &QPushButton::click);
+    Picture3->setAccessibleName(QStringLiteral("Σύμβολο του Velloran - Velloran logo"));
+    WebBrowser1->setAccessibleName(QStringLiteral("Περιγραφή - Description"));
 }

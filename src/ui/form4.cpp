@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -37,6 +38,7 @@ Form4::Form4(QWidget *parent)
     lay->addWidget(Label4);
     lay->addWidget(List1, 1);
     resize(420, 560);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, Command1, &QPushButton::click);
 }
 
 void Form4::showEvent(QShowEvent *event)

@@ -21,8 +21,8 @@ protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        const auto *view = qobject_cast<const QAbstractItemView *>(parent());
-        if (view && view->currentIndex().isValid() && view->currentIndex().row() == index.row()) {
+        const auto *model = qobject_cast<const ListBoxModel *>(index.model());
+        if (model && model->playingRow() == index.row()) {
             option->font.setBold(true);
             option->text = QStringLiteral("▶ ") + option->text;
         }
@@ -42,6 +42,7 @@ ListBox::ListBox(Selection mode, QWidget *parent)
     Q_UNUSED(accessible);
     m_model->checkable = mode == Selection::Checks;
     setModel(m_model);
+    setItemDelegate(new PlayingDelegate(this));
     setUniformItemSizes(true);
     setEditTriggers(NoEditTriggers);
     setSelectionMode(mode == Selection::Checks ? SingleSelection : ExtendedSelection);
@@ -253,10 +254,13 @@ void ListBox::measureRows()
     doItemsLayout();
 }
 
-void ListBox::markCurrentAsPlaying()
+void ListBox::setPlayingEntry(const QString &entry)
 {
-    m_model->playingFrom = selectionModel();
-    setItemDelegate(new PlayingDelegate(this));
+    const int before = m_model->playingRow();
+    m_model->playing = entry;
+    for (const int row : {before, m_model->playingRow()})
+        if (row >= 0)
+            emit m_model->dataChanged(m_model->index(row), m_model->index(row));
 }
 
 void ListBox::changeEvent(QEvent *event)

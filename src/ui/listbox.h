@@ -48,8 +48,9 @@ public:
 
     // The horizontal scroll bar for rows wider than the box; rows are never cut short.
     void enableHorizontalScroll();
-    // Draws the current row bold after a "▶" and lets its accessible name say it plays.
-    void markCurrentAsPlaying();
+    // Draws the entry's row bold after a "▶" and lets its accessible name say it plays
+    // wherever the cursor goes; "" marks none.
+    void setPlayingEntry(const QString &entry);
 
 signals:
     // The user (mouse or keyboard) moved the current row.

@@ -66,7 +66,7 @@ QVariant ListBoxModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return fsname::shown(m_rows[size_t(index.row())]);
-    if (role == Qt::AccessibleTextRole && playingFrom && playingFrom->currentIndex().row() == index.row())
+    if (role == Qt::AccessibleTextRole && playingRow() == index.row())
         return m_rows[size_t(index.row())] + kPlaying;
     if (role == Qt::SizeHintRole && measure)
         return QSize(widest(), rowHeight);

@@ -4,7 +4,6 @@
 
 #include <QAbstractListModel>
 #include <QCollatorSortKey>
-#include <QItemSelectionModel>
 #include <functional>
 #include <vector>
 
@@ -30,8 +29,9 @@ public:
     const QString &at(int row) const { return m_rows[size_t(row)]; }
 
     bool checkable = false;
-    // The current row's accessible name says it plays (see ListBox::markCurrentAsPlaying).
-    const QItemSelectionModel *playingFrom = nullptr;
+    // The row of this entry is the one that plays ("": none).
+    QString playing;
+    int playingRow() const { return playing.isEmpty() ? -1 : findExact(playing); }
     // Width of a row's text; set, every row reports the widest row's width as its size,
     // so a view with uniform row sizes scrolls to the end of the longest row.
     std::function<int(const QString &)> measure;

@@ -21,8 +21,8 @@ def rec(v):
     return b.ljust(REC, b"\0")
 
 
-def write_session(cwd, entries, tail=b""):
-    recs = ["/", cwd, 0, 0, entries[0], 0, 0, 0, 10, len(entries) - 1, *[0] * len(entries), 0, 0, 0, *entries, 0]
+def write_session(cwd, entries, tail=b"", subdirs=0):
+    recs = ["/", cwd, 0, 0, entries[0], 0, 0, 0, 10, len(entries) - 1, *[0] * len(entries), subdirs, 0, 0, *entries, 0]
     with open(os.path.join(cwd, "velloran.txt"), "wb") as f:
         f.write(b"".join(map(rec, recs)) + tail)
 
@@ -247,11 +247,18 @@ def races(binary, cwd):
     assert not [n for n in os.listdir(os.path.join(cwd, ".state", "velloran")) if "damaged" in n]
 
 
+def mapped_at_every_start(binary, cwd):
+    write_session(cwd, [media(os.path.join(cwd, "long.wav"), 60)], subdirs=-1)
+    subprocess.Popen(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(20):
+        assert Program(binary, cwd).close() == 0
+
+
 if __name__ == "__main__":
     binary, which, arg = sys.argv[1], sys.argv[2], (sys.argv[3:] or [None])[0]
     checks = {"killed": lambda b, c: interrupted(b, c, "KILL"), "signal": lambda b, c: interrupted(b, c, arg),
-              "allplayed": allplayed, "nobus": nobus, "fsize": size_limited, "video": lambda b, c: video(b, c, True),
-              "video_nogl": lambda b, c: video(b, c, False),
+              "allplayed": allplayed, "nobus": nobus, "openbox": mapped_at_every_start, "fsize": size_limited,
+              "video": lambda b, c: video(b, c, True), "video_nogl": lambda b, c: video(b, c, False),
               "open": open_with, "races": races}
     cwd = tempfile.mkdtemp()
     try:
