@@ -138,6 +138,7 @@ void Playback::decide_video()
 {
     // Whatever plays now is left: its place is noted before anything else opens.
     notePlace();
+    opening(m.currentFile);
     ++startsRunning;
     const auto done = qScopeGuard([this] { --startsRunning; });
     auto toVideoWindow = [&] {
