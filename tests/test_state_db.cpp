@@ -264,16 +264,14 @@ private slots:
     void aFileThatEndsEveryRunIsSkippedAfterTwo_data()
     {
         QTest::addColumn<QStringList>("names");
-        QTest::addColumn<bool>("byNext");
         QTest::addColumn<int>("starts");
-        QTest::newRow("next") << QStringList{"a.wav", "bad1.wav", "z.wav"} << true << 3;
-        QTest::newRow("advance from 5 s") << QStringList{"a.wav", "bad1.wav", "z.wav"} << false << 3;
-        QTest::newRow("second of two") << QStringList{"a.wav", "bad1.wav", "bad2.wav", "z.wav"} << false << 5;
+        QTest::newRow("next") << QStringList{"a.wav", "bad1.wav", "z.wav"} << 3;
+        QTest::newRow("advance from 5 s") << QStringList{"a.wav", "bad1.wav", "z.wav"} << 3;
+        QTest::newRow("second of two") << QStringList{"a.wav", "bad1.wav", "bad2.wav", "z.wav"} << 5;
     }
     void aFileThatEndsEveryRunIsSkippedAfterTwo()
     {
         QFETCH(QStringList, names);
-        QFETCH(bool, byNext);
         QFETCH(int, starts);
         testkit::Fixture fx;
         QStringList files;
@@ -285,7 +283,8 @@ private slots:
         for (bool died = true; died && runs < 8; ++runs) {
             Player &p = fx.start().playback().watchedPlayer();
             told = fx.form().Text2->text();
-            if (byNext && testkit::waitFor([&] { return p.CurrentPosition() > 0; }, 15000))
+            if (QTest::currentDataTag() == QLatin1String("next")
+                && testkit::waitFor([&] { return p.CurrentPosition() > 0; }, 15000))
                 fx.app->playback().Command3_Click();
             testkit::waitFor(
                 [&] {
@@ -320,8 +319,7 @@ private slots:
     {
         QFETCH(int, fault);
         testkit::Fixture fx(true);
-        const QByteArray home = qgetenv("XDG_STATE_HOME");
-        const auto restore = qScopeGuard([&] { qputenv("XDG_STATE_HOME", home); });
+        const auto restore = qScopeGuard([home = qgetenv("XDG_STATE_HOME")] { qputenv("XDG_STATE_HOME", home); });
         qputenv("XDG_STATE_HOME", QFile::encodeName(fx.cwd.path()));
         const QByteArray dir = QFile::encodeName(fx.cwd.file("velloran"));
         if (fault == 0)
@@ -336,8 +334,7 @@ private slots:
         QLineEdit &text2 = *fx.start(testkit::SessionFile{kThree, 1}).form1().Text2;
         QVERIFY2(text2.text().contains("The recovery copy cannot be written") && !text2.text().contains("damaged"),
                  qPrintable(text2.text()));
-        text2.clear();
-        fx.player->position = 30;
+        text2.clear(); // told once: the next tick keeps quiet
         fx.app->session().writeRecovery();
         QVERIFY(text2.text().isEmpty());
         QVERIFY(QFile::remove("velloran.txt") && QDir().mkdir("velloran.txt"));
