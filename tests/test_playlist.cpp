@@ -19,6 +19,10 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -246,6 +250,21 @@ private slots:
         for (const char *n : {"a.mp3", "b.mp3", "c.mp3"})
             QVERIFY(p.f.List2->findExact(full + "/" + n) >= 0);
         QCOMPARE(p.f.List2->findExact(full + "/E.mp3"), -1);
+
+        // A file at a path past what the system can name (made a folder at a time) is
+        // reported as too long, as a shorter one is, not passed over in silence.
+        p.f.List2->clear();
+        int fd = ::open(QFile::encodeName(p.cwd.path()).constData(), O_RDONLY | O_DIRECTORY);
+        for (int i = 0; i < 25; ++i) {
+            ::mkdirat(fd, QByteArray(200, 'd').constData(), 0755);
+            const int sub = ::openat(fd, QByteArray(200, 'd').constData(), O_RDONLY | O_DIRECTORY);
+            ::close(std::exchange(fd, sub));
+        }
+        ::close(::openat(fd, "5000.mp3", O_CREAT | O_WRONLY, 0644));
+        ::close(fd);
+        p.go(p.cwd.file(QString(200, 'd')));
+        p.app.playlist().Command4_Click();
+        QCOMPARE(p.text2(), added + " 0  *** Διαδρομή πάνω από 253 bytes - Path over 253 bytes, not added : 1 ***");
     }
 };
 

@@ -83,6 +83,7 @@ void App::wireParts()
     pb.statusSuffix = [this] { return m_speed->statusSuffix() + m_sleep->statusSuffix(); };
     pb.statusShown = [this] { m_lengths->refresh(); };
     pb.playlistChanged = [this] { m_lengths->playlistChanged(); };
+    pb.opening = [this](const QString &entry) { m_session->stateDb().noteOpening(entry); };
     m_sleep->fired = [this] { m_session->writeRecovery(); };
     m_shell->watchedPlayer = [&pb]() -> Player & { return pb.watchedPlayer(); };
     m_shell->makeMediaControl = [this, &pb] {

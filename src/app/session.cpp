@@ -75,7 +75,7 @@ state::Snapshot Session::snapshot()
     // The position of the player that has the file, the video window's included.
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
     // A close while a file still opens keeps the second it is about to start at.
-    const double at = playback.startInProgress() ? m.resumePos : player.CurrentPosition();
+    const double at = playback.startInProgress() || player.opening() ? m.resumePos : player.CurrentPosition();
     s.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
     s.currentEntry = playing >= 0 ? list.text(playing) : list.currentText();
     s.volume = m.volume;
@@ -116,15 +116,33 @@ void Session::SaveState()
     // Unsaved, the session stays in the database and the next start takes it from there.
     if (saved)
         m_db.markClean();
-    else
-        m_db.write(s, QDateTime::currentMSecsSinceEpoch());
+    else if (!m_db.write(s, QDateTime::currentMSecsSinceEpoch()))
+        dialogs::MsgBox(QStringLiteral("Η συνεδρία δεν αποθηκεύτηκε: ούτε το ") + statePath()
+                            + QStringLiteral(" ούτε η βάση κατάστασης γράφονται, ό,τι άλλαξε σε αυτή την εκτέλεση"
+                                             " χάνεται.\r\nThe session was not saved: neither ")
+                            + statePath()
+                            + QStringLiteral(" nor the state database can be written, what changed in this run"
+                                             " is lost."),
+                        dialogs::Style::OkExclamation);
+}
+
+QString Session::unkeptText() const
+{
+    const QString why = m_db.lastError().isEmpty() ? QString() : QStringLiteral(" (") + m_db.lastError() + ')';
+    return QStringLiteral("Το αντίγραφο ανάκτησης δεν γράφεται") + why
+        + QStringLiteral(": αν το πρόγραμμα σταματήσει απότομα, ό,τι άλλαξε χάνεται"
+                         " - The recovery copy cannot be written")
+        + why + QStringLiteral(": if the program is stopped abruptly, what changed is lost");
 }
 
 void Session::writeRecovery()
 {
     playback.notePlace();
-    if (m_db.isOpen())
-        m_db.write(snapshot(), QDateTime::currentMSecsSinceEpoch());
+    const bool kept = m_db.isOpen() && m_db.write(snapshot(), QDateTime::currentMSecsSinceEpoch());
+    // Told when it begins, not on every tick.
+    if (!kept && !m_unkept)
+        form.Text2->setText(unkeptText());
+    m_unkept = !kept;
 }
 
 // A run killed in the middle of a save leaves the save's temporary file behind, as large as
@@ -171,9 +189,13 @@ QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
             fileBytes = state::encode(last->snapshot);
             m_restored = true;
         }
-        const QString entry = state::Records(fileBytes).readString(5).value_or(QString());
+        // The entry that was opening when it died; rows of older runs name none.
+        QString entry = last->guard.entry;
+        if (entry.isEmpty())
+            entry = state::Records(fileBytes).readString(5).value_or(QString());
         guard = statedb::afterUncleanEnd(last->guard, entry);
         m_skipCrashed = statedb::skipEntry(guard);
+        m_crashed = guard.entry;
     }
     m_db.beginRun(guard);
     return fileBytes;
@@ -255,6 +277,9 @@ void Session::showNotice()
             + QStringLiteral(" εγγραφές με ονόματα αρχείων που δεν διαβάζονται πια - The state database dropped ")
             + QString::number(m_db.droppedRows())
             + QStringLiteral(" rows naming files in a form that cannot be read back");
+    m_unkept = !m_db.isOpen() && m_db.cannotWrite();
+    if (m_unkept)
+        m_notice = unkeptText();
     if (!m_db.setAside().isEmpty())
         m_notice = QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db.setAside()
             + QStringLiteral(" - The state database was damaged and was set aside as ") + m_db.setAside();
@@ -262,14 +287,25 @@ void Session::showNotice()
         form.Text2->setText(m_notice);
 }
 
-void Session::resumeOrSkip(const QString &remembered)
+bool Session::resumeOrSkip(const QString &remembered)
 {
     const ListBox &list = *form.List2;
     const int at = list.listIndex();
-    if (m_skipCrashed && at >= 0 && at < list.count() && list.text(at) == remembered) {
-        // Two runs in a row ended on this entry: count it played and go on to the next.
-        if (size_t(at) < m.playedMarks.size())
-            m.playedMarks[size_t(at)] = kOn;
+    const bool resumed = at >= 0 && at < list.count() && list.text(at) == remembered;
+    // Two runs in a row ended in this entry: it counts as played, and the list goes on.
+    int crashed = -1;
+    if (m_skipCrashed)
+        crashed = resumed && remembered == m_crashed ? at : list.findExact(m_crashed);
+    if (crashed >= 0) {
+        if (size_t(crashed) < m.playedMarks.size())
+            m.playedMarks[size_t(crashed)] = kOn;
+        const QString told = QStringLiteral("Το πρόγραμμα τερματίστηκε δύο φορές ανοίγοντας το ") + m_crashed
+            + QStringLiteral(": σημειώθηκε ως παιγμένο και παραλείφθηκε - The program ended twice while opening ")
+            + m_crashed + QStringLiteral(": it was marked played and skipped");
+        m_notice = m_notice.isEmpty() ? told : told + QStringLiteral("  *** ") + m_notice;
+        form.Text2->setText(m_notice);
+    }
+    if (crashed >= 0 && crashed == at) {
         m.resumePos = 0;
         m.resumePending = 0;
         // Replay One would start the same entry again.
@@ -278,6 +314,7 @@ void Session::resumeOrSkip(const QString &remembered)
     } else {
         m.resumePending = kOn;
     }
+    return crashed >= 0;
 }
 
 void Session::LoadState()
@@ -303,8 +340,11 @@ void Session::LoadState()
     playback.setHScroll1(m.volume);
     reconcile(d.snapshot.currentEntry, d.lastSaved);
     showNotice();
-    resumeOrSkip(d.snapshot.currentEntry);
+    const bool skipped = resumeOrSkip(d.snapshot.currentEntry);
     playback.bres_kommati();
+    // The mark must outlive a third run that dies before the first recovery write.
+    if (skipped)
+        writeRecovery();
 
     if (!m_recoveryTimer) {
         m_recoveryTimer = new QTimer(&form);

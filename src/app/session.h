@@ -47,7 +47,9 @@ private:
     void applyList(const state::Decoded &d);
     void applyMenus();
     void showNotice();
-    void resumeOrSkip(const QString &remembered);
+    QString unkeptText() const;
+    // True when an entry that ended two runs was marked played.
+    bool resumeOrSkip(const QString &remembered);
     void reconcile(const QString &remembered, int savedLast);
     void followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
                           const QString &remembered);
@@ -59,6 +61,8 @@ private:
     StateDb &m_db;
     QTimer *m_recoveryTimer = nullptr;
     bool m_skipCrashed = false;
+    QString m_crashed; // the entry the last unclean ends are counted on
     bool m_restored = false;
-    QString m_notice; // what the start tells about the recovery copy or the database
+    bool m_unkept = false; // the recovery copy could not be written, and that was told
+    QString m_notice;      // what the start tells about the recovery copy or the database
 };

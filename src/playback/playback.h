@@ -98,6 +98,8 @@ public:
     // The status line was refreshed, or the playlist's entries changed (the time left follows).
     std::function<void()> statusShown = [] {};
     std::function<void()> playlistChanged = [] {};
+    // An entry is about to be opened: a crash in the open must be pinned on it.
+    std::function<void(const QString &entry)> opening = [](const QString &) {};
 
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();

@@ -140,6 +140,7 @@ void Playback::decide_video()
     // Whatever plays now is left: its place is noted before anything else opens.
     notePlace();
     f.List2->setPlayingEntry(m.currentFile);
+    opening(m.currentFile);
     ++startsRunning;
     const auto done = qScopeGuard([this] { --startsRunning; });
     auto toVideoWindow = [&] {

@@ -50,7 +50,7 @@ PlaylistEdits &Playlist::beginBulkEdit()
     return list;
 }
 
-void Playlist::passOver(const QStringList &folders, const std::function<void(const QString &)> &use)
+void Playlist::passOver(const QStringList &folders, const std::function<void(const QString &)> &use, int *beyond)
 {
     FileBox &box = *f.File1;
     const wildcard::Pattern pattern(box.pattern());
@@ -64,6 +64,8 @@ void Playlist::passOver(const QStringList &folders, const std::function<void(con
             wildcard::sortNoCase(names);
         for (const QString &name : names)
             use(wildcard::joinPath(folder, name));
+        if (beyond)
+            *beyond += beyondReach(folder, pattern);
     }
 }
 
@@ -87,7 +89,7 @@ void Playlist::Command4_Click()
         if (f.List2->isEnabled())
             f.List2->setFocus();
         // The rows as they stand now; a scan during the pass does not change what it takes.
-        passOver(listRows(*f.List1, !all), add);
+        passOver(listRows(*f.List1, !all), add, &refused.tooLong);
     } else if (!selected) {
         for (const QString &entry : folderEntries(f.Dir1->path()))
             add(entry);

@@ -6,6 +6,7 @@
 #include "base/fsname.h"
 #include "base/numtext.h"
 #include "playlist/playlist_logic.h"
+#include "playlist/wildcard.h"
 #include "state/module1.h"
 #include "ui/browser_boxes.h"
 #include "ui/form1.h"
@@ -19,14 +20,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/magic.h>
 #include <set>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -87,7 +91,58 @@ bool linkIntoTree(const QByteArray &path, unsigned char type, const QByteArray &
     return target == treeReal || target.startsWith(treeReal.endsWith('/') ? treeReal : treeReal + '/');
 }
 
+// Matching files in the tree of the open folder fd, which closes.
+int countMatching(int fd, const wildcard::Pattern &pattern, int depth)
+{
+    DIR *d = ::fdopendir(fd);
+    if (!d) {
+        ::close(fd);
+        return 0;
+    }
+    int n = 0;
+    while (const dirent *e = ::readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        struct stat st { };
+        if (::fstatat(::dirfd(d), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode) && depth < 256) {
+            const int sub = ::openat(::dirfd(d), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (sub >= 0)
+                n += countMatching(sub, pattern, depth + 1);
+        } else if (S_ISREG(st.st_mode)
+                   && pattern.matches(fsname::decode(e->d_name, qsizetype(std::strlen(e->d_name))))) {
+            ++n;
+        }
+    }
+    ::closedir(d);
+    return n;
+}
+
 } // namespace
+
+// Only a folder within a name's length of PATH_MAX can hold folders past it; the rest
+// cost nothing.
+int Playlist::beyondReach(const QString &folder, const wildcard::Pattern &pattern)
+{
+    const QByteArray dir = fsname::encode(wildcard::joinPath(folder, QString()));
+    if (dir.size() + NAME_MAX < PATH_MAX)
+        return 0;
+    DIR *d = ::opendir(dir.constData());
+    if (!d)
+        return 0;
+    int n = 0;
+    while (const dirent *e = ::readdir(d)) {
+        if (e->d_name[0] == '.' || dir.size() + qsizetype(std::strlen(e->d_name)) < PATH_MAX)
+            continue;
+        // Reached from here by its name alone: its full path is too long to open.
+        const int sub = ::openat(::dirfd(d), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (sub >= 0)
+            n += countMatching(sub, pattern, 0);
+    }
+    ::closedir(d);
+    return n;
+}
 
 bool Playlist::yieldDue() const
 {

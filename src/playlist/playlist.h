@@ -13,6 +13,9 @@ class ListBox;
 class Playback;
 class PlaylistEdits;
 struct Module1;
+namespace wildcard {
+class Pattern;
+}
 
 class Playlist {
 public:
@@ -67,6 +70,7 @@ public:
 
 private:
     class Scan;
+    static int beyondReach(const QString &folder, const wildcard::Pattern &pattern);
     bool yieldDue() const;
     void yieldToEvents();
     // Files of one folder matching the file box's pattern, as playlist entries.
@@ -76,7 +80,9 @@ private:
     PlaylistEdits &beginBulkEdit();
     // Points the file box at each folder in turn, handing the event loop a turn as due,
     // and gives each matching file's entry to use.
-    void passOver(const QStringList &folders, const std::function<void(const QString &)> &use);
+    // Counts in *beyond the matching files in folders too deep for the system to name,
+    // which the scan cannot list.
+    void passOver(const QStringList &folders, const std::function<void(const QString &)> &use, int *beyond = nullptr);
     // The playlist's gathered changes; applied before any other operation starts.
     PlaylistEdits &edits();
 

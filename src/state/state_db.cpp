@@ -133,6 +133,14 @@ bool StateDb::fail(const QString &error)
     return false;
 }
 
+bool StateDb::fail(const QSqlError &error)
+{
+    // FULL, IOERR (with its extended codes), CANTOPEN, READONLY: the place, not the file.
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    m_cannotWrite = code == 13 || code == 10 || code == 14 || code == 8;
+    return fail(error.text());
+}
+
 bool StateDb::tryOpen()
 {
     m_connection = QStringLiteral("state-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -140,7 +148,7 @@ bool StateDb::tryOpen()
     db.setDatabaseName(m_path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyMs));
     if (!db.open())
-        return fail(db.lastError().text());
+        return fail(db.lastError());
     QSqlQuery q(db);
     // Small pages keep a position update (one row) to about a kilobyte of log; FULL makes
     // each commit reach the disk, so a power cut loses no more than the last interval.
@@ -149,13 +157,13 @@ bool StateDb::tryOpen()
         // Another run holding the file longer than the busy wait is no damage.
         const QString code = q.lastError().nativeErrorCode();
         m_busy = code == QLatin1String("5") || code == QLatin1String("6");
-        return fail(q.lastError().text());
+        return fail(q.lastError());
     }
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.next()
         || q.value(0).toString() != QLatin1String("wal"))
-        return fail(q.lastError().text());
+        return fail(q.lastError());
     if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-        return fail(q.lastError().text());
+        return fail(q.lastError());
     q.finish();
     const statedb::schema::Upgrade u = statedb::schema::upgrade(db);
     m_dropped = u.dropped;
@@ -192,16 +200,22 @@ bool StateDb::open()
     m_setAside.clear();
     m_error.clear();
     m_busy = false;
+    m_cannotWrite = false;
     m_dropped = 0;
+    m_guard = {};
+    m_opening.clear();
     // A link to a device or a FIFO is no database, and SQLite would write its logs beside it.
     if (fsprobe::kindOf(m_path) == fsprobe::Kind::Other)
         return fail(QStringLiteral("not a regular file: ") + m_path);
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (!QDir().mkpath(QFileInfo(m_path).absolutePath())) {
+        m_cannotWrite = true;
+        return fail(QStringLiteral("cannot make the folder of ") + m_path);
+    }
     if (tryOpen())
         return true;
     close();
     // Nothing to set aside when the folder is unusable or the file in use.
-    if (!QFileInfo::exists(m_path) || m_busy || !setAsideDamaged())
+    if (!QFileInfo::exists(m_path) || m_busy || m_cannotWrite || !setAsideDamaged())
         return false;
     m_error.clear();
     if (tryOpen())
@@ -276,7 +290,26 @@ bool StateDb::beginRun(const statedb::Guard &guard)
     q.addBindValue(keyBytes());
     q.addBindValue(nameValue(guard.entry));
     q.addBindValue(guard.runs);
-    return q.exec() || fail(q.lastError().text());
+    if (!q.exec())
+        return fail(q.lastError().text());
+    m_guard = guard;
+    m_opening = guard.entry;
+    return true;
+}
+
+bool StateDb::noteOpening(const QString &entry)
+{
+    if (!isOpen() || entry == m_opening)
+        return true;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("UPDATE place SET crash_entry = ?, crash_runs = ? WHERE folder = ?"));
+    q.addBindValue(nameValue(entry));
+    q.addBindValue(entry == m_guard.entry ? m_guard.runs : 0);
+    q.addBindValue(keyBytes());
+    if (!q.exec())
+        return fail(q.lastError().text());
+    m_opening = entry;
+    return true;
 }
 
 bool StateDb::writePlace(QSqlDatabase &db, const state::Snapshot &s, qint64 nowMs)
@@ -351,7 +384,7 @@ bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
     if (ok && c.entries)
         ok = writeEntries(db, s, &rows);
     if (!ok || !db.commit()) {
-        fail(db.lastError().text());
+        fail(db.lastError());
         db.rollback();
         return false;
     }

@@ -42,6 +42,7 @@ QString defaultPath();
 } // namespace statedb
 
 class QSqlDatabase;
+class QSqlError;
 
 class StateDb {
 public:
@@ -64,6 +65,9 @@ public:
     // Rows of an older version that open() dropped because their names were lost.
     int droppedRows() const { return m_dropped; }
     QString lastError() const { return m_error; }
+    // The last open or write failed because nothing could be written there (full disk,
+    // read-only or missing folder, I/O error), not because the file is damaged.
+    bool cannotWrite() const { return m_cannotWrite; }
 
     struct Recovery {
         state::Snapshot snapshot;
@@ -78,6 +82,10 @@ public:
 
     // A run begins: from now on an end without markClean() counts as unclean.
     bool beginRun(const statedb::Guard &guard);
+    // The entry about to be opened, written before the open: a run that dies in it leaves
+    // its name, not the last one the recovery copy caught. Unclean ends counted on it so
+    // far stay counted; another entry starts from none.
+    bool noteOpening(const QString &entry);
     // Writes what changed since the last write; nothing when nothing changed.
     bool write(const state::Snapshot &s, qint64 nowMs);
     // The session file has been saved: the copy is no longer needed for recovery.
@@ -104,6 +112,7 @@ private:
     void close();
     bool setAsideDamaged();
     bool fail(const QString &error);
+    bool fail(const QSqlError &error);
     bool writePlace(QSqlDatabase &db, const state::Snapshot &s, qint64 nowMs);
     bool writeSettings(QSqlDatabase &db, const state::Snapshot &s);
     bool writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows);
@@ -117,5 +126,8 @@ private:
     std::optional<state::Snapshot> m_stored;
     int m_rows = 0;
     int m_dropped = 0;
-    bool m_busy = false; // the last open found the file locked, not damaged
+    statedb::Guard m_guard; // what this run started with
+    QString m_opening;      // what the database names as opening
+    bool m_busy = false;    // the last open found the file locked, not damaged
+    bool m_cannotWrite = false;
 };
