@@ -47,7 +47,7 @@ App::App(const Options &options)
     else
         m_mainPlayer = std::make_unique<MpvPlayer>(with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
     // The video player costs threads and memory only once a video is first shown.
-    m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions),
+    m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}, {"hwdec", "auto-safe"}}, options.playerOptions),
                                                 nullptr, true);
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());
