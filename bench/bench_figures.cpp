@@ -6,7 +6,10 @@
 //   save N                       SaveState of N entries: prints ms and the file's bytes
 //   search N NEEDLE              text search over N entries: prints ms
 //   names N FILE                 the same N names, one a line, for grep
-// Every mode but startup runs with headless players; startup runs as the program does.
+//   film SECONDS                 the resumed film plays in the video window: after 3 s, prints
+//                                the process's CPU share (% of a core) over SECONDS and the
+//                                largest and median gaps between ticks (ms); then ends
+// Every mode but startup and film runs with headless players; those run as the program does.
 
 #include "app/app.h"
 #include "app/mpris_logic.h"
@@ -27,9 +30,11 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -95,6 +100,45 @@ int startup(double seconds)
     return QApplication::exec();
 }
 
+double cpuSeconds()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+int film(double seconds)
+{
+    QTimer::singleShot(int(seconds * 1000) + 30000, [] { std::_Exit(2); });
+    App app;
+    app.Form_Load();
+    std::vector<double> gaps;
+    QElapsedTimer clock;
+    double cpu0 = 0, last = -1;
+    QObject::connect(app.form1().Timer1, &QTimer::timeout, [&] {
+        if (!clock.isValid())
+            return;
+        const double now = double(clock.nsecsElapsed()) / 1e6;
+        if (last >= 0)
+            gaps.push_back(now - last);
+        last = now;
+        if (now < seconds * 1000)
+            return;
+        const double cpu = (cpuSeconds() - cpu0) / (now / 1000) * 100;
+        std::sort(gaps.begin(), gaps.end());
+        std::printf("%.2f %.1f %.1f\n", cpu, gaps.empty() ? 0 : gaps.back(), gaps.empty() ? 0 : gaps[gaps.size() / 2]);
+        std::fflush(stdout);
+        app.Form_QueryUnload();
+    });
+    QTimer::singleShot(3000, [&] {
+        if (app.videoPlayer().PlayState() != Player::Playing)
+            std::_Exit(3); // the film is not in the video window: no figure
+        cpu0 = cpuSeconds();
+        clock.start();
+    });
+    return QApplication::exec();
+}
+
 double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
 
 int scan(App &app, const QString &tree)
@@ -141,7 +185,7 @@ int search(App &app, int n, const QString &needle)
 int main(int argc, char *argv[])
 {
     const QByteArray mode = argc > 1 ? argv[1] : "";
-    if (mode == "startup") {
+    if (mode == "startup" || mode == "film") {
         // As main() does: no bus daemon launched on our behalf.
         const QByteArray bus = mpris::addressWithoutAutolaunch(qgetenv("DBUS_SESSION_BUS_ADDRESS"),
                                                                qgetenv("XDG_RUNTIME_DIR"), ::getuid());
@@ -159,6 +203,8 @@ int main(int argc, char *argv[])
         return writeSession(args[2], args[3], args[4].toInt(), args[5].toInt());
     if (mode == "startup" && args.size() == 3)
         return startup(args[2].toDouble());
+    if (mode == "film" && args.size() == 3)
+        return film(args[2].toDouble());
     if (mode == "names" && args.size() == 4)
         return writeNames(args[2].toInt(), args[3]);
 
@@ -173,6 +219,6 @@ int main(int argc, char *argv[])
         return save(app, args[2].toInt());
     if (mode == "search" && args.size() == 4)
         return search(app, args[2].toInt(), args[3]);
-    std::fprintf(stderr, "usage: bench_figures session|startup|scan|save|search ...\n");
+    std::fprintf(stderr, "usage: bench_figures session|startup|film|scan|save|search ...\n");
     return 64;
 }

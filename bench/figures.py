@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Measures B1-B9 for us and for a peer side by side, in one run, and prints one table.
+"""Measures B1-B10 for us and for a peer side by side, in one run, and prints one table.
 
 Usage: bench/figures.py BUILD_DIR   (under an X server: bench/run.sh starts Xvfb)
 BENCH_RUNS (default 5) sets the runs of the short figures, BENCH_LONG_RUNS (default 3) those
@@ -120,6 +120,21 @@ def side_by_side(ours_cmd, ours_cwd, env, peer_cmd, warm, window):
     finally:
         stop(ours)
         stop(peer)
+
+
+def alone(cmd, warm, window):
+    """CPU share (% of a core) of one process over window seconds, after warm seconds."""
+    p = start(cmd)
+    try:
+        time.sleep(warm)
+        alive(p, cmd[0])
+        a = cpu_and_switches(p.pid)
+        time.sleep(window)
+        b = cpu_and_switches(p.pid)
+        alive(p, cmd[0])
+        return (b[0] - a[0]) / 1e9 / window * 100
+    finally:
+        stop(p)
 
 
 def med(values):
@@ -256,6 +271,25 @@ def main():
               for _ in range(LONG_RUNS)]
         idle_cpu, peer_cpu = med([o[0] for o, _ in b9]), med([p[0] for _, p in b9])
         idle_wakes, peer_wakes = med([o[1] for o, _ in b9]), med([p[1] for _, p in b9])
+
+        # B10: a 720p film in the video window against mpv with the same software OpenGL
+        # renderer, one after the other; our driver reports its CPU and the gaps between ticks.
+        log("B10: 720p film, %d x %.0f s" % (LONG_RUNS, SECONDS))
+        film = os.path.join(work, "film.mkv")
+        subprocess.run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                        "testsrc2=size=1280x720:rate=25:duration=%d" % int(SECONDS + 30), "-f", "lavfi", "-i",
+                        "sine=frequency=440:duration=%d" % int(SECONDS + 30), "-c:v", "libx264", "-preset",
+                        "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", film], check=True)
+        ours10, peer10 = [], []
+        for run in range(LONG_RUNS):
+            # A folder of its own each run: the run before left its one entry played.
+            films = os.path.join(work, "films%d" % run)
+            os.makedirs(films)
+            subprocess.run([driver, "session", films, film, "1", "0"], env=env, check=True, stdout=subprocess.DEVNULL)
+            ours10.append([float(x) for x in run_measured([driver, "film", str(SECONDS)], films, env)[3].split()])
+            peer10.append(alone(["mpv", "--no-config", "--vo=gpu", "--gpu-sw=yes", "--ao=null", film], 3, SECONDS))
+        film_cpu, film_peer = med([o[0] for o in ours10]), med(peer10)
+        gap_max, gap_med = med([o[1] for o in ours10]), med([o[2] for o in ours10])
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -274,6 +308,11 @@ def main():
              "yes" if idle_cpu <= 0.1 else "no"))
     print("| | idle wakeups per second | %.1f | %.1f | %.2f | | |"
           % (idle_wakes, peer_wakes, idle_wakes / peer_wakes if peer_wakes else float("inf")))
+    print("| B10 | CPU, 720p film in the video window vs mpv --vo=gpu --gpu-sw=yes (%% of a core, %.0f s) | %.3f | %.3f"
+          " | %.2f | <= 1.10x | %s |" % (SECONDS, film_cpu, film_peer, film_cpu / film_peer if film_peer else float("inf"),
+                                        "yes" if film_peer and film_cpu / film_peer <= 1.1 else "no"))
+    print("| | largest / median gap between 60 ms ticks, film playing (ms) | %.1f | %.1f | | largest <= 100 | %s |"
+          % (gap_max, gap_med, "yes" if gap_max <= 100 else "no"))
     print("(medians: %d runs, %d for the %.0f s figures; ratio = ours / peer)" % (RUNS, LONG_RUNS, SECONDS))
 
 

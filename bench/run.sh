@@ -1,5 +1,5 @@
 #!/bin/sh
-# Prints the B1-B9 table (ours against peers, one run) for the build folder given
+# Prints the B1-B10 table (ours against peers, one run) for the build folder given
 # (default: build; `make bench` uses a Release build in build-rel), then the figures of
 # long recordings (database writes, media lengths). Needs xvfb-run and mpv.
 set -e

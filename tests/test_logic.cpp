@@ -7,6 +7,7 @@
 #include "app/mpris_logic.h"
 #include "app/shell.h"
 #include "base/numtext.h"
+#include "playback/film_logic.h"
 #include "playback/lengths_logic.h"
 #include "playback/places_logic.h"
 #include "playback/playback.h"
@@ -265,6 +266,19 @@ private slots:
         QCOMPARE(fitWindow({1280, 900}, {1280, 800}).width(), 1137); // floored, never past the screen
         QVERIFY(!fitWindow({0, 0}, {1280, 800}).isValid());
         QCOMPARE(fitWindow({640, 480}, {}), QSize(640, 480));
+
+        // Track names, and a kept choice only where the file still has that track.
+        const std::vector<filmlogic::Track> tracks{{1, "audio", "eng", "", false, true},
+                                                   {2, "audio", "", " ", false, false},
+                                                   {1, "sub", "ell", "Σχόλια", true, false}};
+        QCOMPARE(filmlogic::caption(tracks[0]), QStringLiteral("1: eng"));
+        QCOMPARE(filmlogic::caption(tracks[1]), QStringLiteral("2"));
+        QCOMPARE(filmlogic::caption(tracks[2]), QStringLiteral("1: ell — Σχόλια"));
+        QCOMPARE(filmlogic::restorable("2", "audio", tracks), QStringLiteral("2"));
+        QCOMPARE(filmlogic::restorable("no", "sub", tracks), QStringLiteral("no"));
+        for (const char *gone : {"3", "no", "", "x"})
+            QCOMPARE(filmlogic::restorable(gone, "audio", tracks), QString());
+        QCOMPARE(filmlogic::restorable("2", "sub", tracks), QString());
     }
 
     void mediaControlAndAutostart()

@@ -3,6 +3,7 @@
 // generated film to and fro.
 
 #include "app/session.h"
+#include "playback/film.h"
 #include "playback/playback.h"
 #include "playback/player_strip.h"
 #include "testkit.h"
@@ -13,16 +14,26 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <clocale>
+#include <mpv/client.h>
 
 using testkit::waitFor;
 
 namespace {
+
+QString mpvProperty(Player &p, const char *name)
+{
+    char *v = mpv_get_property_string(qobject_cast<MpvPlayer *>(&p)->handle(), name);
+    const QString text = QString::fromUtf8(v);
+    mpv_free(v);
+    return text;
+}
 
 bool onlyChecked(Form1 &f, QAction *item)
 {
@@ -158,6 +169,92 @@ private slots:
         QCOMPARE(f.MediaPlayer1->player(), &main);
         QTRY_VERIFY(f.MediaPlayer1->following());
         QCOMPARE(vid.PlayState(), int(Player::Stopped));
+    }
+
+    void filmWindowKeysAndFullscreen()
+    {
+        testkit::Fixture fx;
+        App &app = fx.start();
+        Form1 &f = app.form1();
+        Player &vid = app.videoPlayer();
+        const QString film = testkit::makeMedia(fx.cwd.path(), "long.mkv", "mkv", 100);
+        fx.fill({film});
+        app.playback().mnuvideoshow_Click();
+        fx.pick(film);
+        Form2 &w = *app.existingForm2();
+        f.setWindowTitle(QStringLiteral("Velloran - long.mkv"));
+        QCOMPARE(w.windowTitle(), f.windowTitle());
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+
+        const std::pair<Qt::Key, int> skips[] = {{Qt::Key_Up, 60}, {Qt::Key_Right, 10}, {Qt::Key_Left, -10}};
+        for (const auto &[key, by] : skips) {
+            const double from = vid.CurrentPosition();
+            QTest::keyClick(&w, key);
+            QVERIFY2(waitFor([&] { return std::abs(vid.CurrentPosition() - from - by) < 3; }, 3000),
+                     qPrintable(QString::number(vid.CurrentPosition())));
+        }
+        QTest::keyClick(&w, Qt::Key_9);
+        QCOMPARE(vid.Volume(), -400);
+        QTest::keyClick(&w, Qt::Key_M);
+        QTRY_COMPARE(mpvProperty(vid, "mute"), QStringLiteral("yes"));
+        // The main window's own keys reach it here too.
+        QTest::keyClick(&w, Qt::Key_BracketRight);
+        QTRY_VERIFY(mpvProperty(vid, "speed").startsWith(QStringLiteral("1.05")));
+        QTest::keyClick(&w, Qt::Key_H, Qt::ControlModifier);
+        QVERIFY(f.mnuvideohide->isChecked());
+
+        const QRect normal = w.geometry();
+        QTest::keyClick(&w, Qt::Key_F);
+        QTRY_COMPARE(w.geometry(), w.screen()->geometry());
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QTRY_COMPARE(w.geometry(), normal);
+        const double at = vid.CurrentPosition();
+        QTest::mouseDClick(w.MediaPlayer1, Qt::LeftButton);
+        QTRY_VERIFY(w.isFullScreen());
+        QTRY_COMPARE_WITH_TIMEOUT(w.MediaPlayer1->cursor().shape(), Qt::BlankCursor, 5000);
+        QVERIFY(vid.CurrentPosition() > at + 1);
+        QCOMPARE(vid.PlayState(), int(Player::Playing));
+        QVERIFY(!app.mainPlayer().inUse());
+        w.close();
+        QTRY_VERIFY(!app.existingForm2());
+        QVERIFY(app.mainPlayer().inUse());
+        QVERIFY(app.mainPlayer().CurrentPosition() > at + 1);
+    }
+
+    void trackChoiceKeptPerFile()
+    {
+        testkit::Fixture fx;
+        const QString film = testkit::makeMedia(fx.cwd.path(), "two.mkv", "tracks", 30);
+        testkit::writeFile(fx.cwd.file("two.srt"), "1\n00:00:00,000 --> 00:00:30,000\nWords\n");
+        testkit::writeFile(fx.cwd.file("bad.srt"), QByteArray(3000, '\xff'));
+        App *app = &fx.start();
+        Form1 &f = app->form1();
+        fx.fill({film});
+        app->playback().mnuvideoshow_Click();
+        fx.pick(film);
+        const auto texts = [](QMenu *menu) {
+            emit menu->aboutToShow();
+            QStringList out;
+            for (QAction *a : menu->actions())
+                out << a->text() + (a->isChecked() ? "*" : "");
+            return out;
+        };
+        QCOMPARE(texts(f.mnuvideoaudio), QStringList({"1: eng*", "2: ell — Two"}));
+        // The subtitle file beside the film is loaded and shown.
+        QCOMPARE(texts(f.mnuvideosubs).mid(0, 2), QStringList({"Όχι - Off", "1: two.srt*"}));
+        f.mnuvideoaudio->actions()[1]->trigger();
+        f.mnuvideosubs->actions()[0]->trigger();
+        // A subtitle file that is not text: the film plays on with what it had.
+        app->film().addSubtitle(fx.cwd.file("bad.srt"));
+        QVERIFY(waitFor([&] { return app->videoPlayer().CurrentPosition() > 1; }, 5000));
+        QCOMPARE(app->film().tracks().size(), size_t(3));
+
+        app->shutdownSteps();
+        app = &fx.start();
+        QTRY_COMPARE(app->videoPlayer().FileName(), film);
+        QTRY_COMPARE(mpvProperty(app->videoPlayer(), "aid"), QStringLiteral("2"));
+        QCOMPARE(mpvProperty(app->videoPlayer(), "sid"), QStringLiteral("no"));
     }
 
     void showAgainReopensAndPreviewStartsAtAQuarter()

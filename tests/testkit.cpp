@@ -26,6 +26,11 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
         line = QStringLiteral("-loglevel error -y -f lavfi -i testsrc=size=%1:rate=10:duration=%2 %3"
                               " -c:v mpeg4 -c:a mp3 -shortest")
                    .arg(kind == QLatin1String("hd") ? "1920x1080" : "160x120", dur, tone);
+    else if (kind == QLatin1String("tracks"))
+        line = QStringLiteral("-loglevel error -y -f lavfi -i testsrc=size=160x120:rate=10:duration=%1 %2"
+                              " -f lavfi -i sine=frequency=880:duration=%1 -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp3"
+                              " -metadata:s:a:0 language=eng -metadata:s:a:1 language=ell -metadata:s:a:1 title=Two")
+                   .arg(dur, tone);
     else if (kind == QLatin1String("mp3"))
         line += QStringLiteral(" -c:a libmp3lame -q:a 9");
     QProcess p;

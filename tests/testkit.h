@@ -21,7 +21,8 @@ namespace testkit {
 MpvPlayer::Options headless();
 
 // Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
-// 160x120 test picture with a tone), or "hd" (a 1920x1080 one, .mkv); seconds long.
+// 160x120 test picture with a tone), "hd" (a 1920x1080 one, .mkv) or "tracks" (.mkv, the
+// picture with two audio tracks: 440 Hz "eng" and 880 Hz "ell"); seconds long.
 // Returns its path; a failure of ffmpeg ends the test run with its complaint.
 QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
 

@@ -6,6 +6,7 @@
 #include "app/session.h"
 #include "app/shell.h"
 #include "info/info.h"
+#include "playback/film.h"
 #include "playback/lengths.h"
 #include "playback/playback.h"
 #include "playback/player_strip.h"
@@ -48,7 +49,8 @@ App::App(const Options &options)
     else
         m_mainPlayer = std::make_unique<MpvPlayer>(with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
     // The video player costs threads and memory only once a video is first shown.
-    m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}}, options.playerOptions), nullptr, true);
+    m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}, {"hwdec", "auto-safe"}}, options.playerOptions),
+                                                nullptr, true);
     m_form1->MediaPlayer1->setPlayer(m_mainPlayer.get());
     dialogs::setParentWindow(m_form1.get());
     windowroles::install();
@@ -73,6 +75,7 @@ void App::makeParts()
     m_session = std::make_unique<Session>(m, f, *m_db, *m_playback, *m_playlist, *m_places);
     m_speed = std::make_unique<Speed>(m, f, *m_db);
     m_lengths = std::make_unique<Lengths>(m, *f.List2, *m_db);
+    m_film = std::make_unique<Film>(f, *m_videoPlayer, *m_db);
 }
 
 // What one part tells another that it must not know: each hook here is the only link.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class Film;
 class Form1;
 class Form2;
 class Form3;
@@ -65,6 +66,7 @@ public:
     Speed &speed() { return *m_speed; }
     SleepTimer &sleep() { return *m_sleep; }
     Lengths &lengths() { return *m_lengths; }
+    Film &film() { return *m_film; }
 
     // The start-up sequence; returns with the main window shown and the event loop to run.
     void Form_Load();
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<Speed> m_speed;
     std::unique_ptr<SleepTimer> m_sleep;
     std::unique_ptr<Lengths> m_lengths;
+    std::unique_ptr<Film> m_film;
 
     std::unique_ptr<Form1> m_form1;
     QPointer<Form2> m_form2;

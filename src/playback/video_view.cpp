@@ -1,5 +1,6 @@
 #include "playback/video_view.h"
 
+#include <QGuiApplication>
 #include <QOpenGLContext>
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
@@ -48,6 +49,8 @@ bool VideoView::openGLAvailable()
 
 QWidget *VideoView::makePicture(mpv_handle *mpv, QWidget *window)
 {
+    if (openGLAvailable() && mpv && QGuiApplication::platformName() == QLatin1String("xcb"))
+        return embedded(mpv, window);
     if (openGLAvailable())
         return new VideoView(mpv, window);
     auto *black = new QWidget(window);
@@ -57,6 +60,27 @@ QWidget *VideoView::makePicture(mpv_handle *mpv, QWidget *window)
     if (mpv)
         mpv_set_property_string(mpv, "vo", "null");
     return black;
+}
+
+QWidget *VideoView::embedded(mpv_handle *mpv, QWidget *window)
+{
+    // On X11 the player draws into a window of its own on its own threads, as it does when
+    // it plays alone: drawn through this widget, every frame held the UI thread.
+    auto *area = new QWidget(window);
+    area->setAttribute(Qt::WA_NativeWindow);
+    area->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    area->setStyleSheet(QStringLiteral("background: black"));
+    area->setAccessibleName(QStringLiteral("Βίντεο - Video"));
+    auto wid = static_cast<int64_t>(area->winId());
+    mpv_set_property(mpv, "wid", MPV_FORMAT_INT64, &wid);
+    // Clicks, motion and keys pass through its window to ours: the menu, the double click
+    // and the pointer's hiding stay ours.
+    mpv_set_property_string(mpv, "input-cursor", "no");
+    mpv_set_property_string(mpv, "cursor-autohide", "no");
+    // The same OpenGL the view would have had, a software one included.
+    mpv_set_property_string(mpv, "gpu-sw", "yes");
+    mpv_set_property_string(mpv, "vo", "gpu");
+    return area;
 }
 
 void VideoView::initializeGL()

@@ -14,8 +14,8 @@ public:
 
     // Whether this display can give the view an OpenGL context at all.
     static bool openGLAvailable();
-    // The picture for a video window: drawn through OpenGL where the display has it, else a
-    // plain black area.
+    // The picture for a video window where the display has OpenGL: on X11 drawn by the player
+    // into a window of its own, elsewhere through this view; else a plain black area.
     static QWidget *makePicture(mpv_handle *mpv, QWidget *window);
 
 protected:
@@ -26,6 +26,8 @@ private slots:
     void frameReady();
 
 private:
+    // A native area the player draws into by itself.
+    static QWidget *embedded(mpv_handle *mpv, QWidget *window);
     mpv_handle *m_mpv;
     mpv_render_context *m_ctx = nullptr;
 };

@@ -51,6 +51,10 @@ const Table kTables[] = {
      "CREATE TABLE IF NOT EXISTS lengths(path BLOB PRIMARY KEY, size INTEGER NOT NULL,"
      " mtime_ns INTEGER NOT NULL, seconds REAL NOT NULL) WITHOUT ROWID",
      {}},
+    // The audio and subtitle track chosen for a film, per file like its length.
+    {"film_tracks",
+     "CREATE TABLE IF NOT EXISTS film_tracks(path BLOB PRIMARY KEY, audio TEXT, subtitle TEXT) WITHOUT ROWID",
+     {}},
 };
 
 int userVersion(QSqlDatabase &db)

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/shell.h"
 #include "info/info.h"
+#include "playback/film.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
@@ -104,9 +105,14 @@ void bind(App &app)
 void bindForm2(App &app, Form2 &form)
 {
     QObject::connect(&form, &Form2::closing, &form, [&app] { app.playback().Form2_QueryUnload(); });
-    // The speed keys work while the film's window has the focus too.
+    // The main window's keys work while the film's window has the focus too.
     Form1 &f = app.form1();
-    form.addActions({f.mnuspeedslower, f.mnuspeedfaster, f.mnuspeedn[1]});
+    for (QAction *a : f.findChildren<QAction *>())
+        if (!a->shortcut().isEmpty())
+            form.addAction(a);
+    form.setWindowTitle(f.windowTitle());
+    QObject::connect(&f, &QWidget::windowTitleChanged, &form, &QWidget::setWindowTitle);
+    app.film().attach(form);
 }
 
 void bindForm3(App &app, Form3 &form)

@@ -304,6 +304,10 @@ void Form1::buildMenus()
                             QKeySequence(QStringLiteral("Ctrl+H")), true);
     mnuvideoauto = menuItem(mnumorevinteo, "mnuvideoauto", QStringLiteral("Αυτόματο - Auto"),
                             QKeySequence(QStringLiteral("Ctrl+T")), true);
+    mnumorevinteo->addSeparator();
+    mnuvideoaudio = named(mnumorevinteo->addMenu(QStringLiteral("Ήχος - Audio")), "mnuvideoaudio");
+    mnuvideosubs = named(mnumorevinteo->addMenu(QStringLiteral("Υπότιτλοι - Subtitles")), "mnuvideosubs");
+    mnuvideofull = menuItem(mnumorevinteo, "mnuvideofull", QStringLiteral("Πλήρης οθόνη - Fullscreen"));
 
     mnumorereplay = named(mnumore->addMenu(QStringLiteral("Επανάληψη - Replay")), "mnumorereplay");
     static const char *const replay[] = {"Κανένα - None", "Ενός - One", "Όλων - All"};

@@ -78,6 +78,10 @@ public:
     QAction *mnuvideoshow;
     QAction *mnuvideohide;
     QAction *mnuvideoauto;
+    // The film's tracks and fullscreen; the chapters follow them.
+    QMenu *mnuvideoaudio;
+    QMenu *mnuvideosubs;
+    QAction *mnuvideofull;
     QMenu *mnumorereplay;
     std::array<QAction *, 3> mnumorereplayn;
     QMenu *mnumorespeed;
