@@ -12,7 +12,7 @@ done
 [ -x "$dest/usr/bin/velloran" ] || { echo "not executable"; exit 1; }
 readelf -S "$dest/usr/bin/velloran" | grep -q '\.symtab' && { echo "not stripped"; exit 1; }
 desktop-file-validate "$dest/usr/share/applications/velloran.desktop"
-grep -qx 'Exec=velloran' "$dest/usr/share/applications/velloran.desktop"
+grep -qx 'Exec=velloran %U' "$dest/usr/share/applications/velloran.desktop"
 grep -qx 'Icon=velloran' "$dest/usr/share/applications/velloran.desktop"
 grep -q '^Categories=AudioVideo;Audio;Video;Player;$' "$dest/usr/share/applications/velloran.desktop"
 grep -q '<svg' "$dest/usr/share/icons/hicolor/scalable/apps/velloran.svg"

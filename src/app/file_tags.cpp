@@ -64,7 +64,7 @@ QString cachedPicture(const QByteArray &picture, const QString &cacheDir)
     if (picture.isEmpty())
         return {};
     const bool png = picture.startsWith("\x89PNG");
-    const QString file = cacheDir + QLatin1Char('/')
+    QString file = cacheDir + QLatin1Char('/')
         + QString::fromLatin1(QCryptographicHash::hash(picture, QCryptographicHash::Sha1).toHex())
         + (png ? QStringLiteral(".png") : QStringLiteral(".jpg"));
     if (QFileInfo::exists(file))
