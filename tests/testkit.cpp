@@ -16,7 +16,7 @@ namespace testkit {
 
 MpvPlayer::Options headless() { return {{"vo", "null"}, {"ao", "null"}}; }
 
-QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds)
+QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds, const QString &extra)
 {
     const QString out = QDir(dir).filePath(name);
     const QString dur = QString::number(seconds);
@@ -28,8 +28,9 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
                    .arg(kind == QLatin1String("hd") ? "1920x1080" : "160x120", dur, tone);
     else if (kind == QLatin1String("mp3"))
         line += QStringLiteral(" -c:a libmp3lame -q:a 9");
+    line += QLatin1Char(' ') + extra;
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' ')) << out);
+    p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' '), Qt::SkipEmptyParts) << out);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         qFatal("ffmpeg could not make %s: %s", qPrintable(out), p.readAllStandardError().constData());
     return out;

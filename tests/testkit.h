@@ -22,8 +22,10 @@ MpvPlayer::Options headless();
 
 // Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
 // 160x120 test picture with a tone), or "hd" (a 1920x1080 one, .mkv); seconds long.
-// Returns its path; a failure of ffmpeg ends the test run with its complaint.
-QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
+// Further ffmpeg options (rate, level, tags) go in extra. Returns its path; a failure of
+// ffmpeg ends the test run with its complaint.
+QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds,
+                  const QString &extra = {});
 
 // Answers message and input boxes instead of a person and keeps what they said.
 class DialogRecorder : public dialogs::Backend {

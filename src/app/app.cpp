@@ -81,6 +81,7 @@ void App::wireParts()
     pb.statusShown = [this] { m_lengths->refresh(); };
     pb.playlistChanged = [this] { m_lengths->playlistChanged(); };
     m_sleep->fired = [this] { m_session->writeRecovery(); };
+    pb.holdAtEnd = [this] { return m_sleep->atFileEnd(); };
     m_shell->watchedPlayer = [&pb]() -> Player & { return pb.watchedPlayer(); };
     m_shell->makeMediaControl = [this, &pb] {
         return new Mpris(m, *m_form1,

@@ -41,6 +41,9 @@ const MpvPlayer::Options &defaultOptions()
         {"load-auto-profiles", "no"},
         {"idle", "yes"},
         {"keep-open", "yes"},
+        // The end of a file is reported once its sound has played out, not when the decoder
+        // is done: the next file's open would drop what is still queued, its last words.
+        {"gapless-audio", "no"},
         {"audio-display", "no"},
         // Without a sound device a file still plays, on the clock.
         {"audio-fallback-to-null", "yes"},
@@ -77,6 +80,7 @@ mpv_handle *MpvPlayer::core()
     }
     m_mpv = h;
     mpv_set_wakeup_callback(m_mpv, onWakeup, this);
+    mpv_observe_property(m_mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     // Set while there was no core yet.
     if (m_volume != 0)
         setVolume(m_volume);
@@ -147,6 +151,12 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
             }
         }
         break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *p = static_cast<const mpv_event_property *>(ev.data);
+        if (p->format == MPV_FORMAT_FLAG && *static_cast<const int *>(p->data) != 0 && m_loaded)
+            emit ended();
+        break;
+    }
     case MPV_EVENT_END_FILE: {
         const auto *ef = static_cast<const mpv_event_end_file *>(ev.data);
         if (ef && ef->playlist_entry_id == m_entryId && !m_loaded && !m_failed) {

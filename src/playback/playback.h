@@ -98,6 +98,8 @@ public:
     // The status line was refreshed, or the playlist's entries changed (the time left follows).
     std::function<void()> statusShown = [] {};
     std::function<void()> playlistChanged = [] {};
+    // Asked at a file's end before the next one starts: true keeps the list where it is.
+    std::function<bool()> holdAtEnd = [] { return false; };
 
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();

@@ -55,6 +55,8 @@ public:
 signals:
     // Something a transport bar shows has changed (file, state, position after a seek).
     void changed();
+    // The file has played to its end: told at once, so the next one need not wait for a tick.
+    void ended();
 
 private:
     bool m_inUse = true;

@@ -4,6 +4,7 @@
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/playback.h"
+#include "playback/player.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
@@ -46,6 +47,10 @@ void bind(App &app)
 
     QObject::connect(&f, &Form1::closeRequested, &f, [&app] { app.Form_QueryUnload(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&pb] { pb.Timer1_Timer(); });
+    // A file's end is acted on at once: a tick's wait would be silence before the next file.
+    for (Player *p : {&app.mainPlayer(), &app.videoPlayer()})
+        QObject::connect(
+            p, &Player::ended, &f, [&pb] { pb.Timer1_Timer(); }, Qt::QueuedConnection);
 
     // File browser
     QObject::connect(f.Combo2, &QComboBox::activated, &f, [&pl] { pl.Combo2_Click(); });
