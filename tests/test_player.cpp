@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QtEndian>
 #include <chrono>
 #include <clocale>
 #include <csignal>
@@ -535,6 +536,34 @@ private slots:
         }
     }
 
+    // Files 27 dB apart, as played: within 1 dB by their tags, within 3 dB untagged when evened.
+    void loudnessEvensFilesOutAndIsKept()
+    {
+        for (const auto &[choice, within] : {std::pair{1, 1.0}, std::pair{3, 3.0}}) {
+            testkit::Fixture fx;
+            fx.playerOptions = {{"ao", "pcm"},
+                                {"ao-pcm-file", fx.cwd.file("out.pcm").toUtf8()},
+                                {"ao-pcm-waveheader", "no"},
+                                {"ao-pcm-append", "yes"},
+                                {"audio-format", "s16"}};
+            QStringList files;
+            for (const char *level : {"-12dB -metadata REPLAYGAIN_TRACK_GAIN=+21 -metadata REPLAYGAIN_TRACK_PEAK=0.03",
+                                      "15dB -metadata REPLAYGAIN_TRACK_GAIN=-6 -metadata REPLAYGAIN_TRACK_PEAK=0.71"})
+                files << testkit::makeMedia(fx.cwd.path(), QString::number(files.size()) + ".flac", "flac", 6,
+                                            "-af volume=" + QLatin1String(level));
+            fx.start().form1().mnuloudnessn[size_t(choice)]->trigger();
+            fx.fill(files);
+            fx.pick(files[0]);
+            QVERIFY(waitFor([&] { return !fx.dialogs.messages.empty(); }, 20000)); // all played
+            const QByteArray pcm = testkit::readAll(fx.cwd.file("out.pcm")).leftJustified(12 * 44100 * 2, '\0');
+            std::array<double, 2> power{}; // over the middle of each file's six seconds
+            for (size_t f = 0; f < 2; ++f)
+                for (size_t i = 44100 * (6 * f + 2); i < 44100 * (6 * f + 4); ++i)
+                    power[f] += std::pow(qFromLittleEndian<qint16>(pcm.constData() + 2 * i), 2);
+            QVERIFY2(std::abs(10 * std::log10(power[0] / power[1])) <= within, qPrintable(QString::number(choice)));
+            QVERIFY(fx.start().form1().mnuloudnessn[size_t(choice)]->isChecked());
+        }
+    }
 };
 
 int main(int argc, char **argv)

@@ -140,7 +140,7 @@ App &Fixture::start(const std::optional<SessionFile> &session)
     app.reset();
     if (session)
         writeSession(cwd.path(), *session);
-    app = std::make_unique<App>(m_scripted ? scripted.options() : App::Options{headless(), {}});
+    app = std::make_unique<App>(m_scripted ? scripted.options() : App::Options{headless() + playerOptions, {}});
     app->Form_Load();
     if (m_scripted)
         app->form1().Timer1->stop();

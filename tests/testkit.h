@@ -141,6 +141,7 @@ public:
     DialogRecorder dialogs;
     ScriptedMain scripted;
     ScriptedPlayer *&player = scripted.player; // the scripted main player, once started
+    MpvPlayer::Options playerOptions;          // on top of the headless ones
     double &scriptedDuration = scripted.duration;
     std::unique_ptr<App> app;
 

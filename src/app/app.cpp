@@ -6,6 +6,7 @@
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/lengths.h"
+#include "playback/loudness.h"
 #include "playback/playback.h"
 #include "playback/player_strip.h"
 #include "playback/sleep.h"
@@ -69,6 +70,7 @@ void App::makeParts()
     m_shell = std::make_unique<Shell>(m, f);
     m_session = std::make_unique<Session>(m, f, *m_db, *m_playback, *m_playlist, *m_places);
     m_speed = std::make_unique<Speed>(m, f, *m_db);
+    m_loudness = std::make_unique<Loudness>(f, *m_db);
     m_lengths = std::make_unique<Lengths>(m, *f.List2, *m_db);
 }
 
@@ -99,6 +101,10 @@ void App::wireParts()
         m_videoPlayer->setSpeed(s);
     };
     m_speed->changed = [&pb] { pb.etiketes(); };
+    m_loudness->toPlayers = [this](int choice) {
+        m_mainPlayer->setLoudness(choice);
+        m_videoPlayer->setLoudness(choice);
+    };
 }
 
 App::~App()
@@ -154,6 +160,7 @@ void App::Form_Load()
     m_playlist->fillFileTypes();
     m_session->LoadState();
     m_speed->load();
+    m_loudness->load();
 
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);

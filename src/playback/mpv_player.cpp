@@ -2,6 +2,7 @@
 
 #include "base/fsname.h"
 #include "base/fsprobe.h"
+#include "playback/loudness_logic.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -86,6 +87,8 @@ mpv_handle *MpvPlayer::core()
         setVolume(m_volume);
     if (m_speed != 1.0)
         setSpeed(m_speed);
+    if (m_loudness != 0)
+        setLoudness(m_loudness);
     return m_mpv;
 }
 
@@ -426,6 +429,16 @@ void MpvPlayer::setSpeed(double factor)
     if (m_mpv)
         mpv_set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &factor);
     dropSample();
+}
+
+void MpvPlayer::setLoudness(int choice)
+{
+    m_loudness = choice;
+    if (!m_mpv)
+        return;
+    const loudness::MpvSettings s = loudness::mpvSettingsFor(choice);
+    mpv_set_property_string(m_mpv, "replaygain", s.replaygain);
+    mpv_set_property_string(m_mpv, "af", s.af);
 }
 
 QSize MpvPlayer::extent()

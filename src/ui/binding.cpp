@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/shell.h"
 #include "info/info.h"
+#include "playback/loudness.h"
 #include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/sleep.h"
@@ -90,6 +91,9 @@ void bind(App &app)
         QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f,
                          [&app, i] { app.sleep().mnusleepn_Click(i); });
     }
+    for (int i = 0; i < int(f.mnuloudnessn.size()); ++i)
+        QObject::connect(f.mnuloudnessn[size_t(i)], &QAction::triggered, &f,
+                         [&app, i] { app.loudness().mnuloudnessn_Click(i); });
     QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed().mnuspeedslower_Click(); });
     QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed().mnuspeedfaster_Click(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep().tick(); });
