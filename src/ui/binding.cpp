@@ -48,10 +48,16 @@ void bind(App &app)
 
     QObject::connect(&f, &Form1::closeRequested, &f, [&app] { app.Form_QueryUnload(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&pb] { pb.Timer1_Timer(); });
-    // A file's end is acted on at once: a tick's wait would be silence before the next file.
+    // A file's end is acted on at once, not at the next tick: the wait would be silence
+    // before the next file. A stopped ticker stays stopped.
     for (Player *p : {&app.mainPlayer(), &app.videoPlayer()})
         QObject::connect(
-            p, &Player::ended, &f, [&pb] { pb.Timer1_Timer(); }, Qt::QueuedConnection);
+            p, &Player::ended, &f,
+            [&pb, &f] {
+                if (f.Timer1->isActive())
+                    pb.Timer1_Timer();
+            },
+            Qt::QueuedConnection);
 
     // File browser
     QObject::connect(f.Combo2, &QComboBox::activated, &f, [&pl] { pl.Combo2_Click(); });
