@@ -191,6 +191,7 @@ private slots:
         QCOMPARE(places::startAt(0, 190, 299, false, false), 0.0);
         QCOMPARE(places::startAt(1000, 33600, 34200, false, true), 1000.0);
         QCOMPARE(places::startAt(32767, 33600, 34200, false, true), 33600.0);
+        QCOMPARE(places::savedSecond(39.55, 40.05), 39LL); // a pause just short of the end is not the end
     }
 
     void speedAndSleep()

@@ -16,7 +16,7 @@ namespace testkit {
 
 MpvPlayer::Options headless() { return {{"vo", "null"}, {"ao", "null"}}; }
 
-QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds)
+QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds, const QString &extra)
 {
     const QString out = QDir(dir).filePath(name);
     const QString dur = QString::number(seconds);
@@ -33,8 +33,9 @@ QString makeMedia(const QString &dir, const QString &name, const QString &kind, 
                    .arg(dur, tone);
     else if (kind == QLatin1String("mp3"))
         line += QStringLiteral(" -c:a libmp3lame -q:a 9");
+    line += QLatin1Char(' ') + extra;
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' ')) << out);
+    p.start(QStringLiteral("ffmpeg"), line.split(QLatin1Char(' '), Qt::SkipEmptyParts) << out);
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         qFatal("ffmpeg could not make %s: %s", qPrintable(out), p.readAllStandardError().constData());
     return out;
@@ -144,7 +145,7 @@ App &Fixture::start(const std::optional<SessionFile> &session)
     app.reset();
     if (session)
         writeSession(cwd.path(), *session);
-    app = std::make_unique<App>(m_scripted ? scripted.options() : App::Options{headless(), {}});
+    app = std::make_unique<App>(m_scripted ? scripted.options() : App::Options{headless() + playerOptions, {}});
     app->Form_Load();
     if (m_scripted)
         app->form1().Timer1->stop();

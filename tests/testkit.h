@@ -23,8 +23,10 @@ MpvPlayer::Options headless();
 // Makes a small media file with ffmpeg: kind "mp3", "wav", "avi" or "mkv" (the last two a
 // 160x120 test picture with a tone), "hd" (a 1920x1080 one, .mkv) or "tracks" (.mkv, the
 // picture with two audio tracks: 440 Hz "eng" and 880 Hz "ell"); seconds long.
-// Returns its path; a failure of ffmpeg ends the test run with its complaint.
-QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds);
+// Further ffmpeg options (rate, level, tags) go in extra. Returns its path; a failure of
+// ffmpeg ends the test run with its complaint.
+QString makeMedia(const QString &dir, const QString &name, const QString &kind, double seconds,
+                  const QString &extra = {});
 
 // Answers message and input boxes instead of a person and keeps what they said.
 class DialogRecorder : public dialogs::Backend {
@@ -140,6 +142,7 @@ public:
     DialogRecorder dialogs;
     ScriptedMain scripted;
     ScriptedPlayer *&player = scripted.player; // the scripted main player, once started
+    MpvPlayer::Options playerOptions;          // on top of the headless ones
     double &scriptedDuration = scripted.duration;
     std::unique_ptr<App> app;
 

@@ -42,6 +42,8 @@ SUITES = {
     "src/app/autostart_logic.cpp": ["test_logic"],
     "src/tags/id3v1.cpp": ["test_tags", "fuzz_replay_id3v1"],
     "src/info/info_texts.cpp": ["test_tags"],
+    "src/playback/sleep.cpp": ["test_player"],
+    "src/playback/loudness_logic.cpp": ["test_player"],
 }
 
 

@@ -8,6 +8,7 @@
 #include "info/info.h"
 #include "playback/film.h"
 #include "playback/lengths.h"
+#include "playback/loudness.h"
 #include "playback/playback.h"
 #include "playback/player_strip.h"
 #include "playback/sleep.h"
@@ -74,6 +75,7 @@ void App::makeParts()
     m_shell = std::make_unique<Shell>(m, f);
     m_session = std::make_unique<Session>(m, f, *m_db, *m_playback, *m_playlist, *m_places);
     m_speed = std::make_unique<Speed>(m, f, *m_db);
+    m_loudness = std::make_unique<Loudness>(f, *m_db);
     m_lengths = std::make_unique<Lengths>(m, *f.List2, *m_db);
     m_film = std::make_unique<Film>(f, *m_videoPlayer, *m_db);
 }
@@ -88,6 +90,7 @@ void App::wireParts()
     pb.playlistChanged = [this] { m_lengths->playlistChanged(); };
     pb.opening = [this](const QString &entry) { m_session->stateDb().noteOpening(entry); };
     m_sleep->fired = [this] { m_session->writeRecovery(); };
+    pb.holdAtEnd = [this] { return m_sleep->atFileEnd(); };
     m_shell->watchedPlayer = [&pb]() -> Player & { return pb.watchedPlayer(); };
     m_shell->makeMediaControl = [this, &pb] {
         return new Mpris(m, *m_form1,
@@ -110,6 +113,10 @@ void App::wireParts()
         m_videoPlayer->setSpeed(s);
     };
     m_speed->changed = [&pb] { pb.etiketes(); };
+    m_loudness->toPlayers = [this](int choice) {
+        m_mainPlayer->setLoudness(choice);
+        m_videoPlayer->setLoudness(choice);
+    };
 }
 
 App::~App()
@@ -165,6 +172,7 @@ void App::Form_Load()
     m_playlist->fillFileTypes();
     m_session->LoadState();
     m_speed->load();
+    m_loudness->load();
 
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);

@@ -27,6 +27,7 @@ class Session;
 class Shell;
 class SleepTimer;
 class Speed;
+class Loudness;
 class Tags;
 
 class App : public QObject {
@@ -64,6 +65,7 @@ public:
     // Where each unfinished file was left (placeOf: seconds, 0 when none).
     Places &places() { return *m_places; }
     Speed &speed() { return *m_speed; }
+    Loudness &loudness() { return *m_loudness; }
     SleepTimer &sleep() { return *m_sleep; }
     Lengths &lengths() { return *m_lengths; }
     Film &film() { return *m_film; }
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<Info> m_info;
     std::unique_ptr<Places> m_places;
     std::unique_ptr<Speed> m_speed;
+    std::unique_ptr<Loudness> m_loudness;
     std::unique_ptr<SleepTimer> m_sleep;
     std::unique_ptr<Lengths> m_lengths;
     std::unique_ptr<Film> m_film;

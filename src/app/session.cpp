@@ -2,6 +2,7 @@
 
 #include "base/fsprobe.h"
 #include "base/numtext.h"
+#include "playback/places_logic.h"
 #include "playback/playback.h"
 #include "playback/player.h"
 #include "playlist/playlist.h"
@@ -76,7 +77,7 @@ state::Snapshot Session::snapshot()
     // The record is 16-bit: a position past 9:06:07 is kept as the furthest it can hold.
     // A close while a file still opens keeps the second it is about to start at.
     const double at = playback.startInProgress() || player.opening() ? m.resumePos : player.CurrentPosition();
-    s.resumePos = numtext::toInt16(numtext::roundHalfEven(at));
+    s.resumePos = numtext::toInt16(places::savedSecond(at, player.Duration()));
     s.currentEntry = playing >= 0 ? list.text(playing) : list.currentText();
     s.volume = m.volume;
     s.shuffleOn = m.shuffleOn;

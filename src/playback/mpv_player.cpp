@@ -2,6 +2,7 @@
 
 #include "base/fsname.h"
 #include "base/fsprobe.h"
+#include "playback/loudness_logic.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -41,6 +42,9 @@ const MpvPlayer::Options &defaultOptions()
         {"load-auto-profiles", "no"},
         {"idle", "yes"},
         {"keep-open", "yes"},
+        // The end of a file is reported once its sound has played out, not when the decoder
+        // is done: the next file's open would drop what is still queued, its last words.
+        {"gapless-audio", "no"},
         {"audio-display", "no"},
         // Without a sound device a file still plays, on the clock.
         {"audio-fallback-to-null", "yes"},
@@ -77,11 +81,14 @@ mpv_handle *MpvPlayer::core()
     }
     m_mpv = h;
     mpv_set_wakeup_callback(m_mpv, onWakeup, this);
+    mpv_observe_property(m_mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
     // Set while there was no core yet.
     if (m_volume != 0)
         setVolume(m_volume);
     if (m_speed != 1.0)
         setSpeed(m_speed);
+    if (m_loudness != 0)
+        setLoudness(m_loudness);
     return m_mpv;
 }
 
@@ -147,6 +154,12 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
             }
         }
         break;
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        const auto *p = static_cast<const mpv_event_property *>(ev.data);
+        if (p->format == MPV_FORMAT_FLAG && *static_cast<const int *>(p->data) != 0 && m_loaded)
+            emit ended();
+        break;
+    }
     case MPV_EVENT_END_FILE: {
         const auto *ef = static_cast<const mpv_event_end_file *>(ev.data);
         if (ef && ef->playlist_entry_id == m_entryId && !m_loaded && !m_failed) {
@@ -416,6 +429,16 @@ void MpvPlayer::setSpeed(double factor)
     if (m_mpv)
         mpv_set_property(m_mpv, "speed", MPV_FORMAT_DOUBLE, &factor);
     dropSample();
+}
+
+void MpvPlayer::setLoudness(int choice)
+{
+    m_loudness = choice;
+    if (!m_mpv)
+        return;
+    const loudness::MpvSettings s = loudness::mpvSettingsFor(choice);
+    mpv_set_property_string(m_mpv, "replaygain", s.replaygain);
+    mpv_set_property_string(m_mpv, "af", s.af);
 }
 
 QSize MpvPlayer::extent()

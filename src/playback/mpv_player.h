@@ -35,6 +35,7 @@ public:
     int Volume() const override { return m_volume; }
     void setVolume(int v) override;
     void setSpeed(double factor) override;
+    void setLoudness(int choice) override;
     void Play() override;
     void Pause() override;
     void Stop() override;
@@ -103,4 +104,5 @@ private:
     std::optional<double> m_pendingSeek;
     int m_volume = 0;
     double m_speed = 1.0;
+    int m_loudness = 0;
 };

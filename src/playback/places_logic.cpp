@@ -1,5 +1,9 @@
 #include "playback/places_logic.h"
 
+#include "base/numtext.h"
+
+#include <cmath>
+
 namespace places {
 
 Leave onLeave(double position, double length, bool preview)
@@ -24,6 +28,14 @@ double startAt(double ruleStart, double place, double length, bool preview, bool
     if (length < kMinLength)
         return ruleStart;
     return place;
+}
+
+long long savedSecond(double position, double length)
+{
+    const long long second = numtext::roundHalfEven(position);
+    if (double(second) > position && position < length && length - double(second) < 1)
+        return (long long)std::floor(position);
+    return second;
 }
 
 } // namespace places

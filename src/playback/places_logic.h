@@ -21,4 +21,8 @@ Leave onLeave(double position, double length, bool preview);
 // second is the 16-bit limit.
 double startAt(double ruleStart, double place, double length, bool preview, bool sessionResume);
 
+// The whole second a session keeps for a position: rounded, but never up to within a second of
+// the length, which would read as the file's end (a pause just before it is not the end).
+long long savedSecond(double position, double length);
+
 } // namespace places

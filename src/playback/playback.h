@@ -100,6 +100,8 @@ public:
     std::function<void()> playlistChanged = [] {};
     // An entry is about to be opened: a crash in the open must be pinned on it.
     std::function<void(const QString &entry)> opening = [](const QString &) {};
+    // Asked at a file's end before the next one starts: true keeps the list where it is.
+    std::function<bool()> holdAtEnd = [] { return false; };
 
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();

@@ -31,6 +31,9 @@ public:
     // Playing speed, 1 = normal; pitch is kept. Stays for the files opened after it.
     virtual void setSpeed(double factor) = 0;
 
+    // How loudness is evened out (loudness::Choice); stays for the files opened after it.
+    virtual void setLoudness(int /*choice*/) { }
+
     virtual void Play() = 0;
     virtual void Pause() = 0;
     virtual void Stop() = 0;
@@ -55,6 +58,8 @@ public:
 signals:
     // Something a transport bar shows has changed (file, state, position after a seek).
     void changed();
+    // The file has played to its end: told at once, so the next one need not wait for a tick.
+    void ended();
 
 private:
     bool m_inUse = true;

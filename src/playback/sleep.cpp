@@ -82,6 +82,14 @@ void SleepTimer::tick()
     showText(now);
 }
 
+bool SleepTimer::atFileEnd()
+{
+    if (m_choice != sleeptimer::EndOfFile)
+        return false;
+    fire();
+    return true;
+}
+
 void SleepTimer::restoreVolume()
 {
     m_fading = false;

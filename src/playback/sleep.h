@@ -18,6 +18,9 @@ public:
     // Every tick of Timer1: fade, fire, keep the minutes shown up to date.
     void tick();
     int choice() const { return m_choice; }
+    // The playing file has come to its real end (sooner than its length said, as some files
+    // do): set to the end of the file, the timer goes off there; true when it did.
+    bool atFileEnd();
     // Beside the play mode: "   Ύπνος - Sleep 12'", or nothing when off.
     QString statusSuffix() const;
 

@@ -75,6 +75,8 @@ void Playback::Timer1_Timer()
     endSignalledPlayer = &w;
     endSignalledOpen = w.openCount();
     endSignalledMainOpen = main.openCount();
+    if (holdAtEnd())
+        return;
 
     m.advanceCount = numtext::toInt16(m.advanceCount + 1);
     previewClock = int32_t(numtext::roundHalfEven(timeOfDay()));

@@ -4,7 +4,9 @@
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/film.h"
+#include "playback/loudness.h"
 #include "playback/playback.h"
+#include "playback/player.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
@@ -47,6 +49,16 @@ void bind(App &app)
 
     QObject::connect(&f, &Form1::closeRequested, &f, [&app] { app.Form_QueryUnload(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&pb] { pb.Timer1_Timer(); });
+    // A file's end is acted on at once, not at the next tick: the wait would be silence
+    // before the next file. A stopped ticker stays stopped.
+    for (Player *p : {&app.mainPlayer(), &app.videoPlayer()})
+        QObject::connect(
+            p, &Player::ended, &f,
+            [&pb, &f] {
+                if (f.Timer1->isActive())
+                    pb.Timer1_Timer();
+            },
+            Qt::QueuedConnection);
 
     // File browser
     QObject::connect(f.Combo2, &QComboBox::activated, &f, [&pl] { pl.Combo2_Click(); });
@@ -86,6 +98,9 @@ void bind(App &app)
         QObject::connect(f.mnusleepn[size_t(i)], &QAction::triggered, &f,
                          [&app, i] { app.sleep().mnusleepn_Click(i); });
     }
+    for (int i = 0; i < int(f.mnuloudnessn.size()); ++i)
+        QObject::connect(f.mnuloudnessn[size_t(i)], &QAction::triggered, &f,
+                         [&app, i] { app.loudness().mnuloudnessn_Click(i); });
     QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed().mnuspeedslower_Click(); });
     QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed().mnuspeedfaster_Click(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep().tick(); });

@@ -340,6 +340,18 @@ void Form1::buildMenus()
     mnuspeedfaster = menuItem(mnumorespeed, "mnuspeedfaster", QStringLiteral("Πιο γρήγορα - Faster"),
                               QKeySequence(Qt::Key_BracketRight));
 
+    mnumoreloudness = named(mnumore->addMenu(QStringLiteral("Ένταση ήχου - Loudness")), "mnumoreloudness");
+    auto *levels = new QActionGroup(this);
+    static const char *const levelNames[] = {"Όχι - Off", "ReplayGain κομματιού - ReplayGain track",
+                                             "ReplayGain άλμπουμ - ReplayGain album", "Ομοιόμορφη - Even"};
+    for (int i = 0; i < 4; ++i) {
+        QAction *a = menuItem(mnumoreloudness, "mnuloudnessn", QString::fromUtf8(levelNames[i]), {}, true);
+        a->setObjectName(QStringLiteral("mnuloudnessn_%1").arg(i));
+        a->setChecked(i == 0);
+        levels->addAction(a);
+        mnuloudnessn[size_t(i)] = a;
+    }
+
     mnumoresleep = named(mnumore->addMenu(QStringLiteral("Ύπνος - Sleep")), "mnumoresleep");
     auto *sleeps = new QActionGroup(this);
     sleeps->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);

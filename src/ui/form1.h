@@ -88,6 +88,8 @@ public:
     std::array<QAction *, 6> mnuspeedn; // 0.75x 1x 1.25x 1.5x 1.75x 2x
     QAction *mnuspeedslower;
     QAction *mnuspeedfaster;
+    QMenu *mnumoreloudness;
+    std::array<QAction *, 4> mnuloudnessn; // off, ReplayGain track, ReplayGain album, even
     QMenu *mnumoresleep;
     std::array<QAction *, 6> mnusleepn; // off, end of file, 15 30 45 60 minutes
     QMenu *mnuinfo;
