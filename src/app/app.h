@@ -25,6 +25,7 @@ class Session;
 class Shell;
 class SleepTimer;
 class Speed;
+class Transport;
 class Tags;
 
 class App : public QObject {
@@ -62,6 +63,7 @@ public:
     // Where each unfinished file was left (placeOf: seconds, 0 when none).
     Places &places() { return *m_places; }
     Speed &speed() { return *m_speed; }
+    Transport &transport() { return *m_transport; }
     SleepTimer &sleep() { return *m_sleep; }
     Lengths &lengths() { return *m_lengths; }
 
@@ -86,6 +88,7 @@ private:
     std::unique_ptr<Info> m_info;
     std::unique_ptr<Places> m_places;
     std::unique_ptr<Speed> m_speed;
+    std::unique_ptr<Transport> m_transport;
     std::unique_ptr<SleepTimer> m_sleep;
     std::unique_ptr<Lengths> m_lengths;
 

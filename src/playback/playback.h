@@ -98,6 +98,8 @@ public:
     // The status line was refreshed, or the playlist's entries changed (the time left follows).
     std::function<void()> statusShown = [] {};
     std::function<void()> playlistChanged = [] {};
+    // Where the session's own resume begins, given where it would (the rewind on resume).
+    std::function<double(Player &, double start)> resumedStart = [](Player &, double start) { return start; };
 
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();
