@@ -22,6 +22,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTest>
 #include <QToolButton>
 #include <clocale>
@@ -198,9 +199,15 @@ private slots:
         f.mnuplaypause->trigger();
         QVERIFY(waitFor([&] { return app->mainPlayer().PlayState() == Player::Paused; }, 5000));
         QCoreApplication::processEvents();
+        const double paused = at(*app);
         now = 61000;
         f.mnuplaypause->trigger();
-        QVERIFY(waitFor([&] { return at(*app) < 168; }, 5000));
+        QVERIFY(waitFor([&] { return at(*app) < paused - 2; }, 5000));
+        // A click on the position slider plays from the point clicked.
+        QSlider *slider = f.MediaPlayer1->seekSlider();
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+        QVERIFY(
+            waitFor([&] { return qAbs(at(*app) - slider->value()) < 3 && qAbs(slider->value() - paused) > 30; }, 5000));
 
         f.mnuplaypause->trigger();
         app->mainPlayer().setCurrentPosition(150);
