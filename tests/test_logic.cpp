@@ -15,6 +15,7 @@
 #include "playback/speed_logic.h"
 #include "playback/status_logic.h"
 #include "playback/track_logic.h"
+#include "playback/transport_logic.h"
 #include "playback/video_logic.h"
 #include "testkit.h"
 #include "ui/form1.h"
@@ -252,6 +253,41 @@ private slots:
         QCOMPARE(t.total, 650.0);
         QCOMPARE(t.done, 100.0 + 30 + 120 + 50);
         QCOMPARE(tally({10, 20}, {-1}, -1, 0, {}).done, 10.0);
+        // A played entry left part-way is done up to its place.
+        QCOMPARE(tally({360, 100}, {-1, 0}, -1, 0, [](int i) { return i == 0 ? 190.0 : 0.0; }).done, 190.0);
+        QCOMPARE(placeNote(190, 360), QStringLiteral("   3:10 / 6:00"));
+        QCOMPARE(placeNote(5, 3700), QStringLiteral("   0:05 / 1:01:40"));
+        QCOMPARE(placeNote(0, 360) + placeNote(10, 0), QString());
+    }
+
+    void skipsAndChapters()
+    {
+        using namespace transport;
+        QCOMPARE(skipTarget(5, -10, 360), 0.0);
+        QCOMPARE(skipTarget(355, 30, 360), 360.0);
+        QCOMPARE(skipTarget(100, 60, 360), 160.0);
+        const QList<Chapter> book{{0, "Opening"}, {120, "The Storm"}, {240, "Coda"}};
+        QCOMPARE(usable(book, 360).size(), 3);
+        // Out of order, outside the file, not a number, or alone: a file without chapters.
+        const QList<Chapter> damaged[] = {{{0, "a"}, {240, "b"}, {120, "c"}},
+                                          {{0, "a"}, {400, "b"}},
+                                          {{std::nan(""), "a"}, {100, "b"}},
+                                          {{0, "a"}, {0, "b"}},
+                                          {{0, "a"}}};
+        for (const QList<Chapter> &list : damaged)
+            QVERIFY(usable(list, 360).isEmpty());
+        QCOMPARE(chapterAt(book, 130), 1);
+        QCOMPARE(chapterStep(book, 130, +1), 2);
+        QCOMPARE(chapterStep(book, 250, +1), -1);
+        QCOMPARE(chapterStep(book, 130, -1), 1); // well into it: its own start
+        QCOMPARE(chapterStep(book, 122, -1), 0);
+        QCOMPARE(chapterText(book, 1), QStringLiteral("Κεφάλαιο - Chapter 2/3: The Storm"));
+        QCOMPARE(resumeText(book, 127),
+                 QStringLiteral("Συνέχεια: κεφάλαιο 2 — The Storm - Resuming: chapter 2 — The Storm"));
+        QCOMPARE(resumeText({}, 127), QStringLiteral("Συνέχεια από 0:02:07 - Resuming at 0:02:07"));
+        QCOMPARE(rewound(127, 3), 124.0);
+        QCOMPARE(rewound(2, 3), 0.0);
+        QCOMPARE(rewound(0, 10), 0.0);
     }
 
     void videoWindow()

@@ -3,9 +3,12 @@
 // session file's 16-bit second resume exactly.
 
 #include "app/session.h"
+#include "app/shell.h"
 #include "playback/lengths.h"
 #include "playback/playback.h"
 #include "playback/player.h"
+#include "playback/player_strip.h"
+#include "playback/transport.h"
 #include "playlist/playlist.h"
 #include "state/places.h"
 #include "testkit.h"
@@ -14,10 +17,14 @@
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTest>
+#include <QToolButton>
 #include <clocale>
 
 using testkit::waitFor;
@@ -35,13 +42,32 @@ QString silence(const QString &path, int seconds)
     return p.waitForFinished(120000) && p.exitCode() == 0 ? path : QString();
 }
 
+// A 360 s book in three chapters of two minutes, as ffmpeg writes them from its metadata.
+QString chaptered(const QString &dir)
+{
+    QString meta = QStringLiteral(";FFMETADATA1\n");
+    const char *titles[] = {"Opening", "The Storm", "Coda"};
+    for (int i = 0; i < 3; ++i)
+        meta += QStringLiteral("[CHAPTER]\nTIMEBASE=1/1\nSTART=%1\nEND=%2\ntitle=%3\n")
+                    .arg(i * 120)
+                    .arg(i * 120 + 120)
+                    .arg(titles[i]);
+    testkit::writeFile(dir + "/meta.txt", meta.toUtf8());
+    const QString path = dir + "/book.m4b";
+    QProcess p;
+    p.start("ffmpeg",
+            {"-loglevel", "error", "-y", "-f", "lavfi", "-i", "anullsrc=r=8000:cl=mono", "-i", dir + "/meta.txt",
+             "-map_metadata", "1", "-map_chapters", "1", "-t", "360", "-b:a", "8k", path});
+    return p.waitForFinished(120000) && p.exitCode() == 0 ? path : QString();
+}
+
 } // namespace
 
 class TestPlaces : public QObject {
     Q_OBJECT
 
     QTemporaryDir media;
-    QString book, lecture, tone, nineHours;
+    QString book, lecture, tone, nineHours, m4b;
 
     static double at(App &app) { return app.playback().watchedPlayer().CurrentPosition(); }
     // Started at about the second expected (seeks land within a frame; playing moves on).
@@ -63,7 +89,8 @@ private slots:
         lecture = silence(media.filePath("b/lecture.mp3"), 360);
         tone = testkit::makeMedia(media.filePath("b"), "tone.wav", "wav", 30);
         nineHours = silence(media.filePath("nine.flac"), 34200);
-        QVERIFY(!book.isEmpty() && !lecture.isEmpty() && !nineHours.isEmpty());
+        m4b = chaptered(media.path());
+        QVERIFY(!book.isEmpty() && !lecture.isEmpty() && !nineHours.isEmpty() && !m4b.isEmpty());
     }
 
     void everyRoadResumesTheUnfinished()
@@ -132,6 +159,63 @@ private slots:
         fx.pick(lecture);
         QVERIFY(&app.playback().watchedPlayer() == &app.videoPlayer());
         QVERIFY(startedAt(app, kept));
+    }
+
+    // Chapters listed and stepped, skips moving the place, Space, and the rewind after a long
+    // pause and at a start-up resume, reported with its chapter.
+    void skipsAndChaptersMoveThePlace()
+    {
+        testkit::Fixture fx;
+        App *app = &fx.start();
+        fx.fill({m4b, tone});
+        fx.pick(m4b);
+        Form1 &f = app->form1();
+        Transport &tr = app->transport();
+        const auto place = [&] { return app->places().placeOf(m4b); };
+        const auto placedAt
+            = [&](double expected) { return qAbs(place() - expected) < 1 && startedAt(*app, expected); };
+        f.mnuchapters->aboutToShow();
+        QCOMPARE(f.mnuchapters->actions().size(), 3);
+        QVERIFY(f.mnuchapters->actions()[0]->isChecked());
+        f.mnufwd10->trigger();
+        f.mnuback60->trigger();
+        QVERIFY(startedAt(*app, 0));
+        f.MediaPlayer1->forwardButton()->click();
+        QVERIFY(placedAt(30));
+        f.mnuchapternext->trigger();
+        f.mnuchapternext->trigger();
+        f.mnuchapterprev->trigger();
+        QVERIFY(placedAt(120));
+        f.mnufwd60->trigger();
+        f.mnuback10->trigger();
+        QVERIFY(placedAt(170));
+        QVERIFY(f.Label6->text().endsWith("Κεφάλαιο - Chapter 2/3: The Storm"));
+        QVERIFY(app->shell().trayTip().contains(" — The Storm"));
+
+        // Space pauses and plays; a play after more than a minute's pause goes back 3 s.
+        f.mnurewindn[1]->trigger();
+        qint64 now = 0;
+        tr.clockMs = [&now] { return now; };
+        f.mnuplaypause->trigger();
+        QVERIFY(waitFor([&] { return app->mainPlayer().PlayState() == Player::Paused; }, 5000));
+        QCoreApplication::processEvents();
+        const double paused = at(*app);
+        now = 61000;
+        f.mnuplaypause->trigger();
+        QVERIFY(waitFor([&] { return at(*app) < paused - 2; }, 5000));
+        // A click on the position slider plays from the point clicked.
+        QSlider *slider = f.MediaPlayer1->seekSlider();
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+        QVERIFY(
+            waitFor([&] { return qAbs(at(*app) - slider->value()) < 3 && qAbs(slider->value() - paused) > 30; }, 5000));
+
+        f.mnuplaypause->trigger();
+        app->mainPlayer().setCurrentPosition(150);
+        app->session().SaveState();
+        app = &fx.start();
+        QVERIFY(startedAt(*app, 147));
+        QVERIFY(app->form1().mnurewindn[1]->isChecked());
+        QVERIFY(app->form1().Label6->text().contains("Resuming: chapter 2 — The Storm"));
     }
 
     void pastNineHoursResumesExactly()

@@ -33,6 +33,7 @@ SUITES = {
     "src/playback/speed_logic.cpp": ["test_logic"],
     "src/playback/status_logic.cpp": ["test_logic"],
     "src/playback/track_logic.cpp": ["test_logic"],
+    "src/playback/transport_logic.cpp": ["test_logic"],
     "src/playback/video_logic.cpp": ["test_logic"],
     "src/playlist/playlist_logic.cpp": ["test_playlist", "fuzz_replay_drop"],
     "src/playlist/wildcard.cpp": ["test_names"],

@@ -13,6 +13,7 @@
 #include "playback/player_strip.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
+#include "playback/transport.h"
 #include "playback/video_view.h"
 #include "playlist/playlist.h"
 #include "state/places.h"
@@ -78,14 +79,19 @@ void App::makeParts()
     m_loudness = std::make_unique<Loudness>(f, *m_db);
     m_lengths = std::make_unique<Lengths>(m, *f.List2, *m_db);
     m_film = std::make_unique<Film>(f, *m_videoPlayer, *m_db);
+    m_transport = std::make_unique<Transport>(f, *m_playback, *m_db);
 }
 
 // What one part tells another that it must not know: each hook here is the only link.
 void App::wireParts()
 {
     Playback &pb = *m_playback;
-    pb.showTrayTip = [this](const QString &field) { m_shell->setTrayTip(field); };
-    pb.statusSuffix = [this] { return m_speed->statusSuffix() + m_sleep->statusSuffix(); };
+    // The chapter playing follows the name in the tray tip and the status line.
+    pb.showTrayTip = [this](const QString &field) { m_transport->setTrayTip(field); };
+    m_transport->showTrayTip = [this](const QString &field) { m_shell->setTrayTip(field); };
+    pb.statusSuffix
+        = [this] { return m_speed->statusSuffix() + m_sleep->statusSuffix() + m_transport->statusSuffix(); };
+    pb.resumedStart = [this](Player &p, double start) { return m_transport->resumeStart(p, start); };
     pb.statusShown = [this] { m_lengths->refresh(); };
     pb.playlistChanged = [this] { m_lengths->playlistChanged(); };
     pb.opening = [this](const QString &entry) { m_session->stateDb().noteOpening(entry); };
@@ -173,6 +179,7 @@ void App::Form_Load()
     m_session->LoadState();
     m_speed->load();
     m_loudness->load();
+    m_transport->load();
 
     if (m.subdirsOn == kOn) {
         f.mnumoresub->setChecked(true);

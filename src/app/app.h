@@ -28,6 +28,7 @@ class Shell;
 class SleepTimer;
 class Speed;
 class Loudness;
+class Transport;
 class Tags;
 
 class App : public QObject {
@@ -66,6 +67,7 @@ public:
     Places &places() { return *m_places; }
     Speed &speed() { return *m_speed; }
     Loudness &loudness() { return *m_loudness; }
+    Transport &transport() { return *m_transport; }
     SleepTimer &sleep() { return *m_sleep; }
     Lengths &lengths() { return *m_lengths; }
     Film &film() { return *m_film; }
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<Places> m_places;
     std::unique_ptr<Speed> m_speed;
     std::unique_ptr<Loudness> m_loudness;
+    std::unique_ptr<Transport> m_transport;
     std::unique_ptr<SleepTimer> m_sleep;
     std::unique_ptr<Lengths> m_lengths;
     std::unique_ptr<Film> m_film;

@@ -2,10 +2,12 @@
 
 #include "playback/lengths_logic.h"
 #include "playback/player.h"
+#include "playback/status_logic.h"
 #include "state/module1.h"
 #include "state/state_db.h"
 #include "ui/form4.h"
 #include "ui/listbox.h"
+#include "ui/listbox_model.h"
 
 #include <QLabel>
 #include <limits>
@@ -74,7 +76,20 @@ void Lengths::refresh()
     if (!w)
         return;
     m_dirty = false;
+    auto *rows = static_cast<ListBoxModel *>(w->List1->model());
+    if (!rows->shownAfter)
+        rows->shownAfter = [this, rows](int row) { return placeNote(status::indexOfCompletedRow(rows->at(row))); };
+    if (w->isVisible())
+        w->List1->viewport()->update();
     const QString t = text();
     if (w->Label4->text() != t)
         w->Label4->setText(t);
+}
+
+QString Lengths::placeNote(int index) const
+{
+    const std::vector<double> &len = m_cache.lengthOf();
+    if (!placeOf || index < 0 || index >= list.count() || size_t(index) >= len.size())
+        return {};
+    return lengths::placeNote(placeOf(list.text(index)), len[size_t(index)]);
 }

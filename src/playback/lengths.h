@@ -43,6 +43,8 @@ public:
 
 private:
     void lookUp();
+    // What the completed window shows after entry index's row.
+    QString placeNote(int index) const;
     const Module1 &m;
     const ListBox &list;
     StateDb &db;

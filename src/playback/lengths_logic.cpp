@@ -18,6 +18,26 @@ QString clockText(double seconds)
         .arg(s % 60, 2, 10, QLatin1Char('0'));
 }
 
+QString placeNote(double place, double length)
+{
+    if (!(place > 0) || !(length > place))
+        return {};
+    // Under an hour without the hours: "3:10".
+    const auto shortClock = [](double secs) {
+        QString c = clockText(secs);
+        if (c.startsWith(QStringLiteral("0:"))) {
+            c.remove(0, 2);
+            if (c.startsWith(QLatin1Char('0')))
+                c.remove(0, 1);
+        }
+        return c;
+    };
+    return QStringLiteral("   ") + shortClock(place) + QStringLiteral(" / ") + shortClock(length);
+}
+
+// A played entry left part-way is done only up to its kept place.
+double playedPart(double length, double place) { return place > 0 && place < length ? place : length; }
+
 Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &marks, int playing, double playingPosition,
             const std::function<double(int index)> &placeOf)
 {
@@ -34,7 +54,7 @@ Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &mar
         if (int(i) == playing)
             d = playingPosition;
         else if (i < marks.size() && marks[i] != 0)
-            d = len;
+            d = playedPart(len, placeOf ? placeOf(int(i)) : 0);
         else if (placeOf)
             d = placeOf(int(i));
         if (std::isfinite(d))

@@ -19,14 +19,21 @@ struct Tally {
     double done = 0;  // of which played
 };
 
-// lengthOf[i]: seconds, or negative / NaN when not known. Played entries count whole; the one
-// playing counts up to its position; any other up to its saved place.
+// lengthOf[i]: seconds, or negative / NaN when not known. Played entries count whole, or up to
+// their saved place when they have one; the one playing counts up to its position; any other
+// up to its saved place.
 Tally tally(const std::vector<double> &lengthOf, const std::vector<int16_t> &marks, int playing, double playingPosition,
             const std::function<double(int index)> &placeOf);
 
 // "Υπόλοιπο - Left 9:41:05 / 14:02:00 (31 %)", then ", 120 χωρίς διάρκεια - without length"
 // when some lengths are missing. What is left is clock time at speed; the total is media
 // time; the share is the done part of the known total. Empty for an empty playlist.
+// What is done of a played entry of length seconds with a saved place (0: none).
+double playedPart(double length, double place);
+
+// "   3:10 / 6:00" after a completed row with a saved place; empty without a place or length.
+QString placeNote(double place, double length);
+
 QString timeLeftText(const Tally &t, double speed);
 
 } // namespace lengths

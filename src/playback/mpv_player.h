@@ -43,6 +43,7 @@ public:
     quint64 openCount() const override { return m_openCount; }
     bool openFailed() const override { return m_failed; }
     bool opening() const override { return m_openLoop != nullptr; }
+    QList<Chapter> chapterList() override;
 
     // Gain of mpv's cubic volume scale for hundredths of a decibel.
     static double mpvVolumeFor(int hundredthsDb);

@@ -37,7 +37,9 @@ double Playback::startFor(Player &p, double ruleStart)
     resumingSession = false;
     if (p.openFailed())
         return ruleStart;
-    return places::startAt(ruleStart, places.placeOf(p.FileName()), p.Duration(), m.previewOn == kOn, session);
+    const double start
+        = places::startAt(ruleStart, places.placeOf(p.FileName()), p.Duration(), m.previewOn == kOn, session);
+    return session ? resumedStart(p, start) : start;
 }
 
 void Playback::resetMarksAndPlaces()

@@ -102,6 +102,8 @@ public:
     std::function<void(const QString &entry)> opening = [](const QString &) {};
     // Asked at a file's end before the next one starts: true keeps the list where it is.
     std::function<bool()> holdAtEnd = [] { return false; };
+    // Where the session's own resume begins, given where it would (the rewind on resume).
+    std::function<double(Player &, double start)> resumedStart = [](Player &, double start) { return start; };
 
     // The player that has the file now: the video window's while the main one is out of use.
     Player &watchedPlayer();

@@ -2,6 +2,9 @@
 // The media player as the rest of the program sees it: open a file by name, start, pause,
 // stop, and read position, length and play state. Positions and lengths are seconds.
 
+#include "playback/chapter.h"
+
+#include <QList>
 #include <QObject>
 #include <QSize>
 #include <QString>
@@ -49,6 +52,8 @@ public:
     virtual bool openFailed() const { return false; }
     // An open is still waiting for the file: position and length mean nothing yet.
     virtual bool opening() const { return false; }
+    // The open file's chapters as the container lists them, unchecked.
+    virtual QList<Chapter> chapterList() { return {}; }
 
     bool inUse() const { return m_inUse; }
     void setInUse(bool v) { m_inUse = v; }

@@ -20,9 +20,15 @@ public:
     QToolButton *playButton() const { return m_play; }
     QToolButton *pauseButton() const { return m_pause; }
     QToolButton *stopButton() const { return m_stop; }
+    QToolButton *backButton() const { return m_back; }
+    QToolButton *forwardButton() const { return m_forward; }
     QSlider *seekSlider() const { return m_slider; }
     // Whether the strip is following a playing file (its refresh timer runs).
     bool following() const;
+
+signals:
+    // The skip buttons: seconds to move (negative: back); the owner of places moves it.
+    void skipRequested(double seconds);
 
 protected:
     void showEvent(QShowEvent *e) override;
@@ -34,6 +40,8 @@ private:
     QToolButton *m_play;
     QToolButton *m_pause;
     QToolButton *m_stop;
+    QToolButton *m_back;
+    QToolButton *m_forward;
     QSlider *m_slider;
     QLabel *m_time;
     QTimer *m_timer;

@@ -51,7 +51,8 @@ QStringList Playlist::fileTypesTable()
         QStringLiteral("*.mp3"),
         // Appended so that the rows above keep their indexes; the name before the first
         // ";" is a part of the pattern that no media file's name matches.
-        QStringLiteral("Νεότερα - Newer media;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv;*.m4a;*.aac;*.ogg;*.opus;*.flac"),
+        QStringLiteral(
+            "Νεότερα - Newer media;*.mp4;*.m4v;*.mkv;*.webm;*.mov;*.ogv;*.m4a;*.aac;*.ogg;*.opus;*.flac;*.m4b;*.mka"),
     };
 }
 

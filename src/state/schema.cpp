@@ -191,6 +191,11 @@ Upgrade upgrade(QSqlDatabase &db)
         return u;
     }
     if (version >= kVersion) {
+        // Tables added without a new version are made in a file that predates them.
+        QSqlQuery q(db);
+        for (const Table &t : kTables)
+            if (version == kVersion)
+                q.exec(QString::fromLatin1(t.create));
         u.ok = true; // up to date, or a newer program's file whose rows are its own
         return u;
     }

@@ -7,8 +7,10 @@
 #include "playback/loudness.h"
 #include "playback/playback.h"
 #include "playback/player.h"
+#include "playback/player_strip.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
+#include "playback/transport.h"
 #include "playlist/playlist.h"
 #include "tags/tags.h"
 #include "ui/browser_boxes.h"
@@ -21,6 +23,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
@@ -104,6 +107,18 @@ void bind(App &app)
     QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed().mnuspeedslower_Click(); });
     QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed().mnuspeedfaster_Click(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep().tick(); });
+    Transport &tr = app.transport();
+    QObject::connect(f.mnuplaypause, &QAction::triggered, &f, [&tr] { tr.playPause(); });
+    const std::pair<QAction *, double> skips[]
+        = {{f.mnuback10, -10}, {f.mnufwd10, 10}, {f.mnuback60, -60}, {f.mnufwd60, 60}};
+    for (const auto &[item, secs] : skips)
+        QObject::connect(item, &QAction::triggered, &f, [&tr, secs] { tr.skip(secs); });
+    QObject::connect(f.MediaPlayer1, &PlayerStrip::skipRequested, &f, [&tr](double secs) { tr.skip(secs); });
+    QObject::connect(f.mnuchapterprev, &QAction::triggered, &f, [&tr] { tr.stepChapter(-1); });
+    QObject::connect(f.mnuchapternext, &QAction::triggered, &f, [&tr] { tr.stepChapter(1); });
+    QObject::connect(f.mnuchapters, &QMenu::aboutToShow, &f, [&tr, &f] { tr.fillChapters(*f.mnuchapters); });
+    for (int i = 0; i < 3; ++i)
+        QObject::connect(f.mnurewindn[size_t(i)], &QAction::triggered, &f, [&tr, i] { tr.mnurewindn_Click(i); });
     onMenu(f.mnumoretags, [&app] { app.tags().mnumoretags_Click(); });
     onMenu(f.mnumorewindows, [&app] { app.shell().mnumorewindows_Click(); });
     onMenu(f.mnuinfoEn, [&app] { app.info().mnuinfoEn_Click(); });

@@ -369,6 +369,8 @@ void Form1::buildMenus()
         mnusleepn[size_t(i)] = a;
     }
 
+    buildPlaybackMenus();
+
     mnuinfo = named(menuBar()->addMenu(QStringLiteral("?")), "mnuinfo");
     mnu_info2 = named(mnuinfo->addMenu(QStringLiteral("Πληροφορίες - Information")), "mnu_info2");
     mnuinfogr = menuItem(mnu_info2, "mnuinfogr", QStringLiteral("Ελληνικά"));
@@ -411,4 +413,39 @@ void Form1::dropEvent(QDropEvent *event)
     // Handled after the drag source has been answered, so a long drop never stalls it.
     QMetaObject::invokeMethod(
         this, [this, paths] { emit filesDropped(paths); }, Qt::QueuedConnection);
+}
+
+void Form1::buildPlaybackMenus()
+{
+    mnuplayback = named(mnumore->addMenu(QStringLiteral("Αναπαραγωγή - Playback")), "mnuplayback");
+    // Text boxes, buttons and check-box rows keep Space for themselves (see Transport).
+    mnuplaypause = menuItem(mnuplayback, "mnuplaypause", QStringLiteral("Αναπαραγωγή/Παύση - Play/Pause"),
+                            QKeySequence(Qt::Key_Space));
+    mnuback10 = menuItem(mnuplayback, "mnuback10", QStringLiteral("Πίσω 10 δ. - Back 10 s"),
+                         QKeySequence(QStringLiteral("Alt+Left")));
+    mnufwd10 = menuItem(mnuplayback, "mnufwd10", QStringLiteral("Μπροστά 10 δ. - Forward 10 s"),
+                        QKeySequence(QStringLiteral("Alt+Right")));
+    mnuback60 = menuItem(mnuplayback, "mnuback60", QStringLiteral("Πίσω 60 δ. - Back 60 s"),
+                         QKeySequence(QStringLiteral("Ctrl+Left")));
+    mnufwd60 = menuItem(mnuplayback, "mnufwd60", QStringLiteral("Μπροστά 60 δ. - Forward 60 s"),
+                        QKeySequence(QStringLiteral("Ctrl+Right")));
+    mnuplayback->addSeparator();
+    mnuchapterprev = menuItem(mnuplayback, "mnuchapterprev", QStringLiteral("Προηγούμενο κεφάλαιο - Previous chapter"),
+                              QKeySequence(QStringLiteral("Ctrl+PgUp")));
+    mnuchapternext = menuItem(mnuplayback, "mnuchapternext", QStringLiteral("Επόμενο κεφάλαιο - Next chapter"),
+                              QKeySequence(QStringLiteral("Ctrl+PgDown")));
+    // Filled with the playing file's chapters each time it opens.
+    mnuchapters = named(mnumore->addMenu(QStringLiteral("Κεφάλαια - Chapters")), "mnuchapters");
+
+    mnurewind = named(mnumore->addMenu(QStringLiteral("Επιστροφή στη συνέχιση - Rewind on resume")), "mnurewind");
+    auto *rewinds = new QActionGroup(this);
+    static const char *const rewindNames[]
+        = {"Όχι - Off", "3 δευτερόλεπτα - 3 seconds", "10 δευτερόλεπτα - 10 seconds"};
+    for (int i = 0; i < 3; ++i) {
+        QAction *a = menuItem(mnurewind, "mnurewindn", QString::fromUtf8(rewindNames[i]), {}, true);
+        a->setObjectName(QStringLiteral("mnurewindn_%1").arg(i));
+        a->setChecked(i == 0);
+        rewinds->addAction(a);
+        mnurewindn[size_t(i)] = a;
+    }
 }

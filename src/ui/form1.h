@@ -92,6 +92,18 @@ public:
     std::array<QAction *, 4> mnuloudnessn; // off, ReplayGain track, ReplayGain album, even
     QMenu *mnumoresleep;
     std::array<QAction *, 6> mnusleepn; // off, end of file, 15 30 45 60 minutes
+    // Playing: pause key, skips, chapters, rewind on resume
+    QMenu *mnuplayback;
+    QAction *mnuplaypause;
+    QAction *mnuback10;
+    QAction *mnufwd10;
+    QAction *mnuback60;
+    QAction *mnufwd60;
+    QAction *mnuchapterprev;
+    QAction *mnuchapternext;
+    QMenu *mnuchapters;
+    QMenu *mnurewind;
+    std::array<QAction *, 3> mnurewindn; // off, 3 s, 10 s
     QMenu *mnuinfo;
     QMenu *mnu_info2;
     QAction *mnuinfogr;
@@ -118,6 +130,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildPlaybackMenus();
     QWidget *buildBrowser();
     QWidget *buildPlaylist();
     QWidget *buildSideColumn();

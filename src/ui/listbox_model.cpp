@@ -65,7 +65,7 @@ QVariant ListBoxModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return fsname::shown(m_rows[size_t(index.row())]);
+        return fsname::shown(m_rows[size_t(index.row())]) + (shownAfter ? shownAfter(index.row()) : QString());
     if (role == Qt::AccessibleTextRole && playingRow() == index.row())
         return m_rows[size_t(index.row())] + kPlaying;
     if (role == Qt::SizeHintRole && measure)

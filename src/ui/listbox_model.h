@@ -36,6 +36,8 @@ public:
     // so a view with uniform row sizes scrolls to the end of the longest row.
     std::function<int(const QString &)> measure;
     int rowHeight = 0;
+    // Shown after a row's text (the completed window: where a file was left); not sorted by.
+    std::function<QString(int row)> shownAfter;
     // Forgets the widest width (the font changed).
     void remeasure() { m_widest = -1; }
     int widest() const;
