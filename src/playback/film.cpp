@@ -101,7 +101,7 @@ QString Film::property(const char *name)
     if (!video.coreCreated() || !video.handle())
         return {};
     char *s = mpv_get_property_string(video.handle(), name);
-    const QString v = s ? QString::fromUtf8(s) : QString();
+    QString v = s ? QString::fromUtf8(s) : QString();
     mpv_free(s);
     return v;
 }
