@@ -138,12 +138,17 @@ def interrupted(binary, cwd, name):
 
 def size_limited(binary, cwd):
     """Under a file-size limit too small for its files the program plays on and ends as a
-    close does: a write that fails is not a fatal signal."""
+    close does: a write that fails is not a fatal signal, and the lost session is told."""
     write_session(cwd, [media(os.path.join(cwd, "long.wav"), 60)])
     p = Program(binary, cwd, prefix=("prlimit", "--fsize=2000", "--"))
     time.sleep(4.0)  # past the first writes of the state database and the recovery copy
     assert p.proc.poll() is None, f"ended with {p.proc.returncode}"
-    assert p.close() == 0
+    # Nowhere to save: the close says so in a box before the end.
+    close_like_a_window_manager(p.d, p.main)
+    box = find_window(p.d, lambda n: n and not n.startswith("Μπραστομέρ"))
+    assert box, "the close said nothing of the lost session"
+    close_like_a_window_manager(p.d, box)
+    assert p.proc.wait(timeout=20) == 0
 
 
 def brightness_variance(d, w, width, height):
