@@ -55,6 +55,9 @@ Film::Film(Form1 &f, MpvPlayer &video, StateDb &db)
     pictureMenu->addMenu(f.mnuvideoaudio);
     pictureMenu->addMenu(f.mnuvideosubs);
     pictureMenu->addAction(f.mnuvideofull);
+    // The chapters of the playing file stand beside the tracks in both menus.
+    pictureMenu->addMenu(f.mnuchapters);
+    f.mnumorevinteo->addMenu(f.mnuchapters);
     connect(f.mnuvideoaudio, &QMenu::aboutToShow, this,
             [this] { fill(this->f.mnuvideoaudio, QStringLiteral("audio")); });
     connect(f.mnuvideosubs, &QMenu::aboutToShow, this, [this] { fill(this->f.mnuvideosubs, QStringLiteral("sub")); });
@@ -77,23 +80,17 @@ void Film::attach(Form2 &w)
     };
     key(Qt::Key_F, [&w] { w.toggleFullScreen(); });
     key(Qt::Key_Escape, [&w] { w.leaveFullScreen(); });
-    key(Qt::Key_Left, [this] { skip(-10); });
-    key(Qt::Key_Right, [this] { skip(10); });
-    key(Qt::Key_Down, [this] { skip(-60); });
-    key(Qt::Key_Up, [this] { skip(60); });
-    key(Qt::Key_PageUp, [this] { command({"add", "chapter", "-1"}); });
-    key(Qt::Key_PageDown, [this] { command({"add", "chapter", "1"}); });
+    // The main window's skips and chapter steps, so that a kept place moves the same way.
+    key(Qt::Key_Left, [this] { f.mnuback10->trigger(); });
+    key(Qt::Key_Right, [this] { f.mnufwd10->trigger(); });
+    key(Qt::Key_Down, [this] { f.mnuback60->trigger(); });
+    key(Qt::Key_Up, [this] { f.mnufwd60->trigger(); });
+    key(Qt::Key_PageUp, [this] { f.mnuchapterprev->trigger(); });
+    key(Qt::Key_PageDown, [this] { f.mnuchapternext->trigger(); });
     // Through the volume bar, so that the bar, the saved volume and the player agree.
     key(Qt::Key_9, [this] { f.HScroll1->triggerAction(QAbstractSlider::SliderPageStepSub); });
     key(Qt::Key_0, [this] { f.HScroll1->triggerAction(QAbstractSlider::SliderPageStepAdd); });
     key(Qt::Key_M, [this] { command({"cycle", "mute"}); });
-}
-
-void Film::skip(double seconds)
-{
-    if (video.FileName().isEmpty() || video.opening())
-        return;
-    video.setCurrentPosition(std::max(0.0, video.CurrentPosition() + seconds));
 }
 
 QString Film::property(const char *name)

@@ -37,7 +37,6 @@ private:
     void keep();
     QString property(const char *name);
     void command(std::initializer_list<const char *> args);
-    void skip(double seconds);
 
     Form1 &f;
     MpvPlayer &video;
