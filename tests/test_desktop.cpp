@@ -15,9 +15,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QInputDialog>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 #include <fcntl.h>
@@ -83,6 +88,16 @@ private slots:
         app.shell().trayAvailable = [] { return false; };
         app.shell().trayActivated(QSystemTrayIcon::Trigger);
         QVERIFY(f.isVisible());
+
+        // Qt refuses a window manager's close of a window under a modal box: the input box is not one.
+        dialogs::setBackend(nullptr);
+        const QWidget *modal = &f;
+        QTimer::singleShot(0, [&] {
+            modal = QApplication::activeModalWidget();
+            f.findChild<QInputDialog *>()->reject();
+        });
+        QCOMPARE(dialogs::InputBox("?", "?", "10"), QString());
+        QVERIFY(!modal);
     }
 
     void filesDroppedOnThePlaylistAreAdded()
@@ -143,6 +158,16 @@ private slots:
             QTest::keyClick(w, Qt::Key_Escape);
             QVERIFY(!w->isVisible());
         }
+        // On a screen too short for it the window gets as short, and every control scrolls into sight.
+        f.resize(640, 360);
+        QVERIFY(testkit::waitFor([&] { return f.height() <= 360; }, 5000));
+        auto *area = f.findChild<QScrollArea *>();
+        for (QWidget *w : std::initializer_list<QWidget *>{f.Text2, f.Command6, f.HScroll1, f.Text1[6]}) {
+            area->ensureWidgetVisible(w);
+            QVERIFY(area->viewport()->rect().contains(w->mapTo(area->viewport(), w->rect().center())));
+        }
+        // The preview's elapsed text shows whole.
+        QVERIFY(f.Text1[6]->width() - 8 > f.Text1[6]->fontMetrics().horizontalAdvance("00:00:00     [10] -07"));
 
         // Enter and Return on an entry take the double click's road: that entry plays.
         fx.fill(files);

@@ -76,9 +76,14 @@ private slots:
         f.HScroll1->setSliderPosition(-1200);
         QCOMPARE(app.mainPlayer().Volume(), -1200);
         f.HScroll1->setSliderDown(false);
-        // Steps by key change it too.
-        f.HScroll1->triggerAction(QAbstractSlider::SliderPageStepSub);
-        QCOMPARE(app.mainPlayer().Volume(), -1600);
+        // Keys: Right, Up and Page Up raise it, Left, Down and Page Down lower it.
+        const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Right, 25}, {Qt::Key_Up, 25},    {Qt::Key_PageUp, 400},
+                                                {Qt::Key_Left, -25}, {Qt::Key_Down, -25}, {Qt::Key_PageDown, -400}};
+        for (const auto &[key, step] : keys) {
+            const int before = f.HScroll1->value();
+            QTest::keyClick(f.HScroll1, key);
+            QCOMPARE(app.mainPlayer().Volume(), before + step);
+        }
     }
 
     void previewLengthAnswers()
@@ -169,6 +174,16 @@ private slots:
         QCOMPARE(f.MediaPlayer1->player(), &main);
         QTRY_VERIFY(f.MediaPlayer1->following());
         QCOMPARE(vid.PlayState(), int(Player::Stopped));
+
+        // Hide while the film plays, then Next: the next file plays alone, and the tray's Pause holds it.
+        app.playback().mnuvideoshow_Click();
+        app.playback().mnuvideohide_Click();
+        app.m.replayMode = 2;
+        f.Command3->click();
+        QTRY_COMPARE(main.FileName(), avi);
+        QVERIFY(vid.PlayState() == Player::Stopped && !app.existingForm2()->isVisible());
+        f.mnusystemtraypause->trigger();
+        QTRY_COMPARE(main.PlayState(), int(Player::Paused));
     }
 
     void filmWindowKeysAndFullscreen()
