@@ -170,8 +170,9 @@ void Transport::mnurewindn_Click(int index)
 void Transport::load()
 {
     const double secs = rewindSecs();
-    for (size_t i = 0; i < f.mnurewindn.size(); ++i)
-        f.mnurewindn[i]->setChecked(transport::kRewindChoices[i] == secs);
+    size_t i = 0;
+    for (const double choice : transport::kRewindChoices)
+        f.mnurewindn[i++]->setChecked(choice == secs);
 }
 
 // Without the database the choice lasts for this run.

@@ -111,8 +111,8 @@ void bind(App &app)
     QObject::connect(f.mnuplaypause, &QAction::triggered, &f, [&tr] { tr.playPause(); });
     const std::pair<QAction *, double> skips[]
         = {{f.mnuback10, -10}, {f.mnufwd10, 10}, {f.mnuback60, -60}, {f.mnufwd60, 60}};
-    for (const auto &[item, secs] : skips)
-        QObject::connect(item, &QAction::triggered, &f, [&tr, secs] { tr.skip(secs); });
+    for (const auto &skip : skips)
+        QObject::connect(skip.first, &QAction::triggered, &f, [&tr, secs = skip.second] { tr.skip(secs); });
     QObject::connect(f.MediaPlayer1, &PlayerStrip::skipRequested, &f, [&tr](double secs) { tr.skip(secs); });
     QObject::connect(f.mnuchapterprev, &QAction::triggered, &f, [&tr] { tr.stepChapter(-1); });
     QObject::connect(f.mnuchapternext, &QAction::triggered, &f, [&tr] { tr.stepChapter(1); });
