@@ -37,14 +37,18 @@ void Playback::Timer1_Timer()
         return;
 
     // A new entry shows at once; while a file plays its time left counts down, once a second.
-    const QString tip = status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(m.lastIndex) + QChar(u'\0'));
+    // The text is made only when it may be shown, not on every tick.
     const double at = timeOfDay();
-    const bool countdown = w.PlayState() == Player::Playing && tip != tipShown && std::abs(at - tipAt) >= 1;
-    if (m.lastIndex != tipIndex || countdown) {
-        tipIndex = m.lastIndex;
-        tipShown = tip;
-        tipAt = at;
-        showTrayTip(tip);
+    const bool newEntry = m.lastIndex != tipIndex;
+    if (newEntry || (w.PlayState() == Player::Playing && std::abs(at - tipAt) >= 1)) {
+        const QString tip
+            = status::tipField(e.remaining + QStringLiteral(" - ") + FindSong(m.lastIndex) + QChar(u'\0'));
+        if (newEntry || tip != tipShown) {
+            tipIndex = m.lastIndex;
+            tipShown = tip;
+            tipAt = at;
+            showTrayTip(tip);
+        }
     }
 
     // While a file opens the players have nothing to report yet: no end is signalled.
