@@ -48,6 +48,22 @@ QAction *menuItem(QMenu *menu, const char *name, const QString &caption, const Q
     return a;
 }
 
+// One choice of several, the first checked; the items are named "name_0", "name_1", ...
+template <size_t N>
+void choiceItems(QMenu *menu, const char *name, const char *const (&captions)[N], std::array<QAction *, N> &items,
+                 QActionGroup::ExclusionPolicy policy = QActionGroup::ExclusionPolicy::Exclusive)
+{
+    auto *group = new QActionGroup(menu);
+    group->setExclusionPolicy(policy);
+    for (size_t i = 0; i < N; ++i) {
+        QAction *a = menuItem(menu, name, QString::fromUtf8(captions[i]), {}, true);
+        a->setObjectName(QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(i));
+        a->setChecked(i == 0);
+        group->addAction(a);
+        items[i] = a;
+    }
+}
+
 QGroupBox *frame(const char *name, const QString &caption, QWidget *parent)
 {
     return named(new QGroupBox(caption, parent), name);
@@ -341,33 +357,18 @@ void Form1::buildMenus()
                               QKeySequence(Qt::Key_BracketRight));
 
     mnumoreloudness = named(mnumore->addMenu(QStringLiteral("Ένταση ήχου - Loudness")), "mnumoreloudness");
-    auto *levels = new QActionGroup(this);
     static const char *const levelNames[] = {"Όχι - Off", "ReplayGain κομματιού - ReplayGain track",
                                              "ReplayGain άλμπουμ - ReplayGain album", "Ομοιόμορφη - Even"};
-    for (int i = 0; i < 4; ++i) {
-        QAction *a = menuItem(mnumoreloudness, "mnuloudnessn", QString::fromUtf8(levelNames[i]), {}, true);
-        a->setObjectName(QStringLiteral("mnuloudnessn_%1").arg(i));
-        a->setChecked(i == 0);
-        levels->addAction(a);
-        mnuloudnessn[size_t(i)] = a;
-    }
+    choiceItems(mnumoreloudness, "mnuloudnessn", levelNames, mnuloudnessn);
 
     mnumoresleep = named(mnumore->addMenu(QStringLiteral("Ύπνος - Sleep")), "mnumoresleep");
-    auto *sleeps = new QActionGroup(this);
-    sleeps->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     static const char *const sleepNames[] = {"Όχι - Off",
                                              "Στο τέλος του αρχείου - At the end of this file",
                                              "Σε 15 λεπτά - After 15 minutes",
                                              "Σε 30 λεπτά - After 30 minutes",
                                              "Σε 45 λεπτά - After 45 minutes",
                                              "Σε 60 λεπτά - After 60 minutes"};
-    for (int i = 0; i < 6; ++i) {
-        QAction *a = menuItem(mnumoresleep, "mnusleepn", QString::fromUtf8(sleepNames[i]), {}, true);
-        a->setObjectName(QStringLiteral("mnusleepn_%1").arg(i));
-        a->setChecked(i == 0);
-        sleeps->addAction(a);
-        mnusleepn[size_t(i)] = a;
-    }
+    choiceItems(mnumoresleep, "mnusleepn", sleepNames, mnusleepn, QActionGroup::ExclusionPolicy::ExclusiveOptional);
 
     buildPlaybackMenus();
 
@@ -438,14 +439,7 @@ void Form1::buildPlaybackMenus()
     mnuchapters = named(mnumore->addMenu(QStringLiteral("Κεφάλαια - Chapters")), "mnuchapters");
 
     mnurewind = named(mnumore->addMenu(QStringLiteral("Επιστροφή στη συνέχιση - Rewind on resume")), "mnurewind");
-    auto *rewinds = new QActionGroup(this);
     static const char *const rewindNames[]
         = {"Όχι - Off", "3 δευτερόλεπτα - 3 seconds", "10 δευτερόλεπτα - 10 seconds"};
-    for (int i = 0; i < 3; ++i) {
-        QAction *a = menuItem(mnurewind, "mnurewindn", QString::fromUtf8(rewindNames[i]), {}, true);
-        a->setObjectName(QStringLiteral("mnurewindn_%1").arg(i));
-        a->setChecked(i == 0);
-        rewinds->addAction(a);
-        mnurewindn[size_t(i)] = a;
-    }
+    choiceItems(mnurewind, "mnurewindn", rewindNames, mnurewindn);
 }
