@@ -38,18 +38,46 @@ namespace nameorder {
 // makes of folding (it tells "ſ" from "s"): a lookup by key finds every row of the entry.
 QCollatorSortKey key(const QString &name) { return firstLevel().sortKey(entryKey(name)); }
 
-int compare(const QString &a, const QCollatorSortKey &ka, const QString &b, const QCollatorSortKey &kb)
+namespace {
+// Names equal at the first level.
+int breakTie(const QString &a, const QString &b)
 {
-    if (const int c = ka.compare(kb))
-        return c;
     if (a == b)
         return 0;
     if (const int c = tieBreak().compare(a, b))
         return c;
     return a < b ? -1 : 1;
 }
+// The order of compare() without sort keys: the collator's own comparison gives the same
+// result as comparing the keys it would make, and stops at the first difference.
+int compareFolded(const QString &a, const QString &foldedA, const QString &b, const QString &foldedB)
+{
+    if (const int c = firstLevel().compare(foldedA, foldedB))
+        return c;
+    return breakTie(a, b);
+}
+} // namespace
 
-int compare(const QString &a, const QString &b) { return compare(a, key(a), b, key(b)); }
+int compare(const QString &a, const QCollatorSortKey &ka, const QString &b, const QCollatorSortKey &kb)
+{
+    if (const int c = ka.compare(kb))
+        return c;
+    return breakTie(a, b);
+}
+
+int compare(const QString &a, const QString &b) { return compareFolded(a, entryKey(a), b, entryKey(b)); }
+
+bool inOrder(const std::vector<QString> &names)
+{
+    QString before;
+    for (size_t i = 0; i < names.size(); ++i) {
+        QString folded = entryKey(names[i]);
+        if (i > 0 && compareFolded(names[i - 1], before, names[i], folded) > 0)
+            return false;
+        before = std::move(folded);
+    }
+    return true;
+}
 
 bool less(const QString &a, const QString &b) { return compare(a, b) < 0; }
 

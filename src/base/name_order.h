@@ -6,6 +6,7 @@
 #include <QCollatorSortKey>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace nameorder {
 
@@ -21,6 +22,8 @@ bool less(const QString &a, const QString &b);
 
 // Sorts names into this order, each name's key computed once.
 void sort(QStringList &names);
+// Whether names are already in this order (no two out of it); cheaper than any key.
+bool inOrder(const std::vector<QString> &names);
 
 // The one rule for "the same entry": names equal once their case is folded (simple
 // folding, character by character). Lookup, Add, Subtract and drops all go by it.

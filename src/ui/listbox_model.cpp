@@ -13,9 +13,15 @@ struct Keyed {
 };
 bool keyedLess(const Keyed &a, const Keyed &b) { return nameorder::compare(a.text, a.key, b.text, b.key) < 0; }
 
-// Sorts rows, computing each row's key once; the keys come back beside the rows.
-std::vector<QCollatorSortKey> sortKeyed(std::vector<QString> &rows)
+using Keys = std::vector<std::optional<QCollatorSortKey>>;
+
+// Sorts rows, computing each row's key once; the keys come back beside the rows. Rows already
+// in order (the common case: the program saves its lists sorted) are only checked, which costs
+// a comparison per neighbour instead of a key per row.
+Keys sortKeyed(std::vector<QString> &rows)
 {
+    if (nameorder::inOrder(rows))
+        return Keys(rows.size());
     std::vector<Keyed> keyed;
     keyed.reserve(rows.size());
     for (QString &r : rows) {
@@ -23,13 +29,19 @@ std::vector<QCollatorSortKey> sortKeyed(std::vector<QString> &rows)
         keyed.push_back({std::move(r), k});
     }
     std::sort(keyed.begin(), keyed.end(), keyedLess);
-    std::vector<QCollatorSortKey> keys;
+    Keys keys;
     keys.reserve(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         rows[i] = std::move(keyed[i].text);
         keys.push_back(std::move(keyed[i].key));
     }
     return keys;
+}
+const QCollatorSortKey &keyOf(Keys &keys, const std::vector<QString> &rows, size_t i)
+{
+    if (!keys[i])
+        keys[i] = nameorder::key(rows[i]);
+    return *keys[i];
 }
 const QString kPlaying = QStringLiteral(" - Παίζει - Playing");
 } // namespace
@@ -92,12 +104,14 @@ Qt::ItemFlags ListBoxModel::flags(const QModelIndex &index) const
     return f;
 }
 
+const QCollatorSortKey &ListBoxModel::keyAt(size_t row) const { return keyOf(m_keys, m_rows, row); }
+
 int ListBoxModel::upperBound(const QString &text, const QCollatorSortKey &key) const
 {
     size_t lo = 0, hi = m_rows.size();
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
-        if (nameorder::compare(text, key, m_rows[mid], m_keys[mid]) < 0)
+        if (nameorder::compare(text, key, m_rows[mid], keyAt(mid)) < 0)
             hi = mid;
         else
             lo = mid + 1;
@@ -126,11 +140,11 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
             moved[i] = int(i);
         return moved;
     }
-    std::vector<QCollatorSortKey> keys = sortKeyed(rows);
+    Keys keys = sortKeyed(rows);
     for (const QString &r : rows)
         grewBy(r);
     std::vector<QString> merged;
-    std::vector<QCollatorSortKey> mergedKeys;
+    Keys mergedKeys;
     std::vector<char> checks;
     merged.reserve(m_rows.size() + rows.size());
     mergedKeys.reserve(m_rows.size() + rows.size());
@@ -139,7 +153,7 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
     // Existing rows go first among equals, as one insertion at a time would place them.
     while (a < m_rows.size() || b < rows.size()) {
         if (b == rows.size()
-            || (a < m_rows.size() && nameorder::compare(rows[b], keys[b], m_rows[a], m_keys[a]) >= 0)) {
+            || (a < m_rows.size() && nameorder::compare(rows[b], keyOf(keys, rows, b), m_rows[a], keyAt(a)) >= 0)) {
             moved[a] = int(merged.size());
             merged.push_back(std::move(m_rows[a]));
             mergedKeys.push_back(std::move(m_keys[a]));
@@ -160,7 +174,7 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
 
 void ListBoxModel::setAll(std::vector<QString> rows)
 {
-    std::vector<QCollatorSortKey> keys = sortKeyed(rows);
+    Keys keys = sortKeyed(rows);
     beginResetModel();
     m_rows = std::move(rows);
     m_keys = std::move(keys);
@@ -225,12 +239,12 @@ int ListBoxModel::findExact(const QString &text) const
     size_t lo = 0, hi = m_rows.size();
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
-        if (m_keys[mid].compare(key) < 0)
+        if (keyAt(mid).compare(key) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
-    for (size_t i = lo; i < m_rows.size() && m_keys[i].compare(key) == 0; ++i)
+    for (size_t i = lo; i < m_rows.size() && keyAt(i).compare(key) == 0; ++i)
         if (nameorder::sameEntry(m_rows[i], text))
             return int(i);
     return -1;

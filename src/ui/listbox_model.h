@@ -1,10 +1,12 @@
 #pragma once
-// The rows of a ListBox: kept in alphabetical order with each row's sort key computed once,
-// a check per row, and the widest row's width for views that scroll sideways.
+// The rows of a ListBox: kept in alphabetical order with each row's sort key computed once
+// (when first needed), a check per row, and the widest row's width for views that scroll
+// sideways.
 
 #include <QAbstractListModel>
 #include <QCollatorSortKey>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class ListBoxModel : public QAbstractListModel {
@@ -46,9 +48,12 @@ public:
 
 private:
     int upperBound(const QString &text, const QCollatorSortKey &key) const;
+    const QCollatorSortKey &keyAt(size_t row) const;
 
     std::vector<QString> m_rows;
-    std::vector<QCollatorSortKey> m_keys; // one per row, computed when the row comes in
+    // One per row, made on first use: a list that comes in already in order (a saved session)
+    // needs none until a lookup or an insertion asks.
+    mutable std::vector<std::optional<QCollatorSortKey>> m_keys;
     std::vector<char> m_checked;
     mutable int m_widest = -1; // -1: to be measured again over all rows
     void grewBy(const QString &text);
