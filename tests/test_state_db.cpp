@@ -1,6 +1,7 @@
 // The state database: the crash-loop count, writes that touch only what changed, folders
 // kept apart, names kept as their bytes, older files migrated, a damaged file set aside and
-// a locked one left alone, and a run that ends without saving taken up by the next start.
+// a locked one left alone (its writes held until it frees), and a run that ends without
+// saving taken up by the next start.
 
 #include "app/app.h"
 #include "app/session.h"
