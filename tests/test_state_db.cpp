@@ -1,6 +1,7 @@
 // The state database: the crash-loop count, writes that touch only what changed, folders
 // kept apart, names kept as their bytes, older files migrated, a damaged file set aside and
-// a locked one left alone, and a run that ends without saving taken up by the next start.
+// a locked one left alone (its writes held until it frees), and a run that ends without
+// saving taken up by the next start.
 
 #include "app/app.h"
 #include "app/session.h"
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -229,6 +231,30 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList({"*damaged*"}), QStringList());
         QVERIFY(other.exec("COMMIT"));
         QVERIFY(db.open());
+    }
+
+    // Another program's lock costs a short wait, not a frozen window: what is written meanwhile
+    // is held, told once, and goes in when the lock is let go; a start under it goes on.
+    void aLockedDatabaseHoldsItsWritesUntilFree()
+    {
+        testkit::Fixture fx(true);
+        const auto restore = qScopeGuard([home = qgetenv("XDG_STATE_HOME")] { qputenv("XDG_STATE_HOME", home); });
+        qputenv("XDG_STATE_HOME", QFile::encodeName(fx.cwd.path())); // the lock stays with this test
+        App *app = &fx.start(testkit::SessionFile{kThree, 1});
+        Other other(statedb::defaultPath());
+        QVERIFY(other.exec("BEGIN EXCLUSIVE") && other.exec("DELETE FROM speed"));
+        QSignalSpy told(app->form1().Text2, &QLineEdit::textChanged);
+        app->places().keep("/x/1.mp3", 41);
+        app->session().writeRecovery();
+        app->places().keep("/x/1.mp3", 42);
+        app->session().writeRecovery();
+        QVERIFY(other.exec("COMMIT"));
+        app->session().writeRecovery(); // told when it began, taken back when it ended
+        QVERIFY(told.count() == 2 && !app->form1().Text2->text().contains("places are not kept"));
+        QVERIFY(other.exec("BEGIN EXCLUSIVE") && other.exec("DELETE FROM speed"));
+        app->session().SaveState();
+        app = &fx.start();
+        QVERIFY(app->places().placeOf("/x/1.mp3") == 42 && app->form1().Text2->text().contains("places are not kept"));
     }
 
     // A run that ends without saving (killed, crashed, power cut): the App is destroyed

@@ -136,14 +136,32 @@ QString Session::unkeptText() const
         + why + QStringLiteral(": if the program is stopped abruptly, what changed is lost");
 }
 
+QString Session::lockedText()
+{
+    return QStringLiteral("Η βάση κατάστασης είναι κλειδωμένη από άλλο πρόγραμμα: οι θέσεις δεν κρατιούνται μέχρι"
+                          " να ελευθερωθεί - The state database is locked by another program: places are not kept"
+                          " until it is free");
+}
+
 void Session::writeRecovery()
 {
     playback.notePlace();
+    // A database locked at the start is taken up once it frees, with the places kept meanwhile.
+    if (m_db.locked() && !m_db.isOpen() && m_db.open()) {
+        m_db.beginRun({});
+        places.attach();
+    }
     const bool kept = m_db.isOpen() && m_db.write(snapshot(), QDateTime::currentMSecsSinceEpoch());
-    // Told when it begins, not on every tick.
-    if (!kept && !m_unkept)
+    const bool locked = m_db.locked();
+    // Told when it begins, not on every tick; a lock let go takes its message with it.
+    if (locked && !m_lockTold)
+        form.Text2->setText(lockedText());
+    if (!locked && m_lockTold && form.Text2->text().contains(lockedText()))
+        form.Text2->setText(form.Text2->text().remove(lockedText() + QStringLiteral("  *** ")).remove(lockedText()));
+    m_lockTold = locked;
+    if (!kept && !m_unkept && !locked)
         form.Text2->setText(unkeptText());
-    m_unkept = !kept;
+    m_unkept = !kept && !locked;
 }
 
 // A run killed in the middle of a save leaves the save's temporary file behind, as large as
@@ -281,6 +299,9 @@ void Session::showNotice()
     m_unkept = !m_db.isOpen() && m_db.cannotWrite();
     if (m_unkept)
         m_notice = unkeptText();
+    m_lockTold = m_db.locked();
+    if (m_lockTold)
+        m_notice = lockedText();
     if (!m_db.setAside().isEmpty())
         m_notice = QStringLiteral("Η βάση κατάστασης ήταν χαλασμένη και φυλάχτηκε ως ") + m_db.setAside()
             + QStringLiteral(" - The state database was damaged and was set aside as ") + m_db.setAside();

@@ -48,6 +48,7 @@ private:
     void applyMenus();
     void showNotice();
     QString unkeptText() const;
+    static QString lockedText();
     // True when an entry that ended two runs was marked played.
     bool resumeOrSkip(const QString &remembered);
     void reconcile(const QString &remembered, int savedLast);
@@ -63,6 +64,7 @@ private:
     bool m_skipCrashed = false;
     QString m_crashed; // the entry the last unclean ends are counted on
     bool m_restored = false;
-    bool m_unkept = false; // the recovery copy could not be written, and that was told
-    QString m_notice;      // what the start tells about the recovery copy or the database
+    bool m_unkept = false;   // the recovery copy could not be written, and that was told
+    bool m_lockTold = false; // another program's lock on the database was told
+    QString m_notice;        // what the start tells about the recovery copy or the database
 };

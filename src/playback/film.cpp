@@ -183,13 +183,11 @@ void Film::keep()
 {
     if (!db.isOpen() || video.FileName().isEmpty())
         return;
-    QSqlQuery q(db.database());
-    q.prepare(QStringLiteral("INSERT INTO film_tracks(path, audio, subtitle) VALUES(?, ?, ?)"
-                             " ON CONFLICT(path) DO UPDATE SET audio = excluded.audio, subtitle = excluded.subtitle"));
-    q.addBindValue(statedb::schema::nameValue(video.FileName()));
-    q.addBindValue(property("aid"));
-    q.addBindValue(property("sid"));
-    q.exec(); // without the row the film simply starts with the player's own choice
+    // Without the row the film simply starts with the player's own choice.
+    db.exec(QStringLiteral("film\n") + video.FileName(),
+            QStringLiteral("INSERT INTO film_tracks(path, audio, subtitle) VALUES(?, ?, ?)"
+                           " ON CONFLICT(path) DO UPDATE SET audio = excluded.audio, subtitle = excluded.subtitle"),
+            {statedb::schema::nameValue(video.FileName()), property("aid"), property("sid")});
 }
 
 std::pair<QString, QString> Film::kept(const QString &path)

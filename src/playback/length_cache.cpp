@@ -137,7 +137,9 @@ void LengthCache::save(bool all)
         q.bindValue(1, u.size);
         q.bindValue(2, u.mtimeNs);
         q.bindValue(3, u.seconds);
-        q.exec();
+        // Another connection's lock would cost a busy wait per row: the rest are read again next run.
+        if (!q.exec())
+            break;
     }
     q.finish();
     if (tx && !db.commit())

@@ -62,9 +62,6 @@ void Speed::store()
 {
     if (!db.isOpen())
         return;
-    QSqlQuery q(db.database());
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO speed(folder, factor) VALUES(?, ?)"));
-    q.addBindValue(db.keyBytes());
-    q.addBindValue(m.playSpeed);
-    q.exec();
+    db.exec(QStringLiteral("speed"), QStringLiteral("INSERT OR REPLACE INTO speed(folder, factor) VALUES(?, ?)"),
+            {db.keyBytes(), m.playSpeed});
 }

@@ -15,35 +15,36 @@ Places::Places(StateDb &db)
 
 void Places::attach()
 {
-    m_attached = false;
+    // Places kept in memory for the same folder before the database could be had go into it.
+    QHash<QString, double> before;
+    if (m_db.keyBytes() == m_key)
+        before.swap(m_at);
     m_key = m_db.keyBytes();
     m_at.clear();
-    if (!m_db.isOpen())
-        return;
-    m_attached = true;
-    QSqlQuery load(m_db.database());
-    load.setForwardOnly(true);
-    load.prepare(QStringLiteral("SELECT path, seconds FROM places WHERE folder = ?"));
-    load.addBindValue(m_key);
-    if (!load.exec())
-        return;
-    while (load.next()) {
-        const double s = load.value(1).toDouble();
-        if (s > 0)
-            m_at.insert(fsname::decode(load.value(0).toByteArray()), s);
+    m_attached = m_db.isOpen();
+    if (m_attached) {
+        QSqlQuery load(m_db.database());
+        load.setForwardOnly(true);
+        load.prepare(QStringLiteral("SELECT path, seconds FROM places WHERE folder = ?"));
+        load.addBindValue(m_key);
+        if (load.exec())
+            while (load.next()) {
+                const double s = load.value(1).toDouble();
+                if (s > 0)
+                    m_at.insert(fsname::decode(load.value(0).toByteArray()), s);
+            }
     }
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        keep(it.key(), it.value());
 }
 
-bool Places::run(const QString &sql, const QVariantList &values)
+bool Places::run(const QString &key, const QString &sql, const QVariantList &values)
 {
     if (!m_attached || !m_db.isOpen())
         return false;
-    QSqlQuery q(m_db.database());
-    q.prepare(sql);
-    for (const QVariant &v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        return false; // the place stays in memory; the session file still resumes
+    // Unwritten, the place stays in memory (held while the file is locked); the session file still resumes.
+    if (!m_db.exec(key, sql, values))
+        return false;
     ++m_rows;
     return true;
 }
@@ -56,7 +57,8 @@ void Places::keep(const QString &path, double seconds)
     if (it != m_at.cend() && *it == seconds)
         return;
     m_at.insert(path, seconds);
-    run(QStringLiteral("INSERT INTO places(folder, path, seconds) VALUES(?, ?, ?)"
+    run(QStringLiteral("places\n") + path,
+        QStringLiteral("INSERT INTO places(folder, path, seconds) VALUES(?, ?, ?)"
                        " ON CONFLICT(folder, path) DO UPDATE SET seconds = excluded.seconds"),
         {m_key, statedb::schema::nameValue(path), seconds});
 }
@@ -65,13 +67,14 @@ void Places::forget(const QString &path)
 {
     if (!m_at.remove(path))
         return;
-    run(QStringLiteral("DELETE FROM places WHERE folder = ? AND path = ?"), {m_key, statedb::schema::nameValue(path)});
+    run(QStringLiteral("places\n") + path, QStringLiteral("DELETE FROM places WHERE folder = ? AND path = ?"),
+        {m_key, statedb::schema::nameValue(path)});
 }
 
 void Places::forgetAll()
 {
     m_at.clear();
-    run(QStringLiteral("DELETE FROM places WHERE folder = ?"), {m_key});
+    run(QStringLiteral("places"), QStringLiteral("DELETE FROM places WHERE folder = ?"), {m_key});
 }
 
 void Places::keepOnly(const std::function<bool(const QString &)> &listed)

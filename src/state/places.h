@@ -31,7 +31,7 @@ public:
     int rowsWritten() const { return m_rows; }
 
 private:
-    bool run(const QString &sql, const QVariantList &values);
+    bool run(const QString &key, const QString &sql, const QVariantList &values);
     StateDb &m_db;
     QHash<QString, double> m_at;
     bool m_attached = false;

@@ -76,6 +76,15 @@ QByteArray packMarks(const state::Snapshot &s)
 using statedb::schema::nameValue;
 QString nameOf(const QVariant &v) { return fsname::decode(v.toByteArray()); }
 
+// BUSY or LOCKED, with their extended codes: another connection has the file.
+bool isBusy(const QSqlError &e)
+{
+    const int code = e.nativeErrorCode().toInt() & 0xff;
+    return code == 5 || code == 6;
+}
+
+QString optionKey(const char *name) { return QStringLiteral("option\n") + QLatin1String(name); }
+
 } // namespace
 
 StateDb::StateDb(QString path, QString key, int busyMs)
@@ -95,6 +104,10 @@ QVariant StateDb::option(const char *name, const QVariant &fallback) const
 {
     if (!isOpen())
         return fallback;
+    const QString key = optionKey(name);
+    for (const Held &h : m_held)
+        if (h.key == key)
+            return h.values.value(2);
     QSqlQuery q(database());
     q.prepare(QStringLiteral("SELECT value FROM options WHERE folder = ? AND name = ?"));
     q.addBindValue(keyBytes());
@@ -104,14 +117,55 @@ QVariant StateDb::option(const char *name, const QVariant &fallback) const
 
 void StateDb::setOption(const char *name, const QVariant &value)
 {
+    exec(optionKey(name), QStringLiteral("INSERT OR REPLACE INTO options(folder, name, value) VALUES(?, ?, ?)"),
+         {keyBytes(), QString::fromLatin1(name), value});
+}
+
+bool StateDb::exec(const QString &key, const QString &sql, const QVariantList &values)
+{
     if (!isOpen())
-        return;
+        return false;
+    if (!m_locked) {
+        QSqlQuery q(database());
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        if (q.exec())
+            return true;
+        if (!isBusy(q.lastError()))
+            return fail(q.lastError().text());
+        m_locked = true;
+    }
+    const QString under = key + QLatin1Char('\n');
+    std::erase_if(m_held, [&](const Held &h) { return h.key == key || h.key.startsWith(under); });
+    m_held.push_back({key, sql, values});
+    return false;
+}
+
+bool StateDb::flush()
+{
+    if (!m_locked)
+        return true;
+    if (!isOpen())
+        return false;
     QSqlQuery q(database());
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO options(folder, name, value) VALUES(?, ?, ?)"));
-    q.addBindValue(keyBytes());
-    q.addBindValue(QString::fromLatin1(name));
-    q.addBindValue(value);
-    q.exec();
+    // The write lock first: one busy wait, not one per held write.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    for (const Held &h : m_held) {
+        QSqlQuery w(database());
+        w.prepare(h.sql);
+        for (const QVariant &v : h.values)
+            w.addBindValue(v);
+        w.exec(); // one that fails for another reason would fail every time: dropped
+    }
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        q.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    m_held.clear();
+    m_locked = false;
+    return true;
 }
 
 void StateDb::close()
@@ -125,6 +179,8 @@ void StateDb::close()
     QSqlDatabase::removeDatabase(m_connection);
     m_connection.clear();
     m_stored.reset();
+    m_held.clear();
+    m_locked = false;
 }
 
 bool StateDb::fail(const QString &error)
@@ -281,35 +337,30 @@ bool StateDb::beginRun(const statedb::Guard &guard)
 {
     if (!isOpen())
         return false;
-    QSqlQuery q(database());
     // A folder seen for the first time gets its row here; its saved_ms of 0 is older
     // than any session file, so nothing is restored from it until the first write.
-    q.prepare(QStringLiteral("INSERT INTO place(folder, clean, saved_ms, crash_entry, crash_runs)"
-                             " VALUES(?, 0, 0, ?, ?) ON CONFLICT(folder) DO UPDATE SET clean = 0,"
-                             " crash_entry = excluded.crash_entry, crash_runs = excluded.crash_runs"));
-    q.addBindValue(keyBytes());
-    q.addBindValue(nameValue(guard.entry));
-    q.addBindValue(guard.runs);
-    if (!q.exec())
-        return fail(q.lastError().text());
+    const bool ok = exec(QStringLiteral("run"),
+                         QStringLiteral("INSERT INTO place(folder, clean, saved_ms, crash_entry, crash_runs)"
+                                        " VALUES(?, 0, 0, ?, ?) ON CONFLICT(folder) DO UPDATE SET clean = 0,"
+                                        " crash_entry = excluded.crash_entry, crash_runs = excluded.crash_runs"),
+                         {keyBytes(), nameValue(guard.entry), guard.runs});
+    if (!ok && !m_locked)
+        return false;
     m_guard = guard;
     m_opening = guard.entry;
-    return true;
+    return ok;
 }
 
 bool StateDb::noteOpening(const QString &entry)
 {
     if (!isOpen() || entry == m_opening)
         return true;
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("UPDATE place SET crash_entry = ?, crash_runs = ? WHERE folder = ?"));
-    q.addBindValue(nameValue(entry));
-    q.addBindValue(entry == m_guard.entry ? m_guard.runs : 0);
-    q.addBindValue(keyBytes());
-    if (!q.exec())
-        return fail(q.lastError().text());
-    m_opening = entry;
-    return true;
+    const bool ok = exec(QStringLiteral("opening"),
+                         QStringLiteral("UPDATE place SET crash_entry = ?, crash_runs = ? WHERE folder = ?"),
+                         {nameValue(entry), entry == m_guard.entry ? m_guard.runs : 0, keyBytes()});
+    if (ok || m_locked)
+        m_opening = entry;
+    return ok;
 }
 
 bool StateDb::writePlace(QSqlDatabase &db, const state::Snapshot &s, qint64 nowMs)
@@ -367,14 +418,18 @@ bool StateDb::writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows
 bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
 {
     m_rows = 0;
-    if (!isOpen())
+    if (!isOpen() || !flush())
         return false;
     const statedb::Changes c = statedb::changes(m_stored ? &*m_stored : nullptr, s);
     if (!c.any())
         return true;
     QSqlDatabase db = database();
-    if (!db.transaction())
-        return fail(db.lastError().text());
+    // The write lock first: another connection's lock is found here, after one busy wait.
+    QSqlQuery begin(db);
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        m_locked = isBusy(begin.lastError());
+        return fail(begin.lastError().text());
+    }
     int rows = 1;
     bool ok = writePlace(db, s, nowMs);
     if (ok && (c.settings || c.marks)) {
@@ -395,10 +450,9 @@ bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
 
 bool StateDb::markClean()
 {
-    if (!isOpen())
+    // A close waits for the file no longer than one busy wait; the session file holds the run.
+    if (!isOpen() || !flush())
         return false;
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("UPDATE place SET clean = 1, crash_runs = 0 WHERE folder = ?"));
-    q.addBindValue(keyBytes());
-    return q.exec() || fail(q.lastError().text());
+    return exec(QStringLiteral("run"), QStringLiteral("UPDATE place SET clean = 1, crash_runs = 0 WHERE folder = ?"),
+                {keyBytes()});
 }

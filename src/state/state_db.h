@@ -11,6 +11,7 @@
 #include <QString>
 #include <QVariant>
 #include <optional>
+#include <vector>
 
 namespace statedb {
 
@@ -47,8 +48,9 @@ class QSqlError;
 class StateDb {
 public:
     // key: the session file's folder. busyMs: how long a statement waits for another
-    // connection's lock before it gives up.
-    explicit StateDb(QString path = {}, QString key = {}, int busyMs = 5000);
+    // connection's lock before it gives up; short, because the window waits with it.
+    static constexpr int kBusyMs = 40;
+    explicit StateDb(QString path = {}, QString key = {}, int busyMs = kBusyMs);
     ~StateDb();
     StateDb(const StateDb &) = delete;
     StateDb &operator=(const StateDb &) = delete;
@@ -102,6 +104,17 @@ public:
     QString key() const { return m_key; }
     QByteArray keyBytes() const;
 
+    // A write of the other tables. One that another connection's lock keeps out is held in
+    // memory and goes in with the next write that finds the file free; a later write of the
+    // same key (or of a key it begins, "places" for "places\n<path>") replaces it.
+    bool exec(const QString &key, const QString &sql, const QVariantList &values);
+    // Tries the held writes again, waiting no longer than one busy wait; true when none is left.
+    bool flush();
+    // Another connection holds the file locked: writes are held until it lets go, or the
+    // last open found it so (open() again once it is free).
+    bool locked() const { return m_locked || (!isOpen() && m_busy); }
+    qsizetype heldCount() const { return m_held.size(); }
+
     // A play choice of this session folder kept across runs; `fallback` when there is none
     // (or no database: the choice then lasts for this run).
     QVariant option(const char *name, const QVariant &fallback = {}) const;
@@ -130,4 +143,11 @@ private:
     QString m_opening;      // what the database names as opening
     bool m_busy = false;    // the last open found the file locked, not damaged
     bool m_cannotWrite = false;
+    bool m_locked = false;
+    struct Held {
+        QString key;
+        QString sql;
+        QVariantList values;
+    };
+    std::vector<Held> m_held; // oldest first
 };
