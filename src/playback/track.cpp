@@ -2,7 +2,6 @@
 
 #include "playback/playback.h"
 
-#include "base/fsprobe.h"
 #include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
@@ -195,7 +194,7 @@ void Playback::playOnMainPlayer()
     if (me != startGeneration)
         return; // another start came while this file opened and has the player now
     if (p.openFailed() && !m.currentFile.isEmpty())
-        f.Text2->setText(status::openFailedText(m.currentFile, fsprobe::exists(m.currentFile)));
+        showOpenFailed(m.currentFile);
     if (m.previewOn == kOn) {
         long long d = roundHalfEven(p.Duration());
         if (d > 32767)
