@@ -265,12 +265,11 @@ private slots:
         App &app = fx.start(SessionFile{{a, slow}});
         fsdelay::set(fsname::encode(slow), 2000);
         const auto fast = qScopeGuard([] { fsdelay::set({}, 0); });
-        bool reached = false;
-        int served = 0; // ticks run while the tag was still being read
+        int served = 0; // ticks run while the reached file's tag was still being read
         QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] { served += reached && fx.form().Text1[0]->text().isEmpty(); });
+        QObject::connect(&probe, &QTimer::timeout,
+                         [&] { served += app.m.currentFile == slow && fx.form().Text1[0]->text().isEmpty(); });
         probe.start(20);
-        reached = true;
         app.playback().Command3_Click();
         QVERIFY(waitFor([&] { return fx.form().Text1[0]->text() == "Slow"; }, 10000));
         QVERIFY(served > 0);
