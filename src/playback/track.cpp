@@ -2,6 +2,7 @@
 
 #include "playback/playback.h"
 
+#include "base/fsprobe.h"
 #include "base/numtext.h"
 #include "playback/player.h"
 #include "playback/status_logic.h"
