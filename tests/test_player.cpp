@@ -5,12 +5,15 @@
 
 #include "app/session.h"
 #include "app/shutdown_signals.h"
+#include "base/fsdelay.h"
+#include "base/fsname.h"
 #include "playback/lengths.h"
 #include "playback/mpv_player.h"
 #include "playback/playback.h"
 #include "playback/sleep.h"
 #include "playback/speed.h"
 #include "playlist/playlist.h"
+#include "tags/id3v1.h"
 #include "testkit.h"
 #include "ui/form1.h"
 #include "ui/form2.h"
@@ -26,6 +29,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
@@ -102,6 +106,8 @@ int childMain(int argc, char **argv)
     } else {
         app.Form_Load();
         mpvMain(app).loadEventHoldMs = 5000;
+        if (mode == "slow") // every probe and read of the next file hangs past the test's end
+            fsdelay::set(fsname::encode(app.form1().List2->text(1)), 60000);
         QTimer::singleShot(0, [&app] { app.playback().Command3_Click(); });
         QTimer::singleShot(300, [&app, announce, mode] {
             announce();
@@ -248,6 +254,28 @@ private slots:
         QCOMPARE(p.openCount(), 3u);
     }
 
+    // Every probe and tag read of the next file hangs for 2 s: the window goes on ticking
+    // while they run, and the tag fills in when its read returns.
+    void slowDiskKeepsTheWindowServed()
+    {
+        testkit::Fixture fx;
+        const QString slow = fx.cwd.file("slow.mp3");
+        QVERIFY(QFile::copy(a, slow));
+        QCOMPARE(id3v1::writeFile(slow, {"Slow", "", "", "", "", 0}), id3v1::Saved::Appended);
+        App &app = fx.start(SessionFile{{a, slow}});
+        fsdelay::set(fsname::encode(slow), 2000);
+        const auto fast = qScopeGuard([] { fsdelay::set({}, 0); });
+        int served = 0; // ticks run while the reached file's tag was still being read
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout,
+                         [&] { served += app.m.currentFile == slow && fx.form().Text1[0]->text().isEmpty(); });
+        probe.start(20);
+        app.playback().Command3_Click();
+        QVERIFY(waitFor([&] { return fx.form().Text1[0]->text() == "Slow"; }, 10000));
+        QVERIFY(served > 0);
+        QCOMPARE(app.mainPlayer().FileName(), slow);
+    }
+
     void closeDuringASlowOpenSavesAndExits_data()
     {
         QTest::addColumn<QString>("mode");
@@ -257,6 +285,7 @@ private slots:
         QTest::newRow("the desktop session ends while playing") << "quit" << 0;
         QTest::newRow("window closed on Next") << "close" << 0;
         QTest::newRow("tray Quit on Next") << "tray" << 0;
+        QTest::newRow("window closed on Next to a file on a hung disk") << "slow" << 0;
         QTest::newRow("signal while a FIFO is replayed") << "fifo" << int(SIGTERM);
     }
     void closeDuringASlowOpenSavesAndExits()
@@ -276,7 +305,7 @@ private slots:
         QVERIFY(child.waitForFinished(3000)); // sooner than the held open would end
         QCOMPARE(child.exitCode(), 0);        // a signal's death would give its number
         const state::Records r(testkit::readAll(dir.filePath("velloran.txt")));
-        const bool onNext = mode == "close" || mode == "tray";
+        const bool onNext = mode == "close" || mode == "tray" || mode == "slow";
         QCOMPARE(*r.readString(5), mode == "fifo" ? fifo : onNext ? b : a);
         QCOMPARE(r.readInt(3), int16_t(onNext ? 1 : 0));
         // At start-up: the second the resumed entry was about to start at.

@@ -125,7 +125,7 @@ private slots:
         // Genre "5" shows Disco.
         f.List2->setItems({a, b});
         app.playback().setList2Index(0);
-        QCOMPARE(f.Text1[0]->text(), QStringLiteral("Title"));
+        QVERIFY(testkit::waitFor([&] { return f.Text1[0]->text() == "Title"; }, 2000));
         QCOMPARE(f.Text1[3]->text(), QStringLiteral("2001"));
         QCOMPARE(f.Combo1->currentText(), QStringLiteral("Disco"));
         // No record: empty boxes, no genre.
@@ -135,6 +135,7 @@ private slots:
 
         // Saving: the box's text, no genre leaves the last byte, row 0 writes "1".
         app.playback().setList2Index(0);
+        QVERIFY(testkit::waitFor([&] { return f.Text1[0]->text() == "Title"; }, 2000));
         const char lastBefore = testkit::readAll(a).back();
         f.Text1[0]->setText("New");
         f.Combo1->setCurrentIndex(-1);

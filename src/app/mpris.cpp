@@ -3,6 +3,7 @@
 #include "app/file_tags.h"
 #include "app/mpris_logic.h"
 #include "app/open_args.h"
+#include "base/offthread.h"
 #include "playback/player.h"
 #include "state/module1.h"
 #include "tags/id3v1.h"
@@ -23,6 +24,32 @@ namespace {
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kNoTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+
+struct Shown {
+    QString title, artist, album, artUrl;
+};
+
+Shown shownTags(const QString &file)
+{
+    Shown s;
+    if (const auto tag = id3v1::readFile(file)) {
+        s.title = id3v1::shownText(tag->title).trimmed();
+        s.artist = id3v1::shownText(tag->artist).trimmed();
+        s.album = id3v1::shownText(tag->album).trimmed();
+    }
+    // The file's own tags fill what its ID3v1 tag leaves empty.
+    const file_tags::Tags own = file_tags::read(file);
+    for (auto [field, value] :
+         {std::pair{&s.title, &own.title}, std::pair{&s.artist, &own.artist}, std::pair{&s.album, &own.album}})
+        if (field->isEmpty())
+            *field = *value;
+    QString art = file_tags::cachedPicture(
+        own.picture, QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velloran");
+    if (art.isEmpty())
+        art = file_tags::coverBeside(file);
+    s.artUrl = art.isEmpty() ? QString() : QUrl::fromLocalFile(art).toString();
+    return s;
+}
 } // namespace
 
 MprisPlayerAdaptor::MprisPlayerAdaptor(QObject *holder, Mpris &m)
@@ -125,27 +152,25 @@ QVariantMap Mpris::metadata()
         return md;
     const QString file = player().FileName();
     if (file != m_tagFile) {
-        // Read once per file: the poll asks several times a second.
+        // Read once per file: the poll asks several times a second. The file may sit on a
+        // slow disk, so the read runs aside and the change is announced when it returns.
         m_tagFile = file;
         m_tagTitle.clear();
         m_tagArtist.clear();
         m_tagAlbum.clear();
-        if (const auto tag = id3v1::readFile(file)) {
-            m_tagTitle = id3v1::shownText(tag->title).trimmed();
-            m_tagArtist = id3v1::shownText(tag->artist).trimmed();
-            m_tagAlbum = id3v1::shownText(tag->album).trimmed();
-        }
-        // The file's own tags fill what its ID3v1 tag leaves empty.
-        const file_tags::Tags own = file_tags::read(file);
-        for (auto [field, value] : {std::pair{&m_tagTitle, &own.title}, std::pair{&m_tagArtist, &own.artist},
-                                    std::pair{&m_tagAlbum, &own.album}})
-            if (field->isEmpty())
-                *field = *value;
-        QString art = file_tags::cachedPicture(
-            own.picture, QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/velloran");
-        if (art.isEmpty())
-            art = file_tags::coverBeside(file);
-        m_artUrl = art.isEmpty() ? QString() : QUrl::fromLocalFile(art).toString();
+        m_artUrl.clear();
+        offthread::run<Shown>(
+            this, [file] { return shownTags(file); },
+            [this, file](const Shown &shown) {
+                if (file != m_tagFile)
+                    return;
+                m_tagTitle = shown.title;
+                m_tagArtist = shown.artist;
+                m_tagAlbum = shown.album;
+                m_artUrl = shown.artUrl;
+                QTimer::singleShot(0, this, [this] { announceChanges(); });
+            },
+            offthread::kFastMs);
         if (m_played.isEmpty() || m_played.last() != file)
             m_played.append(file);
     }

@@ -1,5 +1,7 @@
 #include "base/fsprobe.h"
 
+#include "base/fsdelay.h"
+
 #include <sys/stat.h>
 
 namespace fsprobe {
@@ -17,6 +19,7 @@ Kind kindFrom(bool found, const struct stat &s, struct stat *out)
 
 Kind kindOf(const QByteArray &bytes, struct stat *st)
 {
+    fsdelay::wait(bytes);
     struct stat s { };
     return kindFrom(::stat(bytes.constData(), &s) == 0, s, st);
 }

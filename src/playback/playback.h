@@ -120,6 +120,8 @@ private:
     void markPlayed(int index);
     void playOnMainPlayer();
     void setTrayTipForChoice();
+    // Text2's word on a file that did not open, once its probe returns.
+    void showOpenFailed(const QString &file);
 
     Module1 &m;
     Form1 &f;

@@ -2,6 +2,8 @@
 
 #include "playback/playback.h"
 
+#include "base/fsprobe.h"
+#include "base/offthread.h"
 #include "playback/status_logic.h"
 #include "state/module1.h"
 #include "ui/form1.h"
@@ -9,6 +11,7 @@
 #include "ui/listbox.h"
 
 #include <QLabel>
+#include <QLineEdit>
 
 void Playback::etiketes()
 {
@@ -20,4 +23,16 @@ void Playback::etiketes()
     w.setWindowTitle(t.form4Caption);
     f.setWindowTitle(t.form1Caption);
     statusShown();
+}
+
+void Playback::showOpenFailed(const QString &file)
+{
+    // Whether the file is there is asked aside: its slow disk may be why the open failed.
+    offthread::run<bool>(
+        f.Text2, [file] { return fsprobe::exists(file); },
+        [&m = m, text = f.Text2, file](bool exists) {
+            if (m.currentFile == file)
+                text->setText(status::openFailedText(file, exists));
+        },
+        offthread::kFastMs);
 }

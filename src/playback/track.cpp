@@ -195,7 +195,7 @@ void Playback::playOnMainPlayer()
     if (me != startGeneration)
         return; // another start came while this file opened and has the player now
     if (p.openFailed() && !m.currentFile.isEmpty())
-        f.Text2->setText(status::openFailedText(m.currentFile, fsprobe::exists(m.currentFile)));
+        showOpenFailed(m.currentFile);
     if (m.previewOn == kOn) {
         long long d = roundHalfEven(p.Duration());
         if (d > 32767)

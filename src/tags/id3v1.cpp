@@ -1,5 +1,6 @@
 #include "tags/id3v1.h"
 
+#include "base/fsdelay.h"
 #include "base/fsname.h"
 #include "base/fsprobe.h"
 
@@ -172,7 +173,9 @@ QByteArray encode(const Fields &f)
 
 std::optional<Fields> readFile(const QString &path)
 {
-    const int fd = ::open(fsname::encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const QByteArray name = fsname::encode(path);
+    fsdelay::wait(name);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct stat st { };

@@ -1,5 +1,6 @@
 #include "tags/tags.h"
 
+#include "base/offthread.h"
 #include "state/module1.h"
 #include "tags/id3v1.h"
 #include "ui/dialogs.h"
@@ -30,22 +31,33 @@ void Tags::fillGenres()
 
 void Tags::readTag()
 {
-    // A file without a record, or one that cannot be read, leaves the boxes empty.
-    const std::optional<id3v1::Fields> tag = id3v1::readFile(m.currentFile);
-    if (!tag)
-        return;
+    // A file without a record, or one that cannot be read, leaves the boxes empty; so does
+    // a read that returns after another entry was chosen.
+    const quint64 me = ++reads;
+    const QString file = m.currentFile;
+    offthread::run<std::optional<id3v1::Fields>>(
+        &inbox, [file] { return id3v1::readFile(file); },
+        [this, me](const std::optional<id3v1::Fields> &tag) {
+            if (tag && me == reads)
+                showTag(*tag);
+        },
+        offthread::kFastMs);
+}
+
+void Tags::showTag(const id3v1::Fields &tag)
+{
     Mp3Tag &t = m.mp3Tag;
     t = {QStringLiteral("TAG"),
-         tag->title,
-         tag->artist,
-         tag->album,
-         tag->year,
-         tag->comment,
-         QString(QChar(id3v1::genreByteForRow(tag->genreRow)))};
-    const QString *fields[] = {&tag->title, &tag->artist, &tag->album, &tag->year, &tag->comment};
+         tag.title,
+         tag.artist,
+         tag.album,
+         tag.year,
+         tag.comment,
+         QString(QChar(id3v1::genreByteForRow(tag.genreRow)))};
+    const QString *fields[] = {&tag.title, &tag.artist, &tag.album, &tag.year, &tag.comment};
     for (size_t i = 0; i < 5; ++i)
         f.Text1[i]->setText(id3v1::shownText(*fields[i]));
-    f.Combo1->setCurrentIndex(tag->genreRow);
+    f.Combo1->setCurrentIndex(tag.genreRow);
 }
 
 void Tags::mnumoretags_Click()

@@ -1,11 +1,15 @@
 #pragma once
 // The ID3v1 tag of the selected file: shown in the tag fields, saved from them.
 
+#include <QObject>
 #include <QStringList>
 #include <functional>
 
 class Form1;
 struct Module1;
+namespace id3v1 {
+struct Fields;
+}
 
 class Tags {
 public:
@@ -20,7 +24,8 @@ public:
     static QStringList genreTable();
     // Start-up: fill genres and Combo1.
     void fillGenres();
-    // The reading part of List2_Click: shows the tag of currentFile.
+    // The reading part of List2_Click: shows the tag of currentFile, at once from a fast
+    // disk, otherwise when the read returns.
     void readTag();
     void mnumoretags_Click();
 
@@ -28,4 +33,9 @@ private:
     Module1 &m;
     Form1 &f;
     std::function<QString()> openFile;
+    // Reads still running when Tags goes deliver nowhere.
+    QObject inbox;
+    quint64 reads = 0;
+
+    void showTag(const id3v1::Fields &tag);
 };
