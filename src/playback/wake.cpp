@@ -42,6 +42,7 @@ bool Wake::eventFilter(QObject *watched, QEvent *event)
     if (m_resting) {
         switch (event->type()) {
         case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
