@@ -54,18 +54,31 @@ def tasks(pid):
 
 
 def cpu_and_switches(pid):
-    """Run time (ns) and context switches of every thread of a process, summed."""
-    ns = switches = 0
+    """Run time (ns) and context switches of each thread of a process, by thread id."""
+    readings = {}
     for t in tasks(pid):
         try:
             with open("/proc/%d/task/%s/schedstat" % (pid, t)) as f:
-                ns += int(f.read().split()[0])
+                ns = int(f.read().split()[0])
+            switches = 0
             with open("/proc/%d/task/%s/status" % (pid, t)) as f:
                 for line in f:
                     if line.startswith(("voluntary_ctxt_switches", "nonvoluntary_ctxt_switches")):
                         switches += int(line.split()[1])
+            readings[t] = (ns, switches)
         except OSError:
             pass  # a thread that ended meanwhile
+    return readings
+
+
+def grown(before, after):
+    """Run time and switches added between two readings, over the threads alive at the second.
+    A thread that ended in between is left out: its last figures cannot be read, and counting
+    it as zero would subtract its whole life (Qt's paint helper threads end 30 s after start)."""
+    ns = switches = 0
+    for t, (n, s) in after.items():
+        n0, s0 = before.get(t, (0, 0))
+        ns, switches = ns + n - n0, switches + s - s0
     return ns, switches
 
 
@@ -115,7 +128,7 @@ def side_by_side(ours_cmd, ours_cwd, env, peer_cmd, warm, window):
         alive(ours, "velloran")
         alive(peer, "mpv")
         span = max(window, 1e-9)
-        fig = lambda s0, s1, pid: ((s1[0] - s0[0]) / 1e9 / span * 100, (s1[1] - s0[1]) / span, peak_mib(pid))
+        fig = lambda s0, s1, pid: (grown(s0, s1)[0] / 1e9 / span * 100, grown(s0, s1)[1] / span, peak_mib(pid))
         return fig(a0, a1, ours.pid), fig(b0, b1, peer.pid)
     finally:
         stop(ours)
@@ -132,7 +145,7 @@ def alone(cmd, warm, window):
         time.sleep(window)
         b = cpu_and_switches(p.pid)
         alive(p, cmd[0])
-        return (b[0] - a[0]) / 1e9 / window * 100
+        return grown(a, b)[0] / 1e9 / window * 100
     finally:
         stop(p)
 
@@ -303,11 +316,12 @@ def main():
         goal = "<= %.2fx" % target if target else ""
         met = ("yes" if ratio <= target else "no") if target else ""
         print("| %s | %s | %.3f | %.3f | %.2f | %s | %s |" % (key, name, ours, peer, ratio, goal, met))
-    print("| B9 | idle CPU (%% of a core, %.0f s) | %.3f | %.3f | %.2f | <= 0.1 %% | %s |"
+    print("| B9 | idle CPU (%% of a core, %.0f s) | %.3f | %.3f | %.2f | <= 0.02 %% | %s |"
           % (SECONDS, idle_cpu, peer_cpu, idle_cpu / peer_cpu if peer_cpu else float("inf"),
-             "yes" if idle_cpu <= 0.1 else "no"))
-    print("| | idle wakeups per second | %.1f | %.1f | %.2f | | |"
-          % (idle_wakes, peer_wakes, idle_wakes / peer_wakes if peer_wakes else float("inf")))
+             "yes" if idle_cpu <= 0.02 else "no"))
+    print("| | idle wakeups per second | %.1f | %.1f | %.2f | <= 2 | %s |"
+          % (idle_wakes, peer_wakes, idle_wakes / peer_wakes if peer_wakes else float("inf"),
+             "yes" if idle_wakes <= 2 else "no"))
     print("| B10 | CPU, 720p film in the video window vs mpv --vo=gpu --gpu-sw=yes (%% of a core, %.0f s) | %.3f | %.3f"
           " | %.2f | <= 1.10x | %s |" % (SECONDS, film_cpu, film_peer, film_cpu / film_peer if film_peer else float("inf"),
                                         "yes" if film_peer and film_cpu / film_peer <= 1.1 else "no"))

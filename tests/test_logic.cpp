@@ -8,9 +8,11 @@
 #include "app/shell.h"
 #include "base/numtext.h"
 #include "playback/film_logic.h"
+#include "playback/idle_logic.h"
 #include "playback/lengths_logic.h"
 #include "playback/places_logic.h"
 #include "playback/playback.h"
+#include "playback/player.h"
 #include "playback/sleep_logic.h"
 #include "playback/speed_logic.h"
 #include "playback/status_logic.h"
@@ -226,6 +228,30 @@ private slots:
         QCOMPARE(statusText(3, 100 + 5, 100), QStringLiteral("Ύπνος - Sleep 1'"));
         QCOMPARE(statusText(EndOfFile, 0, 100), QStringLiteral("Ύπνος - Sleep: τέλος αρχείου - end of file"));
         QCOMPARE(statusText(Off, 0, 100), QString());
+    }
+
+    void tickerRests_data()
+    {
+        using idle::TickState;
+        QTest::addColumn<TickState>("state");
+        QTest::addColumn<bool>("rests");
+        QTest::newRow("stopped") << TickState{} << true;
+        QTest::newRow("paused, tip shown")
+            << TickState{.mainState = Player::Paused, .entries = 3, .entry = 2, .tipEntry = 2} << true;
+        QTest::newRow("playing") << TickState{.mainState = Player::Playing} << false;
+        QTest::newRow("film playing") << TickState{.videoState = Player::Playing} << false;
+        QTest::newRow("opening") << TickState{.opening = true} << false;
+        QTest::newRow("preview") << TickState{.previewOn = true} << false;
+        QTest::newRow("sleep timer") << TickState{.sleepArmed = true} << false;
+        QTest::newRow("end unsignalled") << TickState{.atEnd = true, .entries = 1} << false;
+        QTest::newRow("end signalled") << TickState{.atEnd = true, .endSignalled = true, .entries = 1} << true;
+        QTest::newRow("end, no entries") << TickState{.atEnd = true} << true;
+        QTest::newRow("tip stale") << TickState{.entries = 3, .entry = 1} << false;
+    }
+    void tickerRests()
+    {
+        QFETCH(idle::TickState, state);
+        QTEST(idle::mayRest(state), "rests");
     }
 
     void timeLeft()

@@ -541,6 +541,26 @@ private slots:
         QCOMPARE(fx.saved().readInt(6), int16_t(-200)); // the user's volume, not the faded one
     }
 
+    // Paused, the ticker sleeps; a seek wakes it and the elapsed time follows, and so does a play.
+    void tickerSleepsWhilePausedAndWakes()
+    {
+        testkit::Fixture fx;
+        Form1 &f = fx.start().form1();
+        Player &p = fx.app->mainPlayer();
+        fx.fill({longOne});
+        fx.pick(longOne);
+        QVERIFY(waitFor([&] { return p.PlayState() == Player::Playing; }, 10000));
+        QVERIFY(f.Timer1->isActive());
+        p.Pause();
+        QVERIFY(waitFor([&] { return !f.Timer1->isActive(); }, 5000));
+        p.setCurrentPosition(4);
+        QVERIFY(waitFor([&] { return f.Text1[6]->text() == QStringLiteral("00:00:04"); }, 5000));
+        QVERIFY(waitFor([&] { return !f.Timer1->isActive(); }, 5000));
+        f.mnuplaypause->trigger();
+        QVERIFY(waitFor([&] { return f.Text1[6]->text() == QStringLiteral("00:00:05"); }, 5000));
+        QVERIFY(f.Timer1->isActive());
+    }
+
     // A file is heard to its last sample before the next one opens (the output's queue, ~0.3 s,
     // is not dropped). On every encoding (an 8 kHz mp3 ends before its header's length) the
     // sleep timer stops before anything of the next file sounds, and the second it stopped at

@@ -101,6 +101,19 @@ bool Mpris::start()
     return true;
 }
 
+void Mpris::setPolling(bool on)
+{
+    if (m_service.isEmpty())
+        return;
+    if (on) {
+        if (!m_poll.isActive())
+            m_poll.start();
+        return;
+    }
+    announceChanges();
+    m_poll.stop();
+}
+
 Player &Mpris::player() { return hooks.player(); }
 
 bool Mpris::hasFile() { return !player().FileName().isEmpty(); }

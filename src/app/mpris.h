@@ -78,6 +78,8 @@ public:
 
     // Compares and announces; the poll calls it, tests may too.
     void announceChanges();
+    // The poll runs only while something may change; stopping, it announces what stands.
+    void setPolling(bool on);
 
 signals:
     void seeked(qlonglong positionUs);

@@ -164,6 +164,18 @@ void Session::writeRecovery()
     m_unkept = !kept && !locked;
 }
 
+void Session::recoverWhile(bool running)
+{
+    if (!m_recoveryTimer || running == m_recoveryTimer->isActive())
+        return;
+    if (running) {
+        m_recoveryTimer->start();
+        return;
+    }
+    writeRecovery();
+    m_recoveryTimer->stop();
+}
+
 // A run killed in the middle of a save leaves the save's temporary file behind, as large as
 // the session; no later save reuses it.
 void Session::removeStaleSaves() const

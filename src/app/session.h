@@ -35,6 +35,8 @@ public:
     // The recovery copy in the state database, brought up to date when something changed.
     void writeRecovery();
     static constexpr int kRecoveryIntervalMs = 3000;
+    // While nothing runs nothing changes: one last write, then the writes wait for a change.
+    void recoverWhile(bool running);
     // Open once LoadState has run and the database could be had.
     StateDb &stateDb() { return m_db; }
 

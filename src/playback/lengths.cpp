@@ -19,14 +19,26 @@ Lengths::Lengths(const Module1 &m, const ListBox &list, StateDb &db)
 {
     m_lookupTimer.setSingleShot(true);
     connect(&m_lookupTimer, &QTimer::timeout, this, [this] { lookUp(); });
-    m_cache.changed = [this] { m_dirty = true; };
+    m_cache.changed = [this] {
+        m_dirty = true;
+        resume();
+    };
     // The playing file's position moves on; the window shows it a few times a second.
+    // Without a window to show it in, the timer sleeps until there is news or a window.
     m_refreshTimer.setInterval(kRefreshMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
         Form4 *w = window ? window() : nullptr;
         if (w && (m_dirty || w->isVisible()))
             refresh();
+        else
+            m_refreshTimer.stop();
     });
+}
+
+void Lengths::resume()
+{
+    if (m_started && !m_refreshTimer.isActive())
+        m_refreshTimer.start();
 }
 
 void Lengths::playlistChanged()

@@ -25,6 +25,8 @@ public:
     void playlistChanged();
     // Writes the time-left text to the completed window, if that window exists.
     void refresh();
+    // The window is shown: its text follows the playing file again.
+    void resume();
     // The text as it stands now.
     QString text();
 

@@ -19,6 +19,9 @@ class Places;
 class Player;
 class Tags;
 struct Module1;
+namespace idle {
+struct TickState;
+}
 
 class Playback {
 public:
@@ -39,6 +42,8 @@ public:
 
     // Ticker (ticker.cpp)
     void Timer1_Timer();
+    // What the next tick depends on (idle.cpp); sleepArmed is the sleep timer's.
+    idle::TickState tickState(bool sleepArmed);
 
     // Played marks and completed list (marks.cpp)
     void put_form4();

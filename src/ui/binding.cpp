@@ -1,16 +1,22 @@
 #include "ui/binding.h"
 
 #include "app/app.h"
+#include "app/mpris.h"
+#include "app/session.h"
 #include "app/shell.h"
 #include "info/info.h"
 #include "playback/film.h"
+#include "playback/idle_logic.h"
+#include "playback/lengths.h"
 #include "playback/loudness.h"
 #include "playback/playback.h"
 #include "playback/player.h"
 #include "playback/player_strip.h"
 #include "playback/sleep.h"
+#include "playback/sleep_logic.h"
 #include "playback/speed.h"
 #include "playback/transport.h"
+#include "playback/wake.h"
 #include "playlist/playlist.h"
 #include "tags/tags.h"
 #include "ui/browser_boxes.h"
@@ -107,6 +113,21 @@ void bind(App &app)
     QObject::connect(f.mnuspeedslower, &QAction::triggered, &f, [&app] { app.speed().mnuspeedslower_Click(); });
     QObject::connect(f.mnuspeedfaster, &QAction::triggered, &f, [&app] { app.speed().mnuspeedfaster_Click(); });
     QObject::connect(f.Timer1, &QTimer::timeout, &f, [&app] { app.sleep().tick(); });
+    // Connected after the ticker's handlers: it sleeps once a tick has found nothing to do.
+    auto *wake = new Wake(
+        *f.Timer1, [&pb, &app] { return idle::mayRest(pb.tickState(app.sleep().choice() > sleeptimer::EndOfFile)); },
+        &f);
+    wake->watch(app.mainPlayer());
+    wake->watch(app.videoPlayer());
+    QObject::connect(f.List2->model(), &QAbstractItemModel::modelReset, wake, &Wake::wake);
+    QObject::connect(f.List2->model(), &QAbstractItemModel::rowsInserted, wake, &Wake::wake);
+    QObject::connect(f.List2->model(), &QAbstractItemModel::rowsRemoved, wake, &Wake::wake);
+    // What media control announces and what recovery keeps change only while the ticker runs.
+    QObject::connect(wake, &Wake::running, &f, [&app](bool on) {
+        if (Mpris *mc = app.shell().mediaControl())
+            mc->setPolling(on);
+        app.session().recoverWhile(on);
+    });
     Transport &tr = app.transport();
     QObject::connect(f.mnuplaypause, &QAction::triggered, &f, [&tr] { tr.playPause(); });
     const std::pair<QAction *, double> skips[]
@@ -161,7 +182,10 @@ void bindForm4(App &app, Form4 &form)
     QObject::connect(form.Command1, &QPushButton::clicked, &form, [&pb] { pb.Form4_Command1_Click(); });
     QObject::connect(&form, &Form4::closeRequested, &form, [&pb] { pb.Form4_Command1_Click(); });
     QObject::connect(form.List1, &ListBox::userDoubleClicked, &form, [&pb] { pb.Form4_List1_DblClick(); });
-    QObject::connect(&form, &Form4::aboutToShow, &form, [&pb] { pb.completedList(); });
+    QObject::connect(&form, &Form4::aboutToShow, &form, [&pb, &app] {
+        pb.completedList();
+        app.lengths().resume();
+    });
 }
 
 } // namespace ui
