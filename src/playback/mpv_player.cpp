@@ -481,8 +481,10 @@ void MpvPlayer::setCurrentPosition(double seconds)
         return;
     if (seconds < 0)
         seconds = 0;
-    if (std::exchange(m_fromStart, false) && seconds == 0)
+    // Also Play's return to the start of a file that ended before it was taken over.
+    if (m_fromStart && seconds == 0)
         return;
+    m_fromStart = false;
     // A start at or past the end (a remembered second of a file since shortened) is the
     // file's end at once: seeking there would stall and then play from the top.
     m_atEnd = m_duration > 0 && seconds >= m_duration;
