@@ -32,7 +32,7 @@ QString Playback::joinCandidate()
                                      m.resumePending != 0, rng);
     if (next < 0 || next >= list.count())
         return {};
-    const QString path = list.text(next);
+    QString path = list.text(next);
     // A kept place may start the file past its beginning: that is the usual road's to find.
     if (path.isEmpty() || track::isVideoFile(path) || places.placeOf(path) > 0)
         return {};
