@@ -1,9 +1,9 @@
-// B11, the joins between files: three parts of one recording played in a row, ours against
-// mpv with gapless audio, each through mpv's pcm output into a FIFO that a paced reader
-// empties as a sound card would (44.1 kHz, a 93 ms buffer, silence when nothing came in
-// time). Every sample tells the moment of the recording it came from (a sine on the left,
-// its cosine on the right, a quarter turn a second), so each join reads as the milliseconds
-// never heard and the milliseconds of silence put in.
+// B11, the joins between files: three parts of one recording played in a row, ours (each
+// next part made ready ahead and joined) against mpv with gapless audio, each through mpv's
+// pcm output into a FIFO that a paced reader empties as a sound card would (44.1 kHz, a 93 ms
+// buffer, silence when nothing came in time). Every sample tells the moment of the recording
+// it came from (a sine on the left, its cosine on the right, a quarter turn a second), so each
+// join reads as the milliseconds never heard and the milliseconds of silence put in.
 
 #include "app/app.h"
 #include "playback/playback.h"
@@ -207,7 +207,7 @@ int main(int argc, char *argv[])
     auto peerText = [&them](double Join::*field) {
         return them ? QByteArray::number((*them).*field, 'f', 1) : QByteArray("n/a");
     };
-    std::printf("| # | figure | ours | peer | target | met |\n|---|---|---:|---:|---:|---|\n");
+    std::printf("| # | figure | ours | mpv --gapless-audio=yes | target | met |\n|---|---|---:|---:|---:|---|\n");
     std::printf("| B11 | join: ms never heard (worst of %d) | %.1f | %s | 0 | %s |\n", kParts - 1, us.missingMs,
                 peerText(&Join::missingMs).constData(), us.missingMs < 1 ? "yes" : "no");
     std::printf("| | join: ms of silence (worst of %d) | %.1f | %s | <= 5 | %s |\n", kParts - 1, us.silentMs,

@@ -415,6 +415,33 @@ private slots:
         QCOMPARE(t.player->opens, quint64(4));
     }
 
+    void joinNamesTheNextFileWithoutDrawing()
+    {
+        // In shuffle the file named near each end is the one the end starts, and naming it
+        // draws nothing: the order is the one played without looking ahead.
+        QStringList order[2];
+        for (const bool ahead : {false, true}) {
+            Ticking t(6);
+            t.app->playback().mnumorerandom_Click();
+            t.player->duration = 60;
+            t.player->Play();
+            for (int i = 0; i < 5; ++i) {
+                t.player->position = 57;
+                const QString next = ahead ? t.app->playback().joinCandidate() : QString();
+                if (ahead)
+                    t.tick();
+                t.player->position = 60;
+                t.tick();
+                QVERIFY(!ahead || next == t.player->file);
+                order[ahead] << t.player->file;
+            }
+            t.app->m.previewOn = kOn;
+            t.player->position = 57;
+            QCOMPARE(t.app->playback().joinCandidate(), QString()); // a preview keeps its road
+        }
+        QCOMPARE(order[0], order[1]);
+    }
+
     void tickerEndsOnceAndNeverOnAnEmptyList()
     {
         // Every file plays to its end at once; replay None: three files, one message, and a

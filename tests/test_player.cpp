@@ -585,6 +585,34 @@ private slots:
         }
     }
 
+    // Two files of one format join on one sound output: mpv went on to the file prepared
+    // ahead by itself, and the program took it over, with no output opened for it.
+    void aJoinKeepsTheSoundOutputOpen()
+    {
+        testkit::Fixture fx;
+        App &app = fx.start();
+        mpv_handle *probe = mpv_create_client(mpvMain(app).handle(), "probe");
+        mpv_request_log_messages(probe, "info");
+        int files = 0, opened = 0; // files started, outputs opened for the second
+        auto count = [&] {
+            for (mpv_event *ev = mpv_wait_event(probe, 0); ev->event_id != MPV_EVENT_NONE;
+                 ev = mpv_wait_event(probe, 0)) {
+                const QByteArray text
+                    = ev->event_id == MPV_EVENT_LOG_MESSAGE ? static_cast<mpv_event_log_message *>(ev->data)->text : "";
+                files += text.startsWith(" (+) Audio");
+                opened += files == 2 && text.startsWith("AO: [");
+            }
+            return !fx.dialogs.messages.empty(); // every file played
+        };
+        fx.fill({a, b});
+        fx.pick(a);
+        QVERIFY(waitFor(count, 10000));
+        QCOMPARE(app.mainPlayer().FileName(), b);
+        QCOMPARE(files, 2);
+        QCOMPARE(opened, 0);
+        mpv_destroy(probe);
+    }
+
     // Files 27 dB apart, as played: within 1 dB by their tags, within 3 dB untagged when evened.
     void loudnessEvensFilesOutAndIsKept()
     {

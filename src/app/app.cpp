@@ -12,6 +12,7 @@
 #include "playback/playback.h"
 #include "playback/player_strip.h"
 #include "playback/sleep.h"
+#include "playback/sleep_logic.h"
 #include "playback/speed.h"
 #include "playback/transport.h"
 #include "playback/video_view.h"
@@ -97,6 +98,7 @@ void App::wireParts()
     pb.opening = [this](const QString &entry) { m_session->stateDb().noteOpening(entry); };
     m_sleep->fired = [this] { m_session->writeRecovery(); };
     pb.holdAtEnd = [this] { return m_sleep->atFileEnd(); };
+    pb.holdsAtEnd = [this] { return m_sleep->choice() == sleeptimer::EndOfFile; };
     m_shell->watchedPlayer = [&pb]() -> Player & { return pb.watchedPlayer(); };
     m_shell->makeMediaControl = [this, &pb] {
         return new Mpris(m, *m_form1,

@@ -45,6 +45,8 @@ const MpvPlayer::Options &defaultOptions()
         // The end of a file is reported once its sound has played out, not when the decoder
         // is done: the next file's open would drop what is still queued, its last words.
         {"gapless-audio", "no"},
+        // A file prepared to follow is opened ahead, so that it can be joined without a gap.
+        {"prefetch-playlist", "yes"},
         {"audio-display", "no"},
         // Without a sound device a file still plays, on the clock.
         {"audio-fallback-to-null", "yes"},
@@ -139,10 +141,16 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
         const auto *sf = static_cast<const mpv_event_start_file *>(ev.data);
         if (sf && m_entryId >= 0 && sf->playlist_entry_id == m_entryId)
             m_started = true;
+        if (sf && m_nextId >= 0 && sf->playlist_entry_id == m_nextId && !m_movedOn) {
+            m_movedOn = true;
+            watchTail();
+        }
         break;
     }
     case MPV_EVENT_FILE_LOADED:
-        if (m_started && !m_loaded && !m_failed) {
+        if (m_movedOn)
+            m_nextLoaded = true;
+        else if (m_started && !m_loaded && !m_failed) {
             if (loadEventHoldMs > 0) {
                 const quint64 gen = m_openGeneration;
                 QTimer::singleShot(loadEventHoldMs, this, [this, gen] {
@@ -166,6 +174,11 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
             m_failed = true;
             openEnded();
         }
+        // The prepared file could not be played: whoever wants it opens it the usual way.
+        if (ef && ef->playlist_entry_id == m_nextId && m_movedOn) {
+            m_nextId = -1;
+            m_nextFile.clear();
+        }
         break;
     }
     default:
@@ -179,6 +192,20 @@ void MpvPlayer::setFileName(const QString &path)
     // An open still waiting below us gives way: its loop ends once ours has.
     if (m_openLoop)
         m_openLoop->quit();
+    if (m_movedOn && m_nextId >= 0 && path == m_nextFile) {
+        takeOverNext(me);
+        return;
+    }
+    const bool prepared = m_nextId >= 0 || m_movedOn;
+    m_nextFile.clear();
+    m_nextId = -1;
+    m_movedOn = false;
+    m_nextLoaded = false;
+    m_fromStart = false;
+    if (m_mpv && prepared)
+        mpv_command_string(m_mpv, "playlist-clear");
+    if (m_mpv)
+        setGapless(false);
     m_file = path;
     dropSample();
     ++m_openCount;
@@ -281,6 +308,113 @@ void MpvPlayer::waitInLoop(quint64 generation, const QDeadlineTimer &deadline, c
     m_openLoop = outer;
 }
 
+void MpvPlayer::takeOverNext(quint64 generation)
+{
+    m_file = m_nextFile;
+    m_entryId = m_nextId;
+    m_nextFile.clear();
+    m_nextId = -1;
+    m_movedOn = false;
+    ++m_openCount;
+    m_failed = false;
+    m_paused = false;
+    m_stopped = false;
+    m_atEnd = false;
+    m_duration = 0;
+    m_pendingSeek.reset();
+    m_fromStart = true;
+    dropSample();
+    // Its own end is reported once its sound has played out, unless another file is prepared.
+    setGapless(false);
+    m_started = true;
+    m_loaded = false;
+    if (m_nextLoaded)
+        loadedNow();
+    m_nextLoaded = false;
+    waitInLoop(generation, QDeadlineTimer(kOpenTimeoutMs), [this] { return m_loaded || m_failed; });
+    if (generation != m_openGeneration)
+        return;
+    if (!m_loaded)
+        m_failed = true;
+    emit changed();
+}
+
+void MpvPlayer::prepareNext(const QString &path)
+{
+    if (!m_mpv || path == m_nextFile || (m_movedOn && !path.isEmpty()))
+        return;
+    if (m_movedOn) {
+        // Nothing takes the prepared file over: it must not play on unseen.
+        mpv_command_string(m_mpv, "stop");
+        m_atEnd = true;
+        m_movedOn = false;
+        m_nextLoaded = false;
+    } else if (m_nextId >= 0) {
+        mpv_command_string(m_mpv, "playlist-clear");
+    }
+    m_nextFile.clear();
+    m_nextId = -1;
+    // Only a regular file: a FIFO or a device would hold mpv in its open.
+    if (path.isEmpty() || !m_loaded || m_failed || !fsprobe::isRegular(path)) {
+        setGapless(false);
+        return;
+    }
+    setGapless(true);
+    const QByteArray file = fsname::encode(path);
+    const char *cmd[] = {"loadfile", file.constData(), "append", nullptr};
+    mpv_node result;
+    if (mpv_command_ret(m_mpv, cmd, &result) < 0) {
+        setGapless(false);
+        return;
+    }
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            if (qstrcmp(result.u.list->keys[i], "playlist_entry_id") == 0
+                && result.u.list->values[i].format == MPV_FORMAT_INT64)
+                m_nextId = result.u.list->values[i].u.int64;
+        }
+    }
+    mpv_free_node_contents(&result);
+    if (m_nextId >= 0)
+        m_nextFile = path;
+}
+
+void MpvPlayer::watchTail()
+{
+    // mpv went on to the prepared file by itself; the old one has ended for the program once
+    // its last sound is heard: the new file's sound has no time until its output plays, and
+    // a time below 0 while the old sound still plays before it. A file whose sound never
+    // comes is given up after a few seconds.
+    m_tailWaits = 0;
+    if (!m_tailPoll) {
+        m_tailPoll = new QTimer(this);
+        m_tailPoll->setInterval(10);
+        connect(m_tailPoll, &QTimer::timeout, this, [this] {
+            double pos = -1;
+            const bool waiting = m_movedOn && m_nextId >= 0
+                && (!m_nextLoaded || mpv_get_property(m_mpv, "audio-pts", MPV_FORMAT_DOUBLE, &pos) < 0 || pos < 0);
+            if (waiting && ++m_tailWaits < kTailWaits)
+                return;
+            m_tailPoll->stop();
+            if (!m_movedOn)
+                return;
+            m_atEnd = true;
+            dropSample();
+            emit ended();
+        });
+    }
+    m_tailPoll->start();
+}
+
+void MpvPlayer::setGapless(bool on)
+{
+    if (on == m_gapless)
+        return;
+    m_gapless = on;
+    // weak: formats that differ still get a fresh output, after the old sound has played out.
+    mpv_set_property_string(m_mpv, "gapless-audio", on ? "weak" : "no");
+}
+
 void MpvPlayer::loadedNow()
 {
     m_loaded = true;
@@ -306,7 +440,8 @@ const MpvPlayer::Sample &MpvPlayer::sample()
     m_sample.takenAt = now;
     int flag = 0;
     m_sample.eof = m_mpv && mpv_get_property(m_mpv, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag;
-    if (m_loaded && !m_failed) {
+    // After mpv moved on the figures are the next file's, not yet the program's.
+    if (m_loaded && !m_failed && !m_movedOn) {
         double d = 0;
         if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &d) >= 0)
             m_duration = d;
@@ -346,6 +481,10 @@ void MpvPlayer::setCurrentPosition(double seconds)
         return;
     if (seconds < 0)
         seconds = 0;
+    // Also Play's return to the start of a file that ended before it was taken over.
+    if (m_fromStart && seconds == 0)
+        return;
+    m_fromStart = false;
     // A start at or past the end (a remembered second of a file since shortened) is the
     // file's end at once: seeking there would stall and then play from the top.
     m_atEnd = m_duration > 0 && seconds >= m_duration;
@@ -371,6 +510,7 @@ void MpvPlayer::setCurrentPosition(double seconds)
 
 void MpvPlayer::setPause(bool pause)
 {
+    m_fromStart = false;
     m_paused = pause;
     dropSample();
     if (m_mpv) {

@@ -44,6 +44,7 @@ public:
     bool openFailed() const override { return m_failed; }
     bool opening() const override { return m_openLoop != nullptr; }
     QList<Chapter> chapterList() override;
+    void prepareNext(const QString &path) override;
 
     // Gain of mpv's cubic volume scale for hundredths of a decibel.
     static double mpvVolumeFor(int hundredthsDb);
@@ -73,6 +74,10 @@ private:
     std::optional<bool> strangeFile(const QString &path, quint64 generation, const QDeadlineTimer &deadline);
     void loadedNow();
     void openEnded();
+    // The prepared file becomes the open one without a new open.
+    void takeOverNext(quint64 generation);
+    void setGapless(bool on);
+    void watchTail();
 
     mpv_handle *core();
     Options m_extra;
@@ -106,4 +111,16 @@ private:
     int m_volume = 0;
     double m_speed = 1.0;
     int m_loudness = 0;
+    // The file prepared to follow, its playlist entry, and whether mpv has moved on to it
+    // (the program still sees the previous file standing at its end) and loaded it.
+    QString m_nextFile;
+    long long m_nextId = -1;
+    bool m_movedOn = false;
+    bool m_nextLoaded = false;
+    bool m_gapless = false;
+    class QTimer *m_tailPoll = nullptr;
+    int m_tailWaits = 0;
+    static constexpr int kTailWaits = 300; // of 10 ms
+    // A file taken over already plays from its start: a seek there would repeat its first sound.
+    bool m_fromStart = false;
 };

@@ -45,6 +45,12 @@ public:
     // What the next tick depends on (idle.cpp); sleepArmed is the sleep timer's.
     idle::TickState tickState(bool sleepArmed);
 
+    // Joins without a gap (join.cpp): near the end of an audio file the main player is given
+    // the file its end will start, found on copies of the choice's state; empty when the end
+    // would do anything but start a file from its beginning on the main player.
+    QString joinCandidate();
+    void prepareJoin();
+
     // Played marks and completed list (marks.cpp)
     void put_form4();
     void paigmena();
@@ -107,6 +113,8 @@ public:
     std::function<void(const QString &entry)> opening = [](const QString &) {};
     // Asked at a file's end before the next one starts: true keeps the list where it is.
     std::function<bool()> holdAtEnd = [] { return false; };
+    // Whether holdAtEnd would hold, asked without acting.
+    std::function<bool()> holdsAtEnd = [] { return false; };
     // Where the session's own resume begins, given where it would (the rewind on resume).
     std::function<double(Player &, double start)> resumedStart = [](Player &, double start) { return start; };
 

@@ -54,6 +54,10 @@ public:
     virtual bool opening() const { return false; }
     // The open file's chapters as the container lists them, unchecked.
     virtual QList<Chapter> chapterList() { return {}; }
+    // The file this one's end would start, made ready to follow it without a gap; empty: none.
+    // The player then moves on by itself and reports the end; a setFileName of the same path
+    // takes over the file already sounding instead of opening it again.
+    virtual void prepareNext(const QString & /*path*/) { }
 
     bool inUse() const { return m_inUse; }
     void setInUse(bool v) { m_inUse = v; }

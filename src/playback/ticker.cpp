@@ -63,8 +63,10 @@ void Playback::Timer1_Timer()
     // after the last file with replay None) is not signalled again on every tick.
     const bool alreadySignalled
         = endSignalledPlayer == &w && endSignalledOpen == w.openCount() && endSignalledMainOpen == main.openCount();
-    if (!ended || alreadySignalled)
+    if (!ended || alreadySignalled) {
+        prepareJoin();
         return;
+    }
     // A file that cannot be opened ends at once; started again (replay One) it would be
     // reopened on every tick.
     if (w.openFailed()) {
@@ -79,11 +81,14 @@ void Playback::Timer1_Timer()
     endSignalledPlayer = &w;
     endSignalledOpen = w.openCount();
     endSignalledMainOpen = main.openCount();
-    if (holdAtEnd())
+    if (holdAtEnd()) {
+        prepareJoin(); // a file prepared meanwhile must not play on
         return;
+    }
 
     m.advanceCount = numtext::toInt16(m.advanceCount + 1);
     previewClock = int32_t(numtext::roundHalfEven(timeOfDay()));
     m.volume = int16_t(w.Volume());
     bres_kommati();
+    prepareJoin();
 }

@@ -210,6 +210,7 @@ void Playback::playOnMainPlayer()
     m.mins = int16_t(t.m);
     m.secs = int16_t(t.s);
     f.Text1[5]->setText(numtext::hmsText(roundHalfEven(p.Duration())));
+    prepareJoin(); // a short file may end before the next tick
 }
 
 void Playback::List2_Click()

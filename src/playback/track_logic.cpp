@@ -41,6 +41,17 @@ int chooseNext(const std::vector<int16_t> &marks, int n, int currentIndex, bool 
     return idx;
 }
 
+int peekNext(const std::vector<int16_t> &marks, int n, int currentIndex, bool shuffle, bool keep, bool resumePending,
+             Random rnd)
+{
+    // The same branches as the choice itself, in the same order.
+    if (keep && currentIndex >= 0)
+        return currentIndex;
+    if (!keep && resumePending)
+        return -1;
+    return chooseNext(marks, n, currentIndex, shuffle, [&rnd] { return rnd.next(); });
+}
+
 bool isVideoFile(const QString &path)
 {
     // Films of today follow the eleven older extensions, tested the same way.

@@ -28,4 +28,10 @@ private:
     uint64_t m_state = 0x5EED0F0A11F11E5ULL;
 };
 
+// The entry a file's end would choose, found without consuming anything: rnd is a copy.
+// keep: the current entry plays again (replay One, a pick). -1: the end does something else
+// first (the session's resume, or every entry played).
+int peekNext(const std::vector<int16_t> &marks, int n, int currentIndex, bool shuffle, bool keep, bool resumePending,
+             Random rnd);
+
 } // namespace track
