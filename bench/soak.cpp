@@ -34,6 +34,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <thread>
 #include <unistd.h>
 
@@ -50,6 +51,22 @@ double residentMiB()
         return 0;
     const QList<QByteArray> fields = f.readAll().split(' ');
     return fields.size() > 1 ? double(fields[1].toLongLong()) * double(::sysconf(_SC_PAGESIZE)) / 1048576.0 : 0;
+}
+
+// Bytes the allocator has handed out and not had back: a leak grows this, fragmentation and
+// the renderer's mappings do not.
+double heapMiB()
+{
+    const struct mallinfo2 mi = ::mallinfo2();
+    return double(mi.uordblks + mi.hblkhd) / 1048576.0;
+}
+
+int objectCount()
+{
+    int n = 0;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        n += 1 + int(w->findChildren<QObject *>().size());
+    return n;
 }
 
 double loadAverage()
@@ -94,6 +111,11 @@ private:
                 if (wait.elapsed() > 30000) {
                     std::printf("soak: FAILED, the window has not answered for 30 s (load %.2f)\n", loadAverage());
                     std::fflush(stdout);
+                    // Where the UI thread stands, when a debugger is at hand.
+                    const QByteArray gdb = "gdb -p " + QByteArray::number(::getpid())
+                        + " -batch -ex 'thread 1' -ex bt 2>/dev/null | grep '^#'";
+                    if (std::system(gdb.constData()) != 0)
+                        std::printf("soak: (no backtrace: gdb missing)\n");
                     std::_Exit(1);
                 }
             }
@@ -369,6 +391,7 @@ int main(int argc, char *argv[])
     // Memory is judged from the end of the first minute (of the first fifth of a short run).
     const double settle = std::min(60.0, seconds / 5);
     double baseline = -1, peak = 0, last = 0;
+    int reported = 0;
     QElapsedTimer clock;
     clock.start();
     std::printf("soak: %.0f s, seed %u, %d files\n", seconds, seed, kFiles);
@@ -382,9 +405,14 @@ int main(int argc, char *argv[])
             baseline = last;
         if (baseline >= 0)
             peak = std::max(peak, last);
-        if (int(t) % 30 == 0)
-            std::printf("  %4.0f s: resident %.1f MiB, %d entries, longest wait %lld ms, load %.2f\n", t, last,
-                        app.form1().List2->count(), (long long)dog.longestMs, loadAverage());
+        // A line every 30 s, also when a late sample skips the exact second.
+        if (int(t) / 30 != reported) {
+            reported = int(t) / 30;
+            std::printf("  %4.0f s: resident %.1f MiB, heap %.1f MiB, %d objects, %d entries, longest wait %lld ms,"
+                        " load %.2f\n",
+                        t, last, heapMiB(), objectCount(), app.form1().List2->count(), (long long)dog.longestMs,
+                        loadAverage());
+        }
         std::fflush(stdout);
         if (t < seconds)
             return;
