@@ -35,6 +35,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <malloc.h>
+#include <mutex>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -77,10 +79,21 @@ double loadAverage()
 
 // Pings the UI thread every 100 ms from a thread of its own and keeps the longest wait for
 // its answer; a wait of 30 s is a hang that never ends, reported from here.
+// The monkey's last act, read by the watchdog when a wait is the longest so far.
+std::mutex g_actMutex;
+std::string g_lastAct;
+
+void noteAct(const QString &what)
+{
+    const std::lock_guard<std::mutex> lock(g_actMutex);
+    g_lastAct = what.toStdString();
+}
+
 class Watchdog {
 public:
     std::atomic<qint64> longestMs{0};
     std::atomic<int> overLimit{0};
+    std::string longestAfter; // read after stop()
 
     void start()
     {
@@ -109,7 +122,11 @@ private:
                     ++overLimit;
                 }
                 if (wait.elapsed() > 30000) {
-                    std::printf("soak: FAILED, the window has not answered for 30 s (load %.2f)\n", loadAverage());
+                    {
+                        const std::lock_guard<std::mutex> lock(g_actMutex);
+                        std::printf("soak: FAILED, the window has not answered for 30 s since: %s (load %.2f)\n",
+                                    g_lastAct.c_str(), loadAverage());
+                    }
                     std::fflush(stdout);
                     // Where the UI thread stands, when a debugger is at hand.
                     const QByteArray gdb = "gdb -p " + QByteArray::number(::getpid())
@@ -119,7 +136,11 @@ private:
                     std::_Exit(1);
                 }
             }
-            longestMs = std::max<qint64>(longestMs, wait.elapsed());
+            if (wait.elapsed() > longestMs) {
+                longestMs = wait.elapsed();
+                const std::lock_guard<std::mutex> lock(g_actMutex);
+                longestAfter = g_lastAct;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     }
@@ -199,6 +220,7 @@ public:
             QAction *a = m_actions[m_warmed++];
             if (a->isEnabled()) {
                 ++menus;
+                noteAct(QStringLiteral("menu ") + a->text());
                 a->trigger();
             }
             return;
@@ -280,6 +302,9 @@ private:
         ++clicks;
         QPointer<QWidget> guard(w);
         const int how = int(m_rng.bounded(10));
+        noteAct(QStringLiteral("click %1 %2 on %3 %4")
+                    .arg(how)
+                    .arg(QLatin1String(w->metaObject()->className()), w->objectName(), w->window()->objectName()));
         if (how < 7)
             QTest::mouseClick(w, Qt::LeftButton, {}, at);
         else if (how < 9)
@@ -333,6 +358,10 @@ private:
         ++keys;
         if (!allowed(target))
             target = &m_app.form1();
+        noteAct(QStringLiteral("key %1 (modifiers %2) on %3")
+                    .arg(int(k), 0, 16)
+                    .arg(int(mods))
+                    .arg(QLatin1String(target->metaObject()->className())));
         QTest::keyClick(target, k, mods);
     }
 
@@ -342,6 +371,7 @@ private:
         if (!a->isEnabled())
             return;
         ++menus;
+        noteAct(QStringLiteral("menu ") + a->text());
         a->trigger();
     }
 
@@ -425,6 +455,7 @@ int main(int argc, char *argv[])
                     last, growth, peak, memOk ? "ok" : "FAILED, over 5 MiB");
         std::printf("soak: longest wait of the UI thread %lld ms, %d waits over 1 s: %s (load %.2f)\n",
                     (long long)dog.longestMs, int(dog.overLimit), hangOk ? "ok" : "FAILED", loadAverage());
+        std::printf("soak: the longest wait came after: %s\n", dog.longestAfter.c_str());
         std::printf("soak: %s\n", memOk && hangOk ? "passed" : "FAILED");
         std::fflush(stdout);
         QDir(home).removeRecursively();
