@@ -5,7 +5,7 @@ BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev libqt6sql6-sqlite libavformat-dev
 TEST_PKGS   := ffmpeg xvfb xauth python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 dbus desktop-file-utils playerctl openbox
-BENCH_PKGS  := findutils mpv linux-perf
+BENCH_PKGS  := findutils mpv linux-perf python3-pyatspi at-spi2-core
 # make bench: a Release build of its own.
 BENCH_BUILD ?= build-rel
 PREFIX      ?= /usr/local
@@ -49,7 +49,7 @@ endef
 
 LINT_PKGS   := clang-tidy clang-format
 
-.PHONY: all deps test-deps build run test bench fuzz clean install lint format mutate
+.PHONY: all deps test-deps build run test bench soak fuzz clean install lint format mutate
 
 all: build
 
@@ -81,6 +81,12 @@ bench: test-deps
 	$(call ensure_pkgs,$(BENCH_PKGS))
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_ARGS)
 	./bench/run.sh $(BENCH_BUILD)
+
+# A monkey run of 10 minutes on the real program (SOAK_SECONDS shortens it): no crash, no
+# wait over 1 s, at most 5 MiB more memory after the first minute.
+soak: test-deps build
+	cmake --build $(BUILD) -j $(JOBS) --target soak
+	./bench/soak.sh $(BUILD)
 
 fuzz: deps
 	$(call ensure_pkgs,$(FUZZ_PKGS))

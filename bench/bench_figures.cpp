@@ -6,9 +6,10 @@
 //   save N                       SaveState of N entries: prints ms and the file's bytes
 //   search N NEEDLE              text search over N entries: prints ms
 //   names N FILE                 the same N names, one a line, for grep
-//   film SECONDS                 the resumed film plays in the video window: after 3 s, prints
-//                                the process's CPU share (% of a core) over SECONDS and the
-//                                largest and median gaps between ticks (ms); then ends
+//   film SECONDS [PAUSED]        the resumed film plays in the video window: after 3 s, prints
+//                                the process's CPU share (% of a core) over SECONDS, the
+//                                largest and median gaps between ticks (ms), and the CPU share
+//                                over PAUSED seconds (default 0: not measured) after a pause
 // Every mode but startup and film runs with headless players; those run as the program does.
 
 #include "app/app.h"
@@ -107,16 +108,17 @@ double cpuSeconds()
     return double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
 }
 
-int film(double seconds)
+int film(double seconds, double paused)
 {
-    QTimer::singleShot(int(seconds * 1000) + 30000, [] { std::_Exit(2); });
+    QTimer::singleShot(int((seconds + paused) * 1000) + 30000, [] { std::_Exit(2); });
     App app;
     app.Form_Load();
     std::vector<double> gaps;
     QElapsedTimer clock;
     double cpu0 = 0, last = -1;
+    bool measured = false;
     QObject::connect(app.form1().Timer1, &QTimer::timeout, [&] {
-        if (!clock.isValid())
+        if (!clock.isValid() || measured)
             return;
         const double now = double(clock.nsecsElapsed()) / 1e6;
         if (last >= 0)
@@ -124,11 +126,28 @@ int film(double seconds)
         last = now;
         if (now < seconds * 1000)
             return;
+        measured = true;
         const double cpu = (cpuSeconds() - cpu0) / (now / 1000) * 100;
         std::sort(gaps.begin(), gaps.end());
-        std::printf("%.2f %.1f %.1f\n", cpu, gaps.empty() ? 0 : gaps.back(), gaps.empty() ? 0 : gaps[gaps.size() / 2]);
-        std::fflush(stdout);
-        app.Form_QueryUnload();
+        std::printf("%.2f %.1f %.1f", cpu, gaps.empty() ? 0 : gaps.back(), gaps.empty() ? 0 : gaps[gaps.size() / 2]);
+        if (paused <= 0) {
+            std::printf("\n");
+            std::fflush(stdout);
+            app.Form_QueryUnload();
+            return;
+        }
+        app.form1().mnuplaypause->trigger();
+        // A second for the pause to settle, then the paused film's share.
+        QTimer::singleShot(1000, [&, paused] {
+            if (app.videoPlayer().PlayState() != Player::Paused)
+                std::_Exit(3);
+            const double from = cpuSeconds();
+            QTimer::singleShot(int(paused * 1000), [&, from, paused] {
+                std::printf(" %.3f\n", (cpuSeconds() - from) / paused * 100);
+                std::fflush(stdout);
+                app.Form_QueryUnload();
+            });
+        });
     });
     QTimer::singleShot(3000, [&] {
         if (app.videoPlayer().PlayState() != Player::Playing)
@@ -203,8 +222,8 @@ int main(int argc, char *argv[])
         return writeSession(args[2], args[3], args[4].toInt(), args[5].toInt());
     if (mode == "startup" && args.size() == 3)
         return startup(args[2].toDouble());
-    if (mode == "film" && args.size() == 3)
-        return film(args[2].toDouble());
+    if (mode == "film" && (args.size() == 3 || args.size() == 4))
+        return film(args[2].toDouble(), args.size() == 4 ? args[3].toDouble() : 0);
     if (mode == "names" && args.size() == 4)
         return writeNames(args[2].toInt(), args[3]);
 

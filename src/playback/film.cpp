@@ -136,6 +136,8 @@ std::vector<filmlogic::Track> Film::tracks()
 void Film::fill(QMenu *menu, const QString &type)
 {
     menu->clear();
+    // clear() drops the actions only; the group of the last showing would stay with the menu.
+    qDeleteAll(menu->findChildren<QActionGroup *>(Qt::FindDirectChildrenOnly));
     auto *group = new QActionGroup(menu);
     const auto add = [&](const QString &text, const QString &id, bool on) {
         QAction *a = menu->addAction(text);
