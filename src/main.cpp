@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
 #include <unistd.h>
 
 int main(int argc, char *argv[])
@@ -19,6 +20,9 @@ int main(int argc, char *argv[])
     // Past a file-size limit a write then fails (EFBIG) and is handled as a full disk is,
     // instead of the signal ending the run with its place unsaved.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Every libmpv thread would otherwise get a malloc arena of its own, each kept at its peak:
+    // a long run's resident memory grew by 100 MiB with no more in use.
+    mallopt(M_ARENA_MAX, 2);
     // Without a session bus Qt's parts (tray, accessibility, media control) would make libdbus
     // launch a bus daemon that outlives the program; point them at the standard socket instead.
     const QByteArray bus

@@ -162,18 +162,20 @@ void Session::writeRecovery()
     if (!kept && !m_unkept && !locked)
         form.Text2->setText(unkeptText());
     m_unkept = !kept && !locked;
+    // At rest the writes wait for a change, unless a lock still holds some back.
+    if (m_resting && !locked && m_recoveryTimer)
+        m_recoveryTimer->stop();
 }
 
 void Session::recoverWhile(bool running)
 {
+    m_resting = !running;
     if (!m_recoveryTimer || running == m_recoveryTimer->isActive())
         return;
-    if (running) {
+    if (running)
         m_recoveryTimer->start();
-        return;
-    }
-    writeRecovery();
-    m_recoveryTimer->stop();
+    else
+        writeRecovery();
 }
 
 // A run killed in the middle of a save leaves the save's temporary file behind, as large as

@@ -63,6 +63,7 @@ private:
     Places &places;
     StateDb &m_db;
     QTimer *m_recoveryTimer = nullptr;
+    bool m_resting = false; // nothing runs: no write until a change
     bool m_skipCrashed = false;
     QString m_crashed; // the entry the last unclean ends are counted on
     bool m_restored = false;
