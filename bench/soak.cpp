@@ -387,7 +387,7 @@ private:
 
 int main(int argc, char *argv[])
 {
-    mallopt(M_ARENA_MAX, 2); // as main() does
+    mallopt(M_ARENA_MAX, 1); // as main() does
     // As main() does: no bus daemon launched on our behalf.
     const QByteArray bus
         = mpris::addressWithoutAutolaunch(qgetenv("DBUS_SESSION_BUS_ADDRESS"), qgetenv("XDG_RUNTIME_DIR"), ::getuid());

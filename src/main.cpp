@@ -22,7 +22,7 @@ int main(int argc, char *argv[])
     std::signal(SIGXFSZ, SIG_IGN);
     // Every libmpv thread would otherwise get a malloc arena of its own, each kept at its peak:
     // a long run's resident memory grew by 100 MiB with no more in use.
-    mallopt(M_ARENA_MAX, 2);
+    mallopt(M_ARENA_MAX, 1);
     // Without a session bus Qt's parts (tray, accessibility, media control) would make libdbus
     // launch a bus daemon that outlives the program; point them at the standard socket instead.
     const QByteArray bus

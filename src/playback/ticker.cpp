@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <chrono>
 #include <cmath>
+#include <malloc.h>
 
 Player &Playback::watchedPlayer()
 {
@@ -89,6 +90,9 @@ void Playback::Timer1_Timer()
     m.advanceCount = numtext::toInt16(m.advanceCount + 1);
     previewClock = int32_t(numtext::roundHalfEven(timeOfDay()));
     m.volume = int16_t(w.Volume());
+    // What the ended file's decoding freed goes back to the system: a long run of files
+    // would otherwise keep its resident memory at every peak it reached.
+    malloc_trim(0);
     bres_kommati();
     prepareJoin();
 }
