@@ -10,6 +10,20 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+namespace {
+// The tag as the rest of the program keeps it: the fields, with the genre as its byte.
+Mp3Tag recordOf(const id3v1::Fields &tag)
+{
+    return {QStringLiteral("TAG"),
+            tag.title,
+            tag.artist,
+            tag.album,
+            tag.year,
+            tag.comment,
+            QString(QChar(id3v1::genreByteForRow(tag.genreRow)))};
+}
+} // namespace
+
 QStringList Tags::genreTable()
 {
     return {
@@ -46,14 +60,7 @@ void Tags::readTag()
 
 void Tags::showTag(const id3v1::Fields &tag)
 {
-    Mp3Tag &t = m.mp3Tag;
-    t = {QStringLiteral("TAG"),
-         tag.title,
-         tag.artist,
-         tag.album,
-         tag.year,
-         tag.comment,
-         QString(QChar(id3v1::genreByteForRow(tag.genreRow)))};
+    m.mp3Tag = recordOf(tag);
     const QString *fields[] = {&tag.title, &tag.artist, &tag.album, &tag.year, &tag.comment};
     for (size_t i = 0; i < 5; ++i)
         f.Text1[i]->setText(id3v1::shownText(*fields[i]));
@@ -81,13 +88,7 @@ void Tags::mnumoretags_Click()
     tag.year = id3v1::fitField(f.Text1[3]->text(), id3v1::kYear);
     tag.comment = id3v1::fitField(f.Text1[4]->text(), id3v1::kComment);
     tag.genreRow = f.Combo1->currentIndex();
-    m.mp3Tag = {QStringLiteral("TAG"),
-                tag.title,
-                tag.artist,
-                tag.album,
-                tag.year,
-                tag.comment,
-                QString(QChar(id3v1::genreByteForRow(tag.genreRow)))};
+    m.mp3Tag = recordOf(tag);
 
     QString why;
     switch (id3v1::writeFile(m.currentFile, tag)) {
