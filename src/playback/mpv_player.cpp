@@ -19,6 +19,20 @@
 #include <utility>
 
 namespace {
+// The playlist entry id a loadfile's reply names (-1: none); the reply is freed.
+long long takeEntryId(mpv_node &result)
+{
+    long long id = -1;
+    if (result.format == MPV_FORMAT_NODE_MAP) {
+        for (int i = 0; i < result.u.list->num; ++i) {
+            if (qstrcmp(result.u.list->keys[i], "playlist_entry_id") == 0
+                && result.u.list->values[i].format == MPV_FORMAT_INT64)
+                id = result.u.list->values[i].u.int64;
+        }
+    }
+    mpv_free_node_contents(&result);
+    return id;
+}
 
 void onWakeup(void *ctx)
 {
@@ -246,14 +260,7 @@ void MpvPlayer::setFileName(const QString &path)
         emit changed();
         return;
     }
-    if (result.format == MPV_FORMAT_NODE_MAP) {
-        for (int i = 0; i < result.u.list->num; ++i) {
-            if (qstrcmp(result.u.list->keys[i], "playlist_entry_id") == 0
-                && result.u.list->values[i].format == MPV_FORMAT_INT64)
-                m_entryId = result.u.list->values[i].u.int64;
-        }
-    }
-    mpv_free_node_contents(&result);
+    m_entryId = takeEntryId(result);
 
     waitInLoop(me, deadline, [this] { return m_loaded || m_failed; });
     if (me != m_openGeneration)
@@ -367,14 +374,7 @@ void MpvPlayer::prepareNext(const QString &path)
         setGapless(false);
         return;
     }
-    if (result.format == MPV_FORMAT_NODE_MAP) {
-        for (int i = 0; i < result.u.list->num; ++i) {
-            if (qstrcmp(result.u.list->keys[i], "playlist_entry_id") == 0
-                && result.u.list->values[i].format == MPV_FORMAT_INT64)
-                m_nextId = result.u.list->values[i].u.int64;
-        }
-    }
-    mpv_free_node_contents(&result);
+    m_nextId = takeEntryId(result);
     if (m_nextId >= 0)
         m_nextFile = path;
 }
