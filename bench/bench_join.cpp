@@ -1,9 +1,11 @@
 // B11, the joins between files: three parts of one recording played in a row, ours (each
-// next part made ready ahead and joined) against mpv with gapless audio, each through mpv's
-// pcm output into a FIFO that a paced reader empties as a sound card would (44.1 kHz, a 93 ms
-// buffer, silence when nothing came in time). Every sample tells the moment of the recording
-// it came from (a sine on the left, its cosine on the right, a quarter turn a second), so each
-// join reads as the milliseconds never heard and the milliseconds of silence put in.
+// next part made ready ahead and joined) against mpv with gapless audio, each into a sound
+// server's null sink whose monitor is recorded, as a desktop plays it: a pull output at the
+// pace of the sink. (A FIFO behind mpv's pcm output blocks mpv's core on every write, and
+// every call into it with it: a stall no real output has.) Every sample tells the moment of
+// the recording it came from (a sine on the left, its cosine on the right, a quarter turn a
+// second), so each join reads as the milliseconds never heard and the milliseconds of silence
+// put in.
 
 #include "app/app.h"
 #include "playback/playback.h"
@@ -14,19 +16,14 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -56,63 +53,83 @@ QStringList makeParts(const QString &dir)
     return out;
 }
 
-// Reads 16-bit stereo from a FIFO at the pace of a sound card and records what it heard.
-class Card {
+bool run(const QString &program, const QStringList &args, QByteArray *out = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return false;
+    if (out)
+        *out = p.readAllStandardOutput().trimmed();
+    return true;
+}
+
+// A null sink of the user's sound server, or of a server of our own when none answers.
+class Sink {
 public:
-    explicit Card(const QString &fifo)
+    static constexpr const char *kName = "velloran_join";
+
+    explicit Sink(const QString &dir)
     {
-        ::mkfifo(fifo.toLocal8Bit().constData(), 0600);
-        m_fd = ::open(fifo.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
-        ::fcntl(m_fd, F_SETPIPE_SZ, 16384);
-        m_thread = std::thread([this] { run(); });
+        if (!run("pactl", {"info"})) {
+            qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+            m_server.start("pulseaudio",
+                           {"-n", "--daemonize=no", "--exit-idle-time=-1", "--system=false",
+                            "--load=module-native-protocol-unix"});
+            for (int i = 0; i < 100 && !run("pactl", {"info"}); ++i)
+                QThread::msleep(50);
+        }
+        QByteArray module;
+        if (run("pactl",
+                {"load-module", "module-null-sink", QStringLiteral("sink_name=%1").arg(kName), "rate=44100",
+                 "channels=2"},
+                &module))
+            m_module = QString::fromLatin1(module);
     }
-    ~Card() { stop(); }
+    ~Sink()
+    {
+        if (!m_module.isEmpty())
+            run("pactl", {"unload-module", m_module});
+        m_server.terminate();
+        m_server.waitForFinished(3000);
+    }
+    bool ok() const { return !m_module.isEmpty(); }
+
+private:
+    QProcess m_server;
+    QString m_module;
+};
+
+// Records what the sink plays, from its start to stop().
+class Recorder {
+public:
+    explicit Recorder(const QString &file)
+        : m_file(file)
+    {
+        m_rec.setStandardOutputFile(file);
+        m_rec.start("parec",
+                    {"-d", QStringLiteral("%1.monitor").arg(Sink::kName), "--raw", "--format=s16le", "--rate=44100",
+                     "--channels=2", "--latency-msec=20"});
+        m_rec.waitForStarted();
+        QThread::msleep(300); // connected before the first sound
+    }
     QByteArray stop()
     {
-        m_stop = true;
-        if (m_thread.joinable())
-            m_thread.join();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        return m_heard;
+        QThread::msleep(300); // the last sound reaches the monitor
+        m_rec.terminate();
+        m_rec.waitForFinished(3000);
+        QFile f(m_file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private:
-    void run()
-    {
-        QElapsedTimer clock;
-        clock.start();
-        qint64 done = 0;
-        while (!m_stop) {
-            QThread::msleep(5);
-            const qint64 due = clock.nsecsElapsed() * kRate / 1000000000 - done;
-            // Whole frames only: a part of one waits for the rest, or the channels would swap.
-            QByteArray chunk(due * 4, '\0');
-            qsizetype got = m_partial.size();
-            chunk.replace(0, got, m_partial);
-            while (got < chunk.size()) {
-                const ssize_t n = ::read(m_fd, chunk.data() + got, size_t(chunk.size() - got));
-                if (n <= 0)
-                    break;
-                got += n;
-            }
-            m_partial = chunk.mid(got - got % 4, got % 4);
-            got -= got % 4;
-            m_heard += chunk.left(got);
-            m_heard += QByteArray(chunk.size() - got, '\0');
-            done += due;
-        }
-    }
-    int m_fd = -1;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    QByteArray m_heard;
-    QByteArray m_partial;
+    QString m_file;
+    QProcess m_rec;
 };
 
 struct Join {
     double missingMs = 0, silentMs = 0;
+    double endMs = 0; // of the last part, never heard: the end of the list, not a join
 };
 
 // The worst join: the recording's moments never heard, and the silence put in.
@@ -145,27 +162,19 @@ Join worstJoin(const QByteArray &pcm)
         worst.missingMs = std::max(worst.missingMs, j.missingMs);
         worst.silentMs = std::max(worst.silentMs, j.silentMs);
     }
-    // What never came of the last part counts as missing too.
-    worst.missingMs = std::max(worst.missingMs, std::max(0.0, kParts * kSeconds - expected) * 1000);
+    worst.endMs = std::max(0.0, kParts * kSeconds - expected) * 1000;
     return worst;
 }
 
-MpvPlayer::Options pcmInto(const QString &fifo)
-{
-    return {{"vo", "null"},
-            {"ao", "pcm"},
-            {"ao-pcm-file", fifo.toLocal8Bit()},
-            {"ao-pcm-waveheader", "no"},
-            {"audio-format", "s16"}};
-}
+const QByteArray kDevice = QByteArray("pulse/") + Sink::kName;
 
-Join ours(const QStringList &parts, const QString &fifo)
+Join ours(const QStringList &parts, const QString &recording)
 {
     testkit::ScratchCwd cwd;
     testkit::DialogRecorder dialogs;
-    Card card(fifo);
+    Recorder rec(recording);
     {
-        App app(App::Options{pcmInto(fifo), {}});
+        App app(App::Options{{{"vo", "null"}, {"ao", "pulse"}, {"audio-device", kDevice}}, {}});
         app.Form_Load();
         app.form1().List2->setItems(std::vector<QString>(parts.begin(), parts.end()));
         app.playback().resetMarksToPlaylist();
@@ -173,23 +182,22 @@ Join ours(const QStringList &parts, const QString &fifo)
         app.playback().List2_Click();
         app.playback().List2_DblClick();
         testkit::waitFor([&] { return !dialogs.messages.empty(); }, 20000); // every part played
-        testkit::waitFor([] { return false; }, 300);                        // the card hears the rest
+        testkit::waitFor([] { return false; }, 300);                        // the sink plays the rest
     }
-    return worstJoin(card.stop());
+    return worstJoin(rec.stop());
 }
 
-std::optional<Join> peer(const QStringList &parts, const QString &fifo)
+std::optional<Join> peer(const QStringList &parts, const QString &recording)
 {
-    Card card(fifo);
+    Recorder rec(recording);
     QProcess mpv;
-    QStringList args{"--no-config", "--gapless-audio=yes"};
-    for (const auto &[name, value] : pcmInto(fifo))
-        args << QStringLiteral("--%1=%2").arg(QString::fromLatin1(name), QString::fromLocal8Bit(value));
-    mpv.start(QStringLiteral("mpv"), args + parts);
+    mpv.start(QStringLiteral("mpv"),
+              QStringList{"--no-config", "--gapless-audio=yes", "--vo=null", "--ao=pulse",
+                          "--audio-device=" + QString::fromLatin1(kDevice)}
+                  + parts);
     if (!mpv.waitForFinished(30000) || mpv.exitCode() != 0)
         return std::nullopt;
-    QThread::msleep(300);
-    return worstJoin(card.stop());
+    return worstJoin(rec.stop());
 }
 
 } // namespace
@@ -199,11 +207,15 @@ int main(int argc, char *argv[])
     QTemporaryDir state;
     qputenv("XDG_STATE_HOME", state.path().toUtf8());
     QApplication qapp(argc, argv);
-    ::signal(SIGPIPE, SIG_IGN); // a player still writing when the card has stopped
     QTemporaryDir dir;
+    const Sink sink(dir.path());
+    if (!sink.ok()) {
+        std::printf("| B11 | join | n/a: no sound server (pulseaudio, pactl and parec are needed) | | | |\n");
+        return 0;
+    }
     const QStringList parts = makeParts(dir.path());
-    const Join us = ours(parts, dir.filePath("ours.fifo"));
-    const std::optional<Join> them = peer(parts, dir.filePath("peer.fifo"));
+    const Join us = ours(parts, dir.filePath("ours.raw"));
+    const std::optional<Join> them = peer(parts, dir.filePath("peer.raw"));
     auto peerText = [&them](double Join::*field) {
         return them ? QByteArray::number((*them).*field, 'f', 1) : QByteArray("n/a");
     };
@@ -212,5 +224,7 @@ int main(int argc, char *argv[])
                 peerText(&Join::missingMs).constData(), us.missingMs < 1 ? "yes" : "no");
     std::printf("| | join: ms of silence (worst of %d) | %.1f | %s | <= 5 | %s |\n", kParts - 1, us.silentMs,
                 peerText(&Join::silentMs).constData(), us.silentMs <= 5 ? "yes" : "no");
+    std::printf("| | end of the list: ms of the last part never heard | %.1f | %s | | |\n", us.endMs,
+                peerText(&Join::endMs).constData());
     return 0;
 }

@@ -2,7 +2,7 @@
 # Prints the B1-B10 table (ours against peers, one run) for the build folder given
 # (default: build; `make bench` uses a Release build in build-rel), then the figures of
 # long recordings (database writes, media lengths) and the joins between files (B11).
-# Needs xvfb-run and mpv.
+# Needs xvfb-run, mpv and pulseaudio (the joins are heard through a null sink of its own).
 set -e
 build=${1:-build}
 cmake --build "$build" --target velloran bench_figures bench_places bench_lengths bench_join
