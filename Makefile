@@ -5,7 +5,7 @@ BUILD       ?= build
 JOBS        ?= $(shell nproc)
 BUILD_PKGS  := cmake g++ make pkg-config qt6-base-dev libmpv-dev libgl-dev libqt6sql6-sqlite libavformat-dev
 TEST_PKGS   := ffmpeg xvfb xauth python3 python3-xlib x11-utils libgl1-mesa-dri libglx-mesa0 dbus desktop-file-utils playerctl openbox
-BENCH_PKGS  := findutils mpv linux-perf python3-pyatspi at-spi2-core pulseaudio pulseaudio-utils
+BENCH_PKGS  := findutils mpv linux-perf python3-pyatspi python3-dbus at-spi2-core pulseaudio pulseaudio-utils
 # make bench: a Release build of its own.
 BENCH_BUILD ?= build-rel
 PREFIX      ?= /usr/local

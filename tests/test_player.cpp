@@ -274,6 +274,17 @@ private slots:
         QVERIFY(waitFor([&] { return fx.form().Text1[0]->text() == "Slow"; }, 10000));
         QVERIFY(served > 0);
         QCOMPARE(app.mainPlayer().FileName(), slow);
+
+        // Resumed from the slow disk, the window shows while the file still opens.
+        bool shownEarly = false;
+        QObject::disconnect(&probe, nullptr, nullptr, nullptr);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            shownEarly = shownEarly || (fx.app && fx.form().isVisible() && fx.app->mainPlayer().opening());
+        });
+        fx.app.reset();
+        fsdelay::set(fsname::encode(slow), 2000);
+        QVERIFY(!fx.start(SessionFile{{a, slow}, 1}).mainPlayer().openFailed());
+        QVERIFY(shownEarly);
     }
 
     void closeDuringASlowOpenSavesAndExits_data()

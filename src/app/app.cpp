@@ -178,7 +178,16 @@ void App::Form_Load()
     m.stateFolder = Session::workingStateFolder();
     m.folderChanged = kOn;
     m_playlist->fillFileTypes();
-    m_session->LoadState();
+    {
+        // A resumed file on a slow disk would keep the window out of sight for as long as
+        // it opens: the window shows meanwhile, and the rest of its restore follows.
+        std::vector<QMetaObject::Connection> early;
+        for (Player *p : {&mainPlayer(), &videoPlayer()})
+            early.push_back(QObject::connect(p, &Player::openIsSlow, &f, [&f] { f.show(); }));
+        m_session->LoadState();
+        for (const auto &c : early)
+            QObject::disconnect(c);
+    }
     m_speed->load();
     m_loudness->load();
     m_transport->load();

@@ -311,6 +311,10 @@ void MpvPlayer::waitInLoop(quint64 generation, const QDeadlineTimer &deadline, c
     timeout.setSingleShot(true);
     QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
     timeout.start(int(std::max<qint64>(0, deadline.remainingTime())));
+    QTimer slow;
+    slow.setSingleShot(true);
+    QObject::connect(&slow, &QTimer::timeout, this, &MpvPlayer::openIsSlow);
+    slow.start(kSlowOpenMs);
     loop.exec();
     m_openLoop = outer;
 }

@@ -121,6 +121,7 @@ private:
     class QTimer *m_tailPoll = nullptr;
     int m_tailWaits = 0;
     static constexpr int kTailWaits = 300; // of 10 ms
+    static constexpr int kSlowOpenMs = 300;
     // A file taken over already plays from its start: a seek there would repeat its first sound.
     bool m_fromStart = false;
 };

@@ -69,6 +69,9 @@ signals:
     void changed();
     // The file has played to its end: told at once, so the next one need not wait for a tick.
     void ended();
+    // An open has waited a while (a slow disk or a hung mount): whoever waits for it to
+    // show something need not.
+    void openIsSlow();
 
 private:
     bool m_inUse = true;
