@@ -292,7 +292,8 @@ std::optional<StateDb::Recovery> StateDb::load(bool wholeIfClean)
     if (!q.exec() || !q.next())
         return std::nullopt;
     Recovery r;
-    r.clean = q.value(0).toInt() != 0;
+    const bool noted = takeCleanEndNote();
+    r.clean = q.value(0).toInt() != 0 || noted;
     r.savedMs = q.value(1).toLongLong();
     state::Snapshot &s = r.snapshot;
     s.lastIndex = int16_t(q.value(2).toInt());
@@ -451,8 +452,42 @@ bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
 bool StateDb::markClean()
 {
     // A close waits for the file no longer than one busy wait; the session file holds the run.
-    if (!isOpen() || !flush())
+    if (!isOpen())
         return false;
-    return exec(QStringLiteral("run"), QStringLiteral("UPDATE place SET clean = 1, crash_runs = 0 WHERE folder = ?"),
-                {keyBytes()});
+    if (flush()
+        && exec(QStringLiteral("run"), QStringLiteral("UPDATE place SET clean = 1, crash_runs = 0 WHERE folder = ?"),
+                {keyBytes()}))
+        return true;
+    // Held back by a lock, the mark would be lost with the run, and the next start would
+    // count this clean close as a crash in the entry that was open.
+    return m_locked && noteCleanEnd();
+}
+
+namespace {
+QString cleanNotePath(const QString &dbPath) { return dbPath + QStringLiteral(".clean"); }
+} // namespace
+
+bool StateDb::noteCleanEnd() const
+{
+    QFile note(cleanNotePath(m_path));
+    // One line per session folder, in hex: a folder's name may hold any byte.
+    return note.open(QIODevice::Append) && note.write(keyBytes().toHex() + '\n') > 0 && note.flush();
+}
+
+bool StateDb::takeCleanEndNote() const
+{
+    QFile note(cleanNotePath(m_path));
+    if (!fsprobe::isRegular(note.fileName()) || !note.open(QIODevice::ReadOnly))
+        return false;
+    QList<QByteArray> lines = note.read(1 << 20).split('\n');
+    note.close();
+    const bool found = lines.removeAll(keyBytes().toHex()) > 0;
+    lines.removeAll(QByteArray());
+    if (!found)
+        return false;
+    if (lines.isEmpty())
+        note.remove();
+    else if (note.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        note.write(lines.join('\n') + '\n');
+    return true;
 }

@@ -130,6 +130,9 @@ private:
     bool writeSettings(QSqlDatabase &db, const state::Snapshot &s);
     bool writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows);
     void readSettings(QSqlDatabase &db, state::Snapshot &s);
+    // A clean end that another program's lock kept out of the file, noted beside it.
+    bool noteCleanEnd() const;
+    bool takeCleanEndNote() const;
     QString m_path;
     QString m_key;
     int m_busyMs;
