@@ -16,6 +16,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
+#include <QCollator>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -241,6 +242,35 @@ private slots:
         std::fclose(junk);
         fx.start(testkit::SessionFile{{fsname::decode(path)}, 0});
         QVERIFY(testkit::waitFor([&] { return fx.form().Text2->text().contains("Cannot open file"); }, 10000));
+    }
+
+    // The cheap key of ASCII names gives the collator's own order, among themselves and beside
+    // names it cannot key (accents, Greek, letters equal to ASCII ones but for their width).
+    void cheapKeysOrderAsTheCollator()
+    {
+        QCollator icu(QLocale(QLocale::English, QLocale::UnitedStates));
+        icu.setCaseSensitivity(Qt::CaseInsensitive);
+        QString ascii;
+        for (char16_t c = 0x20; c <= 0x7e; ++c)
+            ascii += QChar(c);
+        const QString other = QStringLiteral("éΑωﬁＡ\u00a0");
+        std::mt19937 rng(7);
+        auto pick = [&](const QString &from) { return from[qsizetype(rng() % from.size())]; };
+        auto name = [&] {
+            QString n;
+            for (unsigned i = rng() % 9; i > 0; --i)
+                n += rng() % 20 ? pick(ascii) : pick(other);
+            return n;
+        };
+        for (int i = 0; i < 40000; ++i) {
+            const QString a = name();
+            QString b = i % 3 == 0 ? name() : a.left(qsizetype(rng() % (a.size() + 1))); // a prefix, or close to a
+            if (i % 3 == 2)
+                b += name();
+            const int want = icu.compare(nameorder::entryKey(a), nameorder::entryKey(b));
+            const int got = nameorder::key(a).compare(nameorder::key(b));
+            QVERIFY2((want > 0) - (want < 0) == (got > 0) - (got < 0), qPrintable(a + QStringLiteral(" | ") + b));
+        }
     }
 
     void lookupFollowsTheOrderAndIgnoresOnlyCase()

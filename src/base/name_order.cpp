@@ -3,6 +3,8 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -30,13 +32,84 @@ QCollator &tieBreak()
     }();
     return c;
 }
+
+// Printable ASCII, case folded, in the first-level collator's order: the rank of each
+// character (from 1) and back. Taken from the collator itself, whatever its version. Such
+// text has no contractions, expansions or ignorable characters under the root order, so
+// comparing ranks one by one, the shorter first on a tie, is the collator's own comparison.
+constexpr char16_t kFirstPrintable = 0x20, kLastPrintable = 0x7e;
+struct Ranks {
+    bool usable = true; // no two characters equal to the collator
+    std::array<char, 128> of{};
+    std::array<char16_t, 256> character{};
+};
+const Ranks &ranks()
+{
+    static const Ranks r = [] {
+        std::vector<char16_t> chars;
+        for (char16_t c = kFirstPrintable; c <= kLastPrintable; ++c)
+            if (c < 'A' || c > 'Z')
+                chars.push_back(c);
+        std::stable_sort(chars.begin(), chars.end(), [](char16_t a, char16_t b) {
+            return firstLevel().compare(QString(QChar(a)), QString(QChar(b))) < 0;
+        });
+        Ranks out;
+        for (size_t i = 1; i < chars.size(); ++i)
+            out.usable = out.usable && firstLevel().compare(QString(QChar(chars[i - 1])), QString(QChar(chars[i]))) < 0;
+        for (size_t i = 0; i < chars.size(); ++i) {
+            out.of[chars[i]] = char(i + 1);
+            out.character[i + 1] = chars[i];
+        }
+        return out;
+    }();
+    return r;
+}
 } // namespace
 
 namespace nameorder {
 
 // Made from the entry key, so that names of one entry share their key whatever the collator
 // makes of folding (it tells "ſ" from "s"): a lookup by key finds every row of the entry.
-QCollatorSortKey key(const QString &name) { return firstLevel().sortKey(entryKey(name)); }
+Key::Key(const QString &name)
+{
+    const QString folded = entryKey(name);
+    const Ranks &r = ranks();
+    m_ranks.resize(folded.size());
+    m_ascii = r.usable;
+    for (qsizetype i = 0; i < folded.size() && m_ascii; ++i) {
+        const char16_t u = folded[i].unicode();
+        m_ascii = u >= kFirstPrintable && u <= kLastPrintable;
+        m_ranks[i] = m_ascii ? r.of[u] : '\0';
+    }
+    if (!m_ascii) {
+        m_ranks.clear();
+        m_collated = firstLevel().sortKey(folded);
+    }
+}
+
+const QCollatorSortKey &Key::collated() const
+{
+    if (!m_collated) {
+        QString folded(m_ranks.size(), Qt::Uninitialized);
+        for (qsizetype i = 0; i < m_ranks.size(); ++i)
+            folded[i] = QChar(ranks().character[uchar(m_ranks[i])]);
+        m_collated = firstLevel().sortKey(folded);
+    }
+    return *m_collated;
+}
+
+int Key::compare(const Key &other) const
+{
+    if (!m_ascii || !other.m_ascii)
+        return collated().compare(other.collated());
+    const int c = std::memcmp(m_ranks.constData(), other.m_ranks.constData(),
+                              size_t(std::min(m_ranks.size(), other.m_ranks.size())));
+    if (c != 0)
+        return c < 0 ? -1 : 1;
+    return m_ranks.size() == other.m_ranks.size() ? 0 : (m_ranks.size() < other.m_ranks.size() ? -1 : 1);
+}
+
+Key key(const QString &name) { return Key(name); }
 
 namespace {
 // Names equal at the first level.
@@ -58,7 +131,7 @@ int compareFolded(const QString &a, const QString &foldedA, const QString &b, co
 }
 } // namespace
 
-int compare(const QString &a, const QCollatorSortKey &ka, const QString &b, const QCollatorSortKey &kb)
+int compare(const QString &a, const Key &ka, const QString &b, const Key &kb)
 {
     if (const int c = ka.compare(kb))
         return c;
@@ -83,7 +156,7 @@ bool less(const QString &a, const QString &b) { return compare(a, b) < 0; }
 
 void sort(QStringList &names)
 {
-    std::vector<std::pair<QCollatorSortKey, qsizetype>> keyed;
+    std::vector<std::pair<Key, qsizetype>> keyed;
     keyed.reserve(size_t(names.size()));
     for (qsizetype i = 0; i < names.size(); ++i)
         keyed.emplace_back(key(names[i]), i);

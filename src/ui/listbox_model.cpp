@@ -9,11 +9,11 @@
 namespace {
 struct Keyed {
     QString text;
-    QCollatorSortKey key;
+    nameorder::Key key;
 };
 bool keyedLess(const Keyed &a, const Keyed &b) { return nameorder::compare(a.text, a.key, b.text, b.key) < 0; }
 
-using Keys = std::vector<std::optional<QCollatorSortKey>>;
+using Keys = std::vector<std::optional<nameorder::Key>>;
 
 // Sorts rows, computing each row's key once; the keys come back beside the rows. Rows already
 // in order (the common case: the program saves its lists sorted) are only checked, which costs
@@ -25,7 +25,7 @@ Keys sortKeyed(std::vector<QString> &rows)
     std::vector<Keyed> keyed;
     keyed.reserve(rows.size());
     for (QString &r : rows) {
-        QCollatorSortKey k = nameorder::key(r);
+        nameorder::Key k = nameorder::key(r);
         keyed.push_back({std::move(r), k});
     }
     std::sort(keyed.begin(), keyed.end(), keyedLess);
@@ -37,7 +37,7 @@ Keys sortKeyed(std::vector<QString> &rows)
     }
     return keys;
 }
-const QCollatorSortKey &keyOf(Keys &keys, const std::vector<QString> &rows, size_t i)
+const nameorder::Key &keyOf(Keys &keys, const std::vector<QString> &rows, size_t i)
 {
     if (!keys[i])
         keys[i] = nameorder::key(rows[i]);
@@ -104,9 +104,9 @@ Qt::ItemFlags ListBoxModel::flags(const QModelIndex &index) const
     return f;
 }
 
-const QCollatorSortKey &ListBoxModel::keyAt(size_t row) const { return keyOf(m_keys, m_rows, row); }
+const nameorder::Key &ListBoxModel::keyAt(size_t row) const { return keyOf(m_keys, m_rows, row); }
 
-int ListBoxModel::upperBound(const QString &text, const QCollatorSortKey &key) const
+int ListBoxModel::upperBound(const QString &text, const nameorder::Key &key) const
 {
     size_t lo = 0, hi = m_rows.size();
     while (lo < hi) {
@@ -121,7 +121,7 @@ int ListBoxModel::upperBound(const QString &text, const QCollatorSortKey &key) c
 
 int ListBoxModel::insertSorted(const QString &text)
 {
-    QCollatorSortKey key = nameorder::key(text);
+    nameorder::Key key = nameorder::key(text);
     const int row = upperBound(text, key);
     beginInsertRows({}, row, row);
     m_rows.insert(m_rows.begin() + row, text);
@@ -235,7 +235,7 @@ int ListBoxModel::findExact(const QString &text) const
     if (m_rows.empty())
         return -1;
     // Names equal without regard to case share their first-level key; only those are compared.
-    const QCollatorSortKey key = nameorder::key(text);
+    const nameorder::Key key = nameorder::key(text);
     size_t lo = 0, hi = m_rows.size();
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;

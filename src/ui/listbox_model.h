@@ -3,8 +3,9 @@
 // (when first needed), a check per row, and the widest row's width for views that scroll
 // sideways.
 
+#include "base/name_order.h"
+
 #include <QAbstractListModel>
-#include <QCollatorSortKey>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -47,13 +48,13 @@ public:
     void setChecked(int row, bool on);
 
 private:
-    int upperBound(const QString &text, const QCollatorSortKey &key) const;
-    const QCollatorSortKey &keyAt(size_t row) const;
+    int upperBound(const QString &text, const nameorder::Key &key) const;
+    const nameorder::Key &keyAt(size_t row) const;
 
     std::vector<QString> m_rows;
     // One per row, made on first use: a list that comes in already in order (a saved session)
     // needs none until a lookup or an insertion asks.
-    mutable std::vector<std::optional<QCollatorSortKey>> m_keys;
+    mutable std::vector<std::optional<nameorder::Key>> m_keys;
     std::vector<char> m_checked;
     mutable int m_widest = -1; // -1: to be measured again over all rows
     void grewBy(const QString &text);
