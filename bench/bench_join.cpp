@@ -6,6 +6,9 @@
 // the recording it came from (a sine on the left, its cosine on the right, a quarter turn a
 // second), so each join reads as the milliseconds never heard and the milliseconds of silence
 // put in.
+// B12, Next: a quiet file plays, Next is pressed, and the time from the press to the first
+// sound of the loud file after it, ours against mpv's playlist-next (through its IPC socket).
+// The recording's samples are put on the clock by when they arrive.
 
 #include "app/app.h"
 #include "playback/playback.h"
@@ -16,14 +19,25 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <mutex>
 #include <optional>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -100,31 +114,76 @@ private:
     QString m_module;
 };
 
-// Records what the sink plays, from its start to stop().
+using Clock = std::chrono::steady_clock;
+
+// Records what the sink plays, from its start to stop(), and when each part of it came.
 class Recorder {
 public:
-    explicit Recorder(const QString &file)
-        : m_file(file)
+    Recorder()
     {
-        m_rec.setStandardOutputFile(file);
-        m_rec.start("parec",
-                    {"-d", QStringLiteral("%1.monitor").arg(Sink::kName), "--raw", "--format=s16le", "--rate=44100",
-                     "--channels=2", "--latency-msec=20"});
-        m_rec.waitForStarted();
+        int fds[2];
+        if (::pipe(fds) != 0)
+            return;
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+        posix_spawn_file_actions_addclose(&fa, fds[0]);
+        const QByteArray device = QByteArray(Sink::kName) + ".monitor";
+        const char *argv[] = {"parec",        "-d",           device.constData(),  "--raw", "--format=s16le",
+                              "--rate=44100", "--channels=2", "--latency-msec=10", nullptr};
+        if (posix_spawnp(&m_pid, "parec", &fa, nullptr, const_cast<char **>(argv), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&fa);
+        ::close(fds[1]);
+        m_fd = fds[0];
+        m_thread = std::thread([this] { read(); });
         QThread::msleep(300); // connected before the first sound
     }
+    ~Recorder() { stop(); }
     QByteArray stop()
     {
-        QThread::msleep(300); // the last sound reaches the monitor
-        m_rec.terminate();
-        m_rec.waitForFinished(3000);
-        QFile f(m_file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        if (m_pid > 0) {
+            QThread::msleep(300); // the last sound reaches the monitor
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        return m_heard;
+    }
+    // When a frame of the recording sounded: the part that came soonest after it was made
+    // sets the clock.
+    Clock::time_point timeOf(qsizetype frame) const
+    {
+        return m_start + std::chrono::nanoseconds(frame * 1000000000LL / kRate);
     }
 
 private:
-    QString m_file;
-    QProcess m_rec;
+    void read()
+    {
+        char buf[4096];
+        bool first = true;
+        for (;;) {
+            const ssize_t n = ::read(m_fd, buf, sizeof buf);
+            if (n <= 0)
+                return;
+            const Clock::time_point now = Clock::now();
+            m_heard.append(buf, n);
+            const Clock::time_point start = now - std::chrono::nanoseconds(m_heard.size() / 4 * 1000000000LL / kRate);
+            if (first || start < m_start)
+                m_start = start;
+            first = false;
+        }
+    }
+    pid_t m_pid = -1;
+    int m_fd = -1;
+    std::thread m_thread;
+    QByteArray m_heard;
+    Clock::time_point m_start;
 };
 
 struct Join {
@@ -168,28 +227,35 @@ Join worstJoin(const QByteArray &pcm)
 
 const QByteArray kDevice = QByteArray("pulse/") + Sink::kName;
 
-Join ours(const QStringList &parts, const QString &recording)
+const App::Options kOurs{{{"vo", "null"}, {"ao", "pulse"}, {"audio-device", kDevice}}, {}};
+
+void play(App &app, const QStringList &files)
+{
+    app.Form_Load();
+    app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
+    app.playback().resetMarksToPlaylist();
+    app.form1().List2->setListIndex(0);
+    app.playback().List2_Click();
+    app.playback().List2_DblClick();
+}
+
+Join ours(const QStringList &parts)
 {
     testkit::ScratchCwd cwd;
     testkit::DialogRecorder dialogs;
-    Recorder rec(recording);
+    Recorder rec;
     {
-        App app(App::Options{{{"vo", "null"}, {"ao", "pulse"}, {"audio-device", kDevice}}, {}});
-        app.Form_Load();
-        app.form1().List2->setItems(std::vector<QString>(parts.begin(), parts.end()));
-        app.playback().resetMarksToPlaylist();
-        app.form1().List2->setListIndex(0);
-        app.playback().List2_Click();
-        app.playback().List2_DblClick();
+        App app(kOurs);
+        play(app, parts);
         testkit::waitFor([&] { return !dialogs.messages.empty(); }, 20000); // every part played
         testkit::waitFor([] { return false; }, 300);                        // the sink plays the rest
     }
     return worstJoin(rec.stop());
 }
 
-std::optional<Join> peer(const QStringList &parts, const QString &recording)
+std::optional<Join> peer(const QStringList &parts)
 {
-    Recorder rec(recording);
+    Recorder rec;
     QProcess mpv;
     mpv.start(QStringLiteral("mpv"),
               QStringList{"--no-config", "--gapless-audio=yes", "--vo=null", "--ao=pulse",
@@ -198,6 +264,85 @@ std::optional<Join> peer(const QStringList &parts, const QString &recording)
     if (!mpv.waitForFinished(30000) || mpv.exitCode() != 0)
         return std::nullopt;
     return worstJoin(rec.stop());
+}
+
+// A quiet file, then a loud one: the first loud sound after Next is the next file's.
+QStringList makeQuietThenLoud(const QString &dir)
+{
+    QStringList out;
+    for (const char *level : {"0.05", "0.5"}) {
+        out << QDir(dir).filePath(QStringLiteral("next%1.wav").arg(out.size()));
+        QProcess p;
+        p.start(QStringLiteral("ffmpeg"),
+                {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                 QStringLiteral("aevalsrc=%1*sin(2*PI*440*t):s=44100:d=10").arg(level), "-ac", "2", "-c:a", "pcm_s16le",
+                 out.last()});
+        if (!p.waitForFinished(60000) || p.exitCode() != 0)
+            qFatal("ffmpeg could not make %s", qPrintable(out.last()));
+    }
+    return out;
+}
+
+// Milliseconds from the press to the first loud frame, or -1 when none came.
+double toFirstLoud(const Recorder &rec, const QByteArray &pcm, Clock::time_point pressed)
+{
+    const auto *s = reinterpret_cast<const qint16 *>(pcm.constData());
+    for (qsizetype i = 0; i < pcm.size() / 4; ++i)
+        if (std::abs(s[2 * i]) > 8000 && rec.timeOf(i) > pressed)
+            return std::chrono::duration<double, std::milli>(rec.timeOf(i) - pressed).count();
+    return -1;
+}
+
+double oursNext(const QStringList &files)
+{
+    testkit::ScratchCwd cwd;
+    testkit::DialogRecorder dialogs;
+    Recorder rec;
+    Clock::time_point pressed;
+    {
+        App app(kOurs);
+        play(app, files);
+        testkit::waitFor([] { return false; }, 2000);
+        pressed = Clock::now();
+        app.playback().Command3_Click();
+        testkit::waitFor([] { return false; }, 1500);
+    }
+    return toFirstLoud(rec, rec.stop(), pressed);
+}
+
+double peerNext(const QStringList &files, const QString &socket)
+{
+    Recorder rec;
+    QProcess mpv;
+    mpv.start(QStringLiteral("mpv"),
+              QStringList{"--no-config", "--vo=null", "--ao=pulse", "--audio-device=" + QString::fromLatin1(kDevice),
+                          "--input-ipc-server=" + socket}
+                  + files);
+    QThread::msleep(2000);
+    const int ipc = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    qstrncpy(addr.sun_path, socket.toLocal8Bit().constData(), sizeof addr.sun_path);
+    if (::connect(ipc, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
+        ::close(ipc);
+        return -1;
+    }
+    const Clock::time_point pressed = Clock::now();
+    const char command[] = "{\"command\": [\"playlist-next\"]}\n";
+    const bool sent = ::write(ipc, command, sizeof command - 1) == ssize_t(sizeof command - 1);
+    ::close(ipc);
+    if (!sent)
+        return -1;
+    QThread::msleep(1500);
+    mpv.terminate();
+    mpv.waitForFinished(5000);
+    return toFirstLoud(rec, rec.stop(), pressed);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1 : v[v.size() / 2];
 }
 
 } // namespace
@@ -214,8 +359,8 @@ int main(int argc, char *argv[])
         return 0;
     }
     const QStringList parts = makeParts(dir.path());
-    const Join us = ours(parts, dir.filePath("ours.raw"));
-    const std::optional<Join> them = peer(parts, dir.filePath("peer.raw"));
+    const Join us = ours(parts);
+    const std::optional<Join> them = peer(parts);
     auto peerText = [&them](double Join::*field) {
         return them ? QByteArray::number((*them).*field, 'f', 1) : QByteArray("n/a");
     };
@@ -226,5 +371,16 @@ int main(int argc, char *argv[])
                 peerText(&Join::silentMs).constData(), us.silentMs <= 5 ? "yes" : "no");
     std::printf("| | end of the list: ms of the last part never heard | %.1f | %s | | |\n", us.endMs,
                 peerText(&Join::endMs).constData());
+
+    const QStringList next = makeQuietThenLoud(dir.path());
+    std::vector<double> oursMs, peerMs;
+    for (int i = 0; i < 3; ++i) { // alternating, as the machine's load drifts
+        oursMs.push_back(oursNext(next));
+        peerMs.push_back(peerNext(next, dir.filePath("mpv.sock")));
+    }
+    const double o = median(oursMs), p = median(peerMs);
+    std::printf("| B12 | Next pressed to the next file's first sound (ms, median of 3) | %.1f | %.1f (playlist-next) "
+                "| ratio <= 1.20 | %s (%.2f) |\n",
+                o, p, o > 0 && p > 0 && o <= 1.2 * p ? "yes" : "no", p > 0 ? o / p : 0.0);
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Prints the B1-B10 table (ours against peers, one run) for the build folder given
 # (default: build; `make bench` uses a Release build in build-rel), then the figures of
-# long recordings (database writes, media lengths) and the joins between files (B11).
+# long recordings (database writes, media lengths), the joins between files (B11) and
+# Next (B12).
 # Needs xvfb-run, mpv and pulseaudio (the joins are heard through a null sink of its own).
 set -e
 build=${1:-build}
@@ -12,5 +13,5 @@ echo "Long recordings"
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_places"
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_lengths"
 echo
-echo "Joins between files (B11)"
+echo "Joins between files (B11) and Next (B12)"
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_join"
