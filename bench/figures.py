@@ -339,7 +339,12 @@ def main():
         subprocess.run([driver, "session", films, film, "1", "0"], env=env, check=True, stdout=subprocess.DEVNULL)
         probe = subprocess.run(["dbus-run-session", "--", "/usr/bin/python3", os.path.abspath(__file__), "a11y", driver,
                                 films, "20"], env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        a11y = [float(x) for x in probe.stdout.split()] if probe.returncode == 0 and probe.stdout else None
+        # The figures are the last line: the accessibility libraries may print before it.
+        lines = probe.stdout.strip().splitlines() if probe.returncode == 0 else []
+        try:
+            a11y = [float(x) for x in lines[-1].split()] if lines else None
+        except ValueError:
+            a11y = None
         load = os.getloadavg()[0]
     finally:
         shutil.rmtree(work, ignore_errors=True)
