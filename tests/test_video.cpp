@@ -12,6 +12,7 @@
 #include "ui/listbox.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <QtEndian>
 #include <clocale>
 #include <mpv/client.h>
 
@@ -266,10 +268,21 @@ private slots:
         QCOMPARE(app->film().tracks().size(), size_t(3));
 
         app->shutdownSteps();
+        const QString out = fx.cwd.file("out.pcm");
+        fx.playerOptions = {{"ao", "pcm"},           {"ao-pcm-file", out.toUtf8()}, {"ao-pcm-waveheader", "no"},
+                            {"audio-format", "s16"}, {"audio-channels", "mono"},    {"audio-samplerate", "44100"}};
         app = &fx.start();
         QTRY_COMPARE(app->videoPlayer().FileName(), film);
         QTRY_COMPARE(mpvProperty(app->videoPlayer(), "aid"), QStringLiteral("2"));
         QCOMPARE(mpvProperty(app->videoPlayer(), "sid"), QStringLiteral("no"));
+        // What sounds is the chosen track: 880 Hz, not the first track's 440 Hz.
+        QVERIFY(waitFor([&] { return QFileInfo(out).size() >= 2 * 44100 * 2; }, 10000));
+        const QByteArray pcm = testkit::readAll(out);
+        int crossings = 0;
+        for (qsizetype i = 2 * 22050 + 2; i < 2 * 66150; i += 2)
+            crossings += (qFromLittleEndian<qint16>(pcm.constData() + i) < 0)
+                != (qFromLittleEndian<qint16>(pcm.constData() + i - 2) < 0);
+        QVERIFY2(crossings / 2 > 660, qPrintable(QString::number(crossings / 2)));
     }
 
     void showAgainReopensAndPreviewStartsAtAQuarter()
