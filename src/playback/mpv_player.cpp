@@ -62,6 +62,10 @@ const MpvPlayer::Options &defaultOptions()
         // A file prepared to follow is opened ahead, so that it can be joined without a gap.
         {"prefetch-playlist", "yes"},
         {"audio-display", "no"},
+        // The sound outputs a Linux desktop has, in mpv's own order. Not SDL's: with no device
+        // anywhere every file tries each output again, and SDL's audio, started over and over
+        // from mpv's thread, ends the program through a null call within minutes.
+        {"ao", "pipewire,pulse,alsa,jack"},
         // Without a sound device a file still plays, on the clock.
         {"audio-fallback-to-null", "yes"},
         {"audio-client-name", "velloran"},
