@@ -470,6 +470,9 @@ QString cleanNotePath(const QString &dbPath) { return dbPath + QStringLiteral(".
 bool StateDb::noteCleanEnd() const
 {
     QFile note(cleanNotePath(m_path));
+    // A FIFO there would hold the close until someone read it.
+    if (fsprobe::kindOf(note.fileName()) == fsprobe::Kind::Other)
+        return false;
     // One line per session folder, in hex: a folder's name may hold any byte.
     return note.open(QIODevice::Append) && note.write(keyBytes().toHex() + '\n') > 0 && note.flush();
 }
