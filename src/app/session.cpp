@@ -187,51 +187,42 @@ void Session::removeStaleSaves() const
         dir.remove(name);
 }
 
-QByteArray Session::readStateFile(qint64 *modifiedMs) const
+bool Session::openStateFile(QFile &file, qint64 *modifiedMs) const
 {
     const QFileInfo info(statePath());
     *modifiedMs = info.exists() ? info.lastModified().toMSecsSinceEpoch() : 0;
-    QFile file(statePath());
+    file.setFileName(statePath());
     if (!file.exists() && file.open(QIODevice::WriteOnly))
         file.close(); // a missing file is created empty, as the first run expects
     // A FIFO or device in the file's place would block or never end: read as empty.
-    if (!fsprobe::isRegular(statePath()) || !file.open(QIODevice::ReadOnly))
-        return {};
-    // Nothing past what the saved playlist length reaches is read: a huge or endless file
-    // costs no more than the records it names.
-    QByteArray bytes = file.read(state::kHeadSize);
-    // Read into place: appending a second buffer would hold the file twice at the peak.
-    const qint64 head = bytes.size();
-    bytes.resize(state::usefulSize(bytes));
-    const qint64 got = file.read(bytes.data() + head, bytes.size() - head);
-    bytes.resize(head + std::max<qint64>(got, 0));
-    return bytes;
+    return fsprobe::isRegular(statePath()) && file.open(QIODevice::ReadOnly);
 }
 
-QByteArray Session::recover(QByteArray fileBytes, qint64 fileMs)
+std::optional<QByteArray> Session::recover(const QByteArray &head, qint64 fileMs)
 {
     m_skipCrashed = false;
     m_restored = false;
     if (!m_db.open(statedb::defaultPath(), m.stateFolder))
-        return fileBytes;
+        return std::nullopt;
     const auto last = m_db.load(false);
+    std::optional<QByteArray> restored;
     statedb::Guard guard;
     if (last && !last->clean) {
         // The last run was killed, crashed or lost its power after its last write.
         if (last->savedMs > fileMs) {
-            fileBytes = state::encode(last->snapshot);
+            restored = state::encode(last->snapshot);
             m_restored = true;
         }
         // The entry that was opening when it died; rows of older runs name none.
         QString entry = last->guard.entry;
         if (entry.isEmpty())
-            entry = state::Records(fileBytes).readString(5).value_or(QString());
+            entry = state::Records(restored ? *restored : head).readString(5).value_or(QString());
         guard = statedb::afterUncleanEnd(last->guard, entry);
         m_skipCrashed = statedb::skipEntry(guard);
         m_crashed = guard.entry;
     }
     m_db.beginRun(guard);
-    return fileBytes;
+    return restored;
 }
 
 // A saved folder that is gone is skipped and the boxes keep the folder they showed,
@@ -357,10 +348,13 @@ void Session::LoadState()
 {
     m.stateFolder = workingStateFolder();
     qint64 fileMs = 0;
-    QByteArray bytes = readStateFile(&fileMs);
+    QFile file;
+    const bool opened = openStateFile(file, &fileMs);
     removeStaleSaves();
-    // The file's bytes go before the list's keys are made.
-    const state::Decoded d = state::decode(recover(std::move(bytes), fileMs));
+    const std::optional<QByteArray> restored = recover(opened ? file.read(state::kHeadSize) : QByteArray(), fileMs);
+    // Read a few records at a time: a full playlist's file is 16 MB, and a huge one costs
+    // no more than the records its playlist length names.
+    const state::Decoded d = restored ? state::decode(*restored) : opened ? state::decode(file) : state::decode(QByteArray());
     places.attach();
 
     applyFolders(d.snapshot);

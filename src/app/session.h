@@ -6,11 +6,13 @@
 #include "state/state_db.h"
 
 #include <QString>
+#include <optional>
 
 class Form1;
 class Places;
 class Playback;
 class Playlist;
+class QFile;
 class QTimer;
 struct Module1;
 
@@ -41,9 +43,10 @@ public:
     StateDb &stateDb() { return m_db; }
 
 private:
-    QByteArray readStateFile(qint64 *modifiedMs) const;
+    bool openStateFile(QFile &file, qint64 *modifiedMs) const;
     void removeStaleSaves() const;
-    QByteArray recover(QByteArray fileBytes, qint64 fileMs);
+    // The database's copy, when it is newer than the file (a run that ended unclean).
+    std::optional<QByteArray> recover(const QByteArray &head, qint64 fileMs);
     void applyFolders(const state::Snapshot &s);
     void applySettings(const state::Snapshot &s);
     void applyList(const state::Decoded &d);

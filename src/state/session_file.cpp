@@ -16,16 +16,11 @@ const char *Records::recordAt(int record) const
     return m_bytes.constData() + start;
 }
 
-int16_t Records::readInt(int record) const
+namespace {
+// Of a record's first byte, or null past the end of the file.
+int16_t intAt(const char *r) { return r ? qFromLittleEndian<int16_t>(r) : int16_t(0); }
+std::optional<QString> stringAt(const char *r)
 {
-    const char *r = recordAt(record);
-    return r ? qFromLittleEndian<int16_t>(r) : int16_t(0);
-}
-
-std::optional<QString> Records::readString(int record) const
-{
-    // Read in place: a full playlist has 65 000 records.
-    const char *r = recordAt(record);
     if (!r)
         return QString();
     const int16_t n = qFromLittleEndian<int16_t>(r);
@@ -33,6 +28,12 @@ std::optional<QString> Records::readString(int record) const
         return std::nullopt;
     return fsname::decode(r + 2, n); // byte for byte, whatever the writer was
 }
+} // namespace
+
+int16_t Records::readInt(int record) const { return intAt(recordAt(record)); }
+
+// Read in place: a full playlist has 65 000 records.
+std::optional<QString> Records::readString(int record) const { return stringAt(recordAt(record)); }
 
 char *Records::recordForWrite(int record)
 {
@@ -141,9 +142,71 @@ bool encodeTo(QIODevice &out, const Snapshot &s)
     return r.finish();
 }
 
+namespace {
+
+// A file's records read a window at a time, as decode() walks them (forwards, but for
+// the records of a damaged length): a full playlist's 16 MB file is never held whole.
+class RecordWindow {
+public:
+    explicit RecordWindow(QIODevice &in)
+        : m_in(in)
+    {
+    }
+    int16_t readInt(int record) { return intAt(at(record)); }
+    std::optional<QString> readString(int record) { return stringAt(at(record)); }
+
+private:
+    static constexpr int kWindowRecords = 256;
+
+    const char *at(int record)
+    {
+        if (record < 1 || record > kMaxRecords)
+            return nullptr;
+        if (record < m_first || record >= m_first + m_count)
+            fill(record);
+        return record < m_first + m_count ? m_buffer.data() + qsizetype(record - m_first) * kRecordSize : nullptr;
+    }
+    void fill(int record)
+    {
+        const qint64 start = qint64(record - 1) * kRecordSize;
+        m_first = record;
+        m_count = 0;
+        // Past a known end nothing is read again: a damaged length may ask for 65 000 records.
+        if ((m_end >= 0 && start + kRecordSize > m_end) || (m_in.pos() != start && !m_in.seek(start)))
+            return;
+        m_buffer.resize(qsizetype(kWindowRecords) * kRecordSize);
+        qint64 got = 0;
+        while (got < m_buffer.size()) {
+            const qint64 n = m_in.read(m_buffer.data() + got, m_buffer.size() - got);
+            if (n <= 0)
+                break;
+            got += n;
+        }
+        if (got < m_buffer.size())
+            m_end = start + got;
+        m_count = int(got / kRecordSize);
+    }
+
+    QIODevice &m_in;
+    QByteArray m_buffer;
+    int m_first = 0;
+    int m_count = 0;
+    qint64 m_end = -1;
+};
+
+} // namespace
+
 Decoded decode(const QByteArray &bytes)
 {
-    const Records r(bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return decode(buffer);
+}
+
+Decoded decode(QIODevice &in)
+{
+    RecordWindow r(in);
     Decoded d;
     Snapshot &s = d.snapshot;
     s.drive = r.readString(1).value_or(QString());
@@ -174,12 +237,6 @@ Decoded decode(const QByteArray &bytes)
     }
     s.videoMode = r.readInt(videoRecord(n));
     return d;
-}
-
-qint64 usefulSize(const QByteArray &head)
-{
-    const int16_t n = Records(head).readInt(10);
-    return qint64(std::clamp(videoRecord(n), 16, kMaxRecords)) * kRecordSize;
 }
 
 QByteArray encode(const Snapshot &s)

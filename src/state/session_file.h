@@ -83,11 +83,10 @@ struct Decoded {
     std::vector<int> savedAt; // each kept entry's index in the saved playlist
 };
 Decoded decode(const QByteArray &bytes);
+// The same from a file, read a few records at a time from its start.
+Decoded decode(QIODevice &in);
 
-// Of a file whose first bytes are head, the bytes decode() can use: nothing past the last
-// record the saved playlist length reaches, 16 + 2 x 32 767 records at most.
-qint64 usefulSize(const QByteArray &head);
-// What usefulSize needs to see.
+// The records up to the saved playlist's length: the place and its entry.
 constexpr qint64 kHeadSize = qint64(10) * kRecordSize;
 
 // Record numbers of the layout for a playlist whose last index is n.
