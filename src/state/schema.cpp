@@ -36,6 +36,10 @@ const Table kTables[] = {
      "CREATE TABLE IF NOT EXISTS entries(folder BLOB NOT NULL, idx INTEGER NOT NULL,"
      " text BLOB NOT NULL, PRIMARY KEY(folder, idx)) WITHOUT ROWID",
      {"folder", "text"}},
+    // A digest of each folder's entries as stored: a start whose playlist is the stored one
+    // does not write its rows again.
+    {"entries_digest", "CREATE TABLE IF NOT EXISTS entries_digest(folder BLOB PRIMARY KEY, digest BLOB NOT NULL)",
+     {"folder"}},
     {"places",
      "CREATE TABLE IF NOT EXISTS places(folder BLOB NOT NULL, path BLOB NOT NULL,"
      " seconds REAL NOT NULL, PRIMARY KEY(folder, path)) WITHOUT ROWID",
@@ -138,7 +142,7 @@ bool dropCopies(QSqlDatabase &db, const QSet<QByteArray> &folders, QSqlError *er
 {
     QSqlQuery q(db);
     for (const QByteArray &folder : folders)
-        for (const char *table : {"place", "settings", "entries"}) {
+        for (const char *table : {"place", "settings", "entries", "entries_digest"}) {
             if (!exists(db, table))
                 continue;
             q.prepare(QStringLiteral("DELETE FROM %1 WHERE folder = ?").arg(QLatin1String(table)));

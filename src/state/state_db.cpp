@@ -4,6 +4,7 @@
 #include "base/fsprobe.h"
 #include "state/schema.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +37,17 @@ Changes changes(const state::Snapshot *stored, const state::Snapshot &now)
     c.entries = a.entries != now.entries;
     c.marks = c.marks || (c.entries && a.entries.size() != n);
     return c;
+}
+
+QByteArray entriesDigest(const QStringList &entries)
+{
+    QCryptographicHash h(QCryptographicHash::Blake2b_160);
+    for (const QString &e : entries) {
+        const qint64 n = e.size();
+        h.addData(QByteArrayView(reinterpret_cast<const char *>(&n), sizeof n));
+        h.addData(QByteArrayView(reinterpret_cast<const char *>(e.utf16()), n * 2));
+    }
+    return h.result();
 }
 
 Guard afterUncleanEnd(const Guard &before, const QString &entry)
@@ -395,6 +407,14 @@ bool StateDb::writeSettings(QSqlDatabase &db, const state::Snapshot &s)
     return q.exec();
 }
 
+QByteArray StateDb::storedDigest(QSqlDatabase &db) const
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT digest FROM entries_digest WHERE folder = ?"));
+    q.addBindValue(keyBytes());
+    return q.exec() && q.next() ? q.value(0).toByteArray() : QByteArray();
+}
+
 bool StateDb::writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows)
 {
     const QByteArray key = keyBytes();
@@ -402,6 +422,12 @@ bool StateDb::writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows
     del.prepare(QStringLiteral("DELETE FROM entries WHERE folder = ?"));
     del.addBindValue(key);
     if (!del.exec())
+        return false;
+    QSqlQuery digest(db);
+    digest.prepare(QStringLiteral("INSERT OR REPLACE INTO entries_digest(folder, digest) VALUES(?, ?)"));
+    digest.addBindValue(key);
+    digest.addBindValue(statedb::entriesDigest(s.entries));
+    if (!digest.exec())
         return false;
     QSqlQuery ins(db);
     ins.prepare(QStringLiteral("INSERT INTO entries(folder, idx, text) VALUES(?, ?, ?)"));
@@ -421,10 +447,13 @@ bool StateDb::write(const state::Snapshot &s, qint64 nowMs)
     m_rows = 0;
     if (!isOpen() || !flush())
         return false;
-    const statedb::Changes c = statedb::changes(m_stored ? &*m_stored : nullptr, s);
+    statedb::Changes c = statedb::changes(m_stored ? &*m_stored : nullptr, s);
+    QSqlDatabase db = database();
+    // The first write of a run: a big playlist the file already holds is not written again.
+    if (!m_stored && c.entries)
+        c.entries = storedDigest(db) != statedb::entriesDigest(s.entries);
     if (!c.any())
         return true;
-    QSqlDatabase db = database();
     // The write lock first: another connection's lock is found here, after one busy wait.
     QSqlQuery begin(db);
     if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {

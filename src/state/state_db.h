@@ -25,6 +25,8 @@ struct Changes {
     bool any() const { return place || settings || marks || entries; }
 };
 Changes changes(const state::Snapshot *stored, const state::Snapshot &now);
+// Stands for a playlist's entries, in order.
+QByteArray entriesDigest(const QStringList &entries);
 
 // Unclean ends counted on one entry, so that a file that crashes the program is skipped.
 struct Guard {
@@ -129,6 +131,7 @@ private:
     bool writePlace(QSqlDatabase &db, const state::Snapshot &s, qint64 nowMs);
     bool writeSettings(QSqlDatabase &db, const state::Snapshot &s);
     bool writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows);
+    QByteArray storedDigest(QSqlDatabase &db) const;
     void readSettings(QSqlDatabase &db, state::Snapshot &s);
     // A clean end that another program's lock kept out of the file, noted beside it.
     bool noteCleanEnd() const;
