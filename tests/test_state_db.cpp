@@ -130,10 +130,11 @@ private slots:
         QCOMPARE(r->guard.runs, 2);
         QVERIFY(db.markClean()); // a clean end closes the count
         QCOMPARE(db.load()->guard.runs, 0);
-        // A run's first write leaves the rows of the playlist the file holds.
+        // A run's first write leaves the rows of the playlist the file holds, and only those.
         QVERIFY(db.write(s, 9000) && db.lastRowsWritten() == 2);
         s.entries.swapItemsAt(0, 1);
-        QVERIFY(db.write(s, 9500) && db.lastRowsWritten() == 1000);
+        StateDb next(path, "/one/");
+        QVERIFY(next.open() && next.write(s, 9500) && next.lastRowsWritten() == 1001);
         StateDb two(path, "/two/");
         QVERIFY(two.open());
         QCOMPARE(two.load()->snapshot.entries.size(), 2);

@@ -33,14 +33,11 @@ ListBox &Playback::completedList()
     rows.reserve(size_t(list.count()));
     for (int i = 0; i < list.count(); ++i)
         rows.push_back(status::completedRow(list.text(i), i));
-    done.setItems(std::move(rows));
+    const std::vector<int> order = done.setItems(std::move(rows));
     // Where each entry's row stands, so that marking does not scan the list per entry.
     completedRowOf.assign(size_t(list.count()), -1);
-    for (int r = 0; r < done.count(); ++r) {
-        const int i = status::indexOfCompletedRow(done.text(r));
-        if (i >= 0 && i < list.count() && completedRowOf[size_t(i)] < 0)
-            completedRowOf[size_t(i)] = r;
-    }
+    for (size_t r = 0; r < order.size(); ++r)
+        completedRowOf[size_t(order[r])] = int(r);
     paigmena();
     return done;
 }

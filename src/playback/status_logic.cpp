@@ -2,6 +2,8 @@
 
 #include "base/numtext.h"
 
+#include <cstdio>
+
 using numtext::F;
 using numtext::N;
 
@@ -61,8 +63,14 @@ Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_
 
 QString completedRow(const QString &playlistText, int index)
 {
-    const QString name = playlistText.mid(playlistText.lastIndexOf(QLatin1Char('/')) + 1);
-    return name + QStringLiteral(" =>") + QString::number(index);
+    // One allocation: the bench's first search builds 32 767 of these.
+    const QStringView name = QStringView(playlistText).mid(playlistText.lastIndexOf(QLatin1Char('/')) + 1);
+    char digits[12];
+    const int n = std::snprintf(digits, sizeof digits, "%d", index);
+    QString row;
+    row.reserve(name.size() + 3 + n);
+    row.append(name).append(QLatin1String(" =>")).append(QLatin1String(digits, n));
+    return row;
 }
 
 int indexOfCompletedRow(const QString &row)

@@ -83,11 +83,12 @@ void ListBox::clear()
     m_settingInCode = false;
 }
 
-void ListBox::setItems(std::vector<QString> rows)
+std::vector<int> ListBox::setItems(std::vector<QString> rows)
 {
     m_settingInCode = true;
-    m_model->setAll(std::move(rows));
+    std::vector<int> order = m_model->setAll(std::move(rows));
     m_settingInCode = false;
+    return order;
 }
 
 void ListBox::addItems(std::vector<QString> rows)

@@ -26,8 +26,9 @@ public:
     int addItem(const QString &text);
     void removeItem(int row);
     void clear();
-    // Replaces every row at once (sorted here), far cheaper than adding one by one.
-    void setItems(std::vector<QString> rows);
+    // Replaces every row at once (sorted here), far cheaper than adding one by one; returns,
+    // for each row, which of the given rows it is.
+    std::vector<int> setItems(std::vector<QString> rows);
     // Adds many rows in one step; checks, selection and the current row stay on their entries.
     void addItems(std::vector<QString> rows);
     // Removes the rows whose flag is not set; the others keep selection and current row.

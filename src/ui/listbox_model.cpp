@@ -7,34 +7,36 @@
 #include <algorithm>
 
 namespace {
-struct Keyed {
-    QString text;
-    nameorder::Key key;
-};
-bool keyedLess(const Keyed &a, const Keyed &b) { return nameorder::compare(a.text, a.key, b.text, b.key) < 0; }
-
 using Keys = std::vector<std::optional<nameorder::Key>>;
 
-// Sorts rows, computing each row's key once; the keys come back beside the rows. Rows already
-// in order (the common case: the program saves its lists sorted) are only checked, which costs
-// a comparison per neighbour instead of a key per row.
-Keys sortKeyed(std::vector<QString> &rows)
+// Sorts rows, computing each row's key once; the keys come back beside the rows, and order
+// tells which of the given rows each row is. Rows already in order (the common case: the
+// program saves its lists sorted) are only checked, which costs a comparison per neighbour
+// instead of a key per row. Numbers are sorted, not rows: a move is an int, not a name and
+// its key.
+Keys sortKeyed(std::vector<QString> &rows, std::vector<int> &order)
 {
+    order.resize(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        order[i] = int(i);
     if (nameorder::inOrder(rows))
         return Keys(rows.size());
-    std::vector<Keyed> keyed;
-    keyed.reserve(rows.size());
-    for (QString &r : rows) {
-        nameorder::Key k = nameorder::key(r);
-        keyed.push_back({std::move(r), k});
-    }
-    std::sort(keyed.begin(), keyed.end(), keyedLess);
+    std::vector<nameorder::Key> made;
+    made.reserve(rows.size());
+    for (const QString &r : rows)
+        made.push_back(nameorder::key(r));
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        return nameorder::compare(rows[size_t(a)], made[size_t(a)], rows[size_t(b)], made[size_t(b)]) < 0;
+    });
+    std::vector<QString> sorted;
     Keys keys;
+    sorted.reserve(rows.size());
     keys.reserve(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        rows[i] = std::move(keyed[i].text);
-        keys.push_back(std::move(keyed[i].key));
+    for (int i : order) {
+        sorted.push_back(std::move(rows[size_t(i)]));
+        keys.emplace_back(std::move(made[size_t(i)]));
     }
+    rows = std::move(sorted);
     return keys;
 }
 const nameorder::Key &keyOf(Keys &keys, const std::vector<QString> &rows, size_t i)
@@ -140,7 +142,8 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
             moved[i] = int(i);
         return moved;
     }
-    Keys keys = sortKeyed(rows);
+    std::vector<int> order;
+    Keys keys = sortKeyed(rows, order);
     for (const QString &r : rows)
         grewBy(r);
     std::vector<QString> merged;
@@ -172,15 +175,17 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
     return moved;
 }
 
-void ListBoxModel::setAll(std::vector<QString> rows)
+std::vector<int> ListBoxModel::setAll(std::vector<QString> rows)
 {
-    Keys keys = sortKeyed(rows);
+    std::vector<int> order;
+    Keys keys = sortKeyed(rows, order);
     beginResetModel();
     m_rows = std::move(rows);
     m_keys = std::move(keys);
     m_checked.assign(m_rows.size(), 0);
     m_widest = -1;
     endResetModel();
+    return order;
 }
 
 std::vector<int> ListBoxModel::retain(const std::vector<char> &keep)

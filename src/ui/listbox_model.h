@@ -23,7 +23,8 @@ public:
     // Merges rows in at their sorted places in one step, keeping every check; returns where
     // each earlier row went.
     std::vector<int> insertSortedMany(std::vector<QString> rows);
-    void setAll(std::vector<QString> rows);
+    // Returns, for each row, which of the given rows it is.
+    std::vector<int> setAll(std::vector<QString> rows);
     // Keeps the rows whose flag is set, in their order; returns where each row went (-1: gone).
     std::vector<int> retain(const std::vector<char> &keep);
     void removeAt(int row);
