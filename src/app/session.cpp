@@ -198,6 +198,11 @@ bool Session::openStateFile(QFile &file, qint64 *modifiedMs) const
     return fsprobe::isRegular(statePath()) && file.open(QIODevice::ReadOnly);
 }
 
+state::Decoded Session::decodeFile(QFile &file, bool opened)
+{
+    return opened ? state::decode(file) : state::decode(QByteArray());
+}
+
 std::optional<QByteArray> Session::recover(const QByteArray &head, qint64 fileMs)
 {
     m_skipCrashed = false;
@@ -354,7 +359,7 @@ void Session::LoadState()
     const std::optional<QByteArray> restored = recover(opened ? file.read(state::kHeadSize) : QByteArray(), fileMs);
     // Read a few records at a time: a full playlist's file is 16 MB, and a huge one costs
     // no more than the records its playlist length names.
-    const state::Decoded d = restored ? state::decode(*restored) : opened ? state::decode(file) : state::decode(QByteArray());
+    const state::Decoded d = restored ? state::decode(*restored) : decodeFile(file, opened);
     places.attach();
 
     applyFolders(d.snapshot);

@@ -38,7 +38,8 @@ const Table kTables[] = {
      {"folder", "text"}},
     // A digest of each folder's entries as stored: a start whose playlist is the stored one
     // does not write its rows again.
-    {"entries_digest", "CREATE TABLE IF NOT EXISTS entries_digest(folder BLOB PRIMARY KEY, digest BLOB NOT NULL)",
+    {"entries_digest",
+     "CREATE TABLE IF NOT EXISTS entries_digest(folder BLOB PRIMARY KEY, digest BLOB NOT NULL)",
      {"folder"}},
     {"places",
      "CREATE TABLE IF NOT EXISTS places(folder BLOB NOT NULL, path BLOB NOT NULL,"
