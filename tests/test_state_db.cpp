@@ -92,16 +92,16 @@ private slots:
         {
             StateDb db(path, "/one/");
             QVERIFY(db.open() && !db.load() && db.beginRun({}));
-            // Rows per write: the place always; settings and marks one; each entry one.
+            // Rows per write: the place always; settings and marks one; the entries one per 512.
             const std::pair<std::function<void()>, int> steps[] = {
-                {[] {}, 1002},
+                {[] {}, 4},
                 {[&] { s.resumePos = 80; }, 1},
                 {[] {}, 0},
                 {[&] { s.playedMarks[999] = -1; }, 2},
                 {[&] { s.playedMarks.push_back(-1); }, 0}, // past the end: not in the file
                 {[&] { s.volume = -200; }, 2},
-                {[&] { s.entries[2] = "/music/other.mp3"; }, 1001},
-                {[&] { s.entries.removeLast(); }, 1001}, // the marks' count changes too
+                {[&] { s.entries[2] = "/music/other.mp3"; }, 3},
+                {[&] { s.entries.removeLast(); }, 4}, // the marks' count changes too
             };
             qint64 ms = 0;
             for (const auto &[change, rows] : steps) {
@@ -134,7 +134,7 @@ private slots:
         QVERIFY(db.write(s, 9000) && db.lastRowsWritten() == 2);
         s.entries.swapItemsAt(0, 1);
         StateDb next(path, "/one/");
-        QVERIFY(next.open() && next.write(s, 9500) && next.lastRowsWritten() == 1001);
+        QVERIFY(next.open() && next.write(s, 9500) && next.lastRowsWritten() == 4);
         StateDb two(path, "/two/");
         QVERIFY(two.open());
         QCOMPARE(two.load()->snapshot.entries.size(), 2);
@@ -212,6 +212,30 @@ private slots:
         StateDb two(path, "/two/");
         QVERIFY(two.open() && !two.load());
         QCOMPARE(two.droppedRows(), 0);
+
+        // Version 1 kept a row per entry: they come over in their order, byte for byte.
+        const QString v1 = dir.filePath("v1.sqlite");
+        state::Snapshot s = sample(600);
+        s.entries[599] = fsname::decode("/m/caf\xe9.wav");
+        {
+            StateDb made(v1, "/one/");
+            QVERIFY(made.open() && made.write(s, 5));
+        }
+        {
+            Other back(v1);
+            QVERIFY(back.exec("CREATE TABLE entries(folder BLOB NOT NULL, idx INTEGER NOT NULL, text BLOB NOT NULL,"
+                              " PRIMARY KEY(folder, idx)) WITHOUT ROWID")
+                    && back.exec("DELETE FROM entry_chunks") && back.exec("PRAGMA user_version = 1"));
+            for (int i = 0; i < 600; ++i)
+                QVERIFY(back.exec("INSERT INTO entries VALUES(?, ?, ?)",
+                                  {QByteArray("/one/"), 599 - i, fsname::encode(s.entries[599 - i])}));
+        }
+        StateDb up(v1, "/one/");
+        QVERIFY(up.open());
+        QCOMPARE(up.load()->snapshot.entries, s.entries);
+        // A cut chunk leaves the copy older than any file, its entries unread.
+        QVERIFY(Other(v1).exec("UPDATE entry_chunks SET data = substr(data, 1, length(data) - 3) WHERE n = 1"));
+        QVERIFY(up.load()->savedMs == 0 && up.load()->snapshot.entries.isEmpty());
     }
 
     void aLockedFileIsNotSetAside_data()

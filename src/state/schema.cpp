@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <QtEndian>
 #include <vector>
 
 namespace statedb::schema {
@@ -18,6 +19,8 @@ struct Table {
     const char *create;
     // The columns that hold file names (folder keys included).
     QByteArrayList names;
+    // Of an older version: made only to bring its rows over, then dropped.
+    bool legacy = false;
 };
 
 // Without a row id the key is the row: an update touches one leaf page.
@@ -35,7 +38,13 @@ const Table kTables[] = {
     {"entries",
      "CREATE TABLE IF NOT EXISTS entries(folder BLOB NOT NULL, idx INTEGER NOT NULL,"
      " text BLOB NOT NULL, PRIMARY KEY(folder, idx)) WITHOUT ROWID",
-     {"folder", "text"}},
+     {"folder", "text"},
+     true},
+    // Chunks of many kilobytes: a table with a row id keeps them off the key's pages.
+    {"entry_chunks",
+     "CREATE TABLE IF NOT EXISTS entry_chunks(folder BLOB NOT NULL, n INTEGER NOT NULL, data BLOB NOT NULL,"
+     " PRIMARY KEY(folder, n))",
+     {"folder"}},
     // A digest of each folder's entries as stored: a start whose playlist is the stored one
     // does not write its rows again.
     {"entries_digest",
@@ -154,6 +163,44 @@ bool dropCopies(QSqlDatabase &db, const QSet<QByteArray> &folders, QSqlError *er
     return true;
 }
 
+// Version 1's row per entry becomes version 2's chunks, names byte for byte.
+bool chunkEntries(QSqlDatabase &db, QSqlError *error)
+{
+    if (!exists(db, "entries"))
+        return true;
+    QSqlQuery read(db), write(db), run(db);
+    read.setForwardOnly(true);
+    write.prepare(QStringLiteral("INSERT INTO entry_chunks(folder, n, data) VALUES(?, ?, ?)"));
+    QByteArray folder, chunk;
+    int n = 0, inChunk = 0;
+    auto put = [&] {
+        write.bindValue(0, folder);
+        write.bindValue(1, n++);
+        write.bindValue(2, chunk);
+        chunk.clear();
+        inChunk = 0;
+        return write.exec();
+    };
+    if (!read.exec(QStringLiteral("SELECT folder, text FROM entries ORDER BY folder, idx")))
+        return failed(read, error);
+    while (read.next()) {
+        const QByteArray f = read.value(0).toByteArray();
+        if ((f != folder && inChunk > 0) || inChunk == kChunkEntries) {
+            if (!put())
+                return failed(write, error);
+        }
+        if (f != folder)
+            n = 0;
+        folder = f;
+        appendEntry(chunk, read.value(1).toByteArray());
+        ++inChunk;
+    }
+    if (inChunk > 0 && !put())
+        return failed(write, error);
+    read.finish();
+    return run.exec(QStringLiteral("DROP TABLE entries")) || failed(run, error);
+}
+
 bool migrate(QSqlDatabase &db, int *dropped, QSqlError *error)
 {
     QSet<QByteArray> lossy;
@@ -181,6 +228,28 @@ bool readableName(const QByteArray &bytes)
     return true;
 }
 
+void appendEntry(QByteArray &chunk, const QByteArray &name)
+{
+    char size[4];
+    qToLittleEndian<quint32>(quint32(name.size()), size);
+    chunk.append(size, 4).append(name);
+}
+
+bool unpackEntries(const QByteArray &chunk, QStringList &out)
+{
+    for (qsizetype at = 0; at < chunk.size();) {
+        if (chunk.size() - at < 4)
+            return false;
+        const quint32 size = qFromLittleEndian<quint32>(chunk.constData() + at);
+        at += 4;
+        if (size > quint32(chunk.size() - at))
+            return false;
+        out.append(fsname::decode(chunk.constData() + at, qsizetype(size)));
+        at += qsizetype(size);
+    }
+    return true;
+}
+
 QByteArray nameValue(const QString &name)
 {
     const QByteArray bytes = fsname::encode(name);
@@ -199,7 +268,7 @@ Upgrade upgrade(QSqlDatabase &db)
         // Tables added without a new version are made in a file that predates them.
         QSqlQuery q(db);
         for (const Table &t : kTables)
-            if (version == kVersion)
+            if (version == kVersion && !t.legacy)
                 q.exec(QString::fromLatin1(t.create));
         u.ok = true; // up to date, or a newer program's file whose rows are its own
         return u;
@@ -210,9 +279,11 @@ Upgrade upgrade(QSqlDatabase &db)
     }
     QSqlQuery q(db);
     QSqlError e;
-    bool ok = migrate(db, &u.dropped, &e);
+    // Version 0's names become bytes first, in version 1's tables.
+    bool ok = version >= 1 || migrate(db, &u.dropped, &e);
     for (const Table &t : kTables)
-        ok = ok && q.exec(QString::fromLatin1(t.create));
+        ok = ok && (t.legacy || q.exec(QString::fromLatin1(t.create)));
+    ok = ok && chunkEntries(db, &e);
     ok = ok && q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion));
     q.finish();
     if (!ok || !db.commit()) {

@@ -1,15 +1,24 @@
 #pragma once
 // Every table of the state database, and the version of how their rows are kept (PRAGMA
 // user_version). Version 1 keeps every file name as its bytes (a BLOB of fsname::encode):
-// a name that is not UTF-8 does not survive a conversion to text.
+// a name that is not UTF-8 does not survive a conversion to text. Version 2 keeps a playlist
+// in chunks of entries, a row each, where version 1 kept a row per entry: writing 32 767
+// rows held the window for a quarter of a second.
 
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace statedb::schema {
 
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
+
+// A chunk of a playlist: each name as a 32-bit little-endian byte count and its bytes.
+constexpr int kChunkEntries = 512;
+void appendEntry(QByteArray &chunk, const QByteArray &name);
+// Appends the chunk's names to out; false when it is damaged (out then holds those before).
+bool unpackEntries(const QByteArray &chunk, QStringList &out);
 
 struct Upgrade {
     bool ok = false;

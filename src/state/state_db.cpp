@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
+#include <algorithm>
 
 namespace statedb {
 
@@ -317,11 +318,18 @@ std::optional<StateDb::Recovery> StateDb::load(bool wholeIfClean)
 
     QSqlQuery e(db);
     e.setForwardOnly(true);
-    e.prepare(QStringLiteral("SELECT text FROM entries WHERE folder = ? ORDER BY idx"));
+    e.prepare(QStringLiteral("SELECT data FROM entry_chunks WHERE folder = ? ORDER BY n"));
     e.addBindValue(keyBytes());
-    if (e.exec())
-        while (e.next() && s.entries.size() < 32767)
-            s.entries.append(nameOf(e.value(0)));
+    bool whole = e.exec();
+    while (whole && e.next() && s.entries.size() < 32767)
+        whole = statedb::schema::unpackEntries(e.value(0).toByteArray(), s.entries);
+    // A copy with a damaged chunk would pair marks with the wrong files: any file is newer.
+    if (!whole) {
+        s.entries.clear();
+        r.savedMs = 0;
+    }
+    if (s.entries.size() > 32767)
+        s.entries.resize(32767);
     readSettings(db, s);
     return r;
 }
@@ -419,7 +427,7 @@ bool StateDb::writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows
 {
     const QByteArray key = keyBytes();
     QSqlQuery del(db);
-    del.prepare(QStringLiteral("DELETE FROM entries WHERE folder = ?"));
+    del.prepare(QStringLiteral("DELETE FROM entry_chunks WHERE folder = ?"));
     del.addBindValue(key);
     if (!del.exec())
         return false;
@@ -430,11 +438,16 @@ bool StateDb::writeEntries(QSqlDatabase &db, const state::Snapshot &s, int *rows
     if (!digest.exec())
         return false;
     QSqlQuery ins(db);
-    ins.prepare(QStringLiteral("INSERT INTO entries(folder, idx, text) VALUES(?, ?, ?)"));
-    for (qsizetype i = 0; i < s.entries.size(); ++i) {
+    ins.prepare(QStringLiteral("INSERT INTO entry_chunks(folder, n, data) VALUES(?, ?, ?)"));
+    QByteArray chunk;
+    for (qsizetype from = 0; from < s.entries.size(); from += statedb::schema::kChunkEntries) {
+        chunk.clear();
+        const qsizetype to = std::min(s.entries.size(), from + statedb::schema::kChunkEntries);
+        for (qsizetype i = from; i < to; ++i)
+            statedb::schema::appendEntry(chunk, fsname::encode(s.entries[i]));
         ins.bindValue(0, key);
-        ins.bindValue(1, int(i));
-        ins.bindValue(2, nameValue(s.entries[i]));
+        ins.bindValue(1, int(from / statedb::schema::kChunkEntries));
+        ins.bindValue(2, chunk);
         if (!ins.exec())
             return false;
         ++*rows;

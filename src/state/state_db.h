@@ -16,7 +16,7 @@
 namespace statedb {
 
 // Which parts of the stored copy a new snapshot makes stale. The place (index, second,
-// entry) is one small row; settings and marks one row; the playlist one row per entry.
+// entry) is one small row; settings and marks one row; the playlist one row per chunk.
 struct Changes {
     bool place = false;
     bool settings = false;
