@@ -39,6 +39,7 @@ SUITES = {
     "src/playlist/wildcard.cpp": ["test_names"],
     "src/state/session_file.cpp": ["test_session", "test_names", "fuzz_replay_session_file"],
     "src/state/state_db.cpp": ["test_state_db"],
+    "src/state/schema.cpp": ["test_state_db"],
     "src/app/mpris_logic.cpp": ["test_logic"],
     "src/app/autostart_logic.cpp": ["test_logic"],
     "src/tags/id3v1.cpp": ["test_tags", "fuzz_replay_id3v1"],
