@@ -2,7 +2,8 @@
 //   session DIR MEDIA N SECONDS  writes DIR/velloran.txt: N entries, resuming MEDIA at SECONDS
 //   startup SECONDS              the program's start-up in the current folder, until the resumed
 //                                file has played 0.1 s past SECONDS; then the process ends
-//   scan TREE                    subdirectory scan + Add (mode All) over TREE: prints ms
+//   scan TREE                    subdirectory scan + Add (mode All) over TREE: prints ms, then
+//                                the ms of the recovery write that takes the new list
 //   save N                       SaveState of N entries: prints ms and the file's bytes
 //   search N NEEDLE              text search over N entries: prints ms
 //   names N FILE                 the same N names, one a line, for grep
@@ -169,7 +170,11 @@ int scan(App &app, const QString &tree)
     t.start();
     app.playlist().setDirPath(tree);
     app.playlist().Command4_Click();
-    std::printf("%.3f ms, %d entries\n", msSince(t), f.List2->count());
+    const double addMs = msSince(t);
+    // The recovery copy takes the new list at its next write, on the window's thread.
+    t.restart();
+    app.session().writeRecovery();
+    std::printf("%.3f ms, %d entries, recovery write %.3f ms\n", addMs, f.List2->count(), msSince(t));
     return f.List2->count() > 0 ? 0 : 1;
 }
 

@@ -239,10 +239,10 @@ def main():
             peer1.append(run_measured(MPV + ["--start=%d" % RESUME_AT, "--length=0.1", song]))
             b2.append(run_measured([driver, "startup", str(RESUME_AT)], big, env))
         w = lambda runs, i: med([r[i] for r in runs])
-        rows.append(("B1", "start-up to resumed playback, 1 entry (wall s)", w(b1, 0), w(peer1, 0), 1.15))
+        rows.append(("B1", "start-up to resumed playback, 1 entry (wall s)", w(b1, 0), w(peer1, 0), 1.10))
         rows.append(("", "  same: CPU s", w(b1, 1), w(peer1, 1), None))
         rows.append(("", "  same: peak MiB", w(b1, 2), w(peer1, 2), None))
-        rows.append(("B2", "start-up, 32 767 entries (wall s) vs our B1", w(b2, 0), w(b1, 0), 1.15))
+        rows.append(("B2", "start-up, 32 767 entries (wall s) vs our B1", w(b2, 0), w(b1, 0), 1.10))
         rows.append(("", "  same: CPU s vs our B1", w(b2, 1), w(b1, 1), None))
 
         # B3: CPU while playing, both processes side by side over the same window.
@@ -260,7 +260,7 @@ def main():
                 f.write("/music/album %d/Disc %d/track %d.mp3\n" % (i % 41, i % 53, i))
         b4 = [side_by_side([program], listed, env, MPV + ["--playlist=" + m3u], 5, 0) for _ in range(LONG_RUNS)]
         rows.append(("B4", "peak memory, 32 767 entries, playing (MiB)",
-                     med([o[2] for o, _ in b4]), med([p[2] for _, p in b4]), 1.25))
+                     med([o[2] for o, _ in b4]), med([p[2] for _, p in b4]), 1.20))
 
         # B5, B7: scan + Add over trees of 4 000 ... 32 000 files, against a standalone find.
         log("B5/B7: scan + Add, %d runs per size" % RUNS)
@@ -270,14 +270,19 @@ def main():
             trees[n] = os.path.join(work, "tree%d" % n)
             make_tree(trees[n], n // 16)
         scans = {n: [] for n in sizes}
-        finds = []
+        finds, writes = [], []
         for n in sizes:  # warm the caches for both sides
             subprocess.run(["find", trees[n], "-name", "*.mp3"], stdout=subprocess.DEVNULL, check=True)
         for _ in range(RUNS):
             for n in sizes:
-                scans[n].append(driver_ms([driver, "scan", trees[n]], env))
+                out = run_measured([driver, "scan", trees[n]], env=env)[3].split()
+                scans[n].append(float(out[0]))
+                if n == 32000:
+                    writes.append(float(out[6]))
             finds.append(run_measured(["find", trees[32000], "-name", "*.mp3"])[0] * 1e3)
         rows.append(("B5", "scan + Add All, 2 000 folders / 32 000 files (ms)", med(scans[32000]), med(finds), 1.5))
+        rows.append(("B5w", "  then the recovery copy's first write of that list, the window waiting (ms)",
+                     med(writes), None, None))
 
         # B6: SaveState of the full playlist against dd writing as many bytes (and syncing).
         log("B6: SaveState, %d runs" % RUNS)
@@ -304,7 +309,7 @@ def main():
         for _ in range(RUNS):
             searches.append(driver_ms([driver, "search", str(ENTRIES), needle], env))
             greps.append(run_measured(["grep", "-c", "-i", "-F", needle, names])[0] * 1e3)
-        rows.append(("B8", "search over 32 767 entries (ms) vs grep -c", med(searches), med(greps), 1.0))
+        rows.append(("B8", "search over 32 767 entries (ms) vs grep -c", med(searches), med(greps), 8.0))
 
         # B9: idle, nothing playing, side by side with an idle mpv.
         log("B9: idle, %d x %.0f s" % (LONG_RUNS, SECONDS))
@@ -352,6 +357,9 @@ def main():
     print("| # | figure | ours | peer | ratio | target | met |")
     print("|---|---|---:|---:|---:|---:|---|")
     for key, name, ours, peer, target in rows:
+        if key == "B5w":
+            print("| | %s | %.1f | | | <= 100 | %s |" % (name, ours, "yes" if ours <= 100 else "no"))
+            continue
         if key == "B7":
             print("| B7 | %s | %.3f | %.3f | | exponent <= 1.05 | %s |" % (name, ours, peer, "yes" if ours <= 1.05 else "no"))
             continue
