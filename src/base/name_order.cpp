@@ -68,22 +68,28 @@ const Ranks &ranks()
 
 namespace nameorder {
 
-// Made from the entry key, so that names of one entry share their key whatever the collator
-// makes of folding (it tells "ſ" from "s"): a lookup by key finds every row of the entry.
+// Printable ASCII is folded here as the entry key folds it, without making the folded text.
+// Any other name is keyed from its entry key, so that names of one entry share their key
+// whatever the collator makes of folding (it tells "ſ" from "s"): a lookup by key finds every
+// row of the entry.
 Key::Key(const QString &name)
 {
-    const QString folded = entryKey(name);
     const Ranks &r = ranks();
-    m_ranks.resize(folded.size());
     m_ascii = r.usable;
-    for (qsizetype i = 0; i < folded.size() && m_ascii; ++i) {
-        const char16_t u = folded[i].unicode();
-        m_ascii = u >= kFirstPrintable && u <= kLastPrintable;
-        m_ranks[i] = m_ascii ? r.of[u] : '\0';
+    if (m_ascii) {
+        m_ranks.resize(name.size());
+        char *out = m_ranks.data();
+        for (qsizetype i = 0; i < name.size() && m_ascii; ++i) {
+            char16_t u = name[i].unicode();
+            if (u >= 'A' && u <= 'Z')
+                u = char16_t(u + 32);
+            m_ascii = u >= kFirstPrintable && u <= kLastPrintable;
+            out[i] = m_ascii ? r.of[u] : '\0';
+        }
     }
     if (!m_ascii) {
-        m_ranks.clear();
-        m_collated = firstLevel().sortKey(folded);
+        m_ranks = QByteArray();
+        m_collated = firstLevel().sortKey(entryKey(name));
     }
 }
 
