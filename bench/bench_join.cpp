@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -78,21 +79,24 @@ bool run(const QString &program, const QStringList &args, QByteArray *out = null
     return true;
 }
 
-// A null sink of the user's sound server, or of a server of our own when none answers.
+// A null sink of a sound server of our own. Never the user's: a server that a client
+// started on demand ends itself after 20 idle seconds, and one did, in the middle of a run.
 class Sink {
 public:
     static constexpr const char *kName = "velloran_join";
 
     explicit Sink(const QString &dir)
     {
-        if (!run("pactl", {"info"})) {
-            qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
-            m_server.start("pulseaudio",
-                           {"-n", "--daemonize=no", "--exit-idle-time=-1", "--system=false",
-                            "--load=module-native-protocol-unix"});
-            for (int i = 0; i < 100 && !run("pactl", {"info"}); ++i)
-                QThread::msleep(50);
-        }
+        QFile conf(dir + QStringLiteral("/client.conf"));
+        if (conf.open(QIODevice::WriteOnly))
+            conf.write("autospawn = no\n");
+        qputenv("PULSE_CLIENTCONFIG", conf.fileName().toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+        m_server.start(
+            "pulseaudio",
+            {"-n", "--daemonize=no", "--exit-idle-time=-1", "--system=false", "--load=module-native-protocol-unix"});
+        for (int i = 0; i < 100 && !run("pactl", {"info"}); ++i)
+            QThread::msleep(50);
         QByteArray module;
         if (run("pactl",
                 {"load-module", "module-null-sink", QStringLiteral("sink_name=%1").arg(kName), "rate=44100",
