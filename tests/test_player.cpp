@@ -163,6 +163,9 @@ private slots:
         p.Play();
         QVERIFY(waitFor([&] { return p.CurrentPosition() == p.Duration(); }, 5000));
         QCOMPARE(p.PlayState(), int(Player::Stopped));
+        // A file prepared to follow once this one has ended is not gone on to, paused.
+        p.prepareNext(a);
+        QVERIFY(!waitFor([&] { return p.CurrentPosition() != p.Duration(); }, 300));
     }
 
     void strangeFilesFailAtOnceAndAreNeverOpened()

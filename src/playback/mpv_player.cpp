@@ -159,10 +159,8 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
         const auto *sf = static_cast<const mpv_event_start_file *>(ev.data);
         if (sf && m_entryId >= 0 && sf->playlist_entry_id == m_entryId)
             m_started = true;
-        if (sf && m_nextId >= 0 && sf->playlist_entry_id == m_nextId && !m_movedOn) {
-            m_movedOn = true;
-            watchTail();
-        }
+        if (sf && m_nextId >= 0 && sf->playlist_entry_id == m_nextId && !m_movedOn)
+            movedOn();
         break;
     }
     case MPV_EVENT_FILE_LOADED:
@@ -369,8 +367,12 @@ void MpvPlayer::prepareNext(const QString &path)
     }
     m_nextFile.clear();
     m_nextId = -1;
+    // At its end the file is held paused (keep-open): mpv would go on to an entry added now
+    // at once, and paused. The usual road opens the next file instead.
+    int ended = 0;
+    mpv_get_property(m_mpv, "eof-reached", MPV_FORMAT_FLAG, &ended);
     // Only a regular file: a FIFO or a device would hold mpv in its open.
-    if (path.isEmpty() || !m_loaded || m_failed || !fsprobe::isRegular(path)) {
+    if (path.isEmpty() || !m_loaded || m_failed || m_atEnd || ended || !fsprobe::isRegular(path)) {
         setGapless(false);
         return;
     }
@@ -385,6 +387,24 @@ void MpvPlayer::prepareNext(const QString &path)
     m_nextId = takeEntryId(result);
     if (m_nextId >= 0)
         m_nextFile = path;
+}
+
+void MpvPlayer::movedOn()
+{
+    m_movedOn = true;
+    // Reached the end just before the entry was added, mpv went on paused.
+    if (!m_paused)
+        mpv_set_property_string(m_mpv, "pause", "no");
+    watchTail();
+}
+
+long long MpvPlayer::playingEntry()
+{
+    int64_t pos = -1, id = -1;
+    if (mpv_get_property(m_mpv, "playlist-playing-pos", MPV_FORMAT_INT64, &pos) < 0 || pos < 0)
+        return -1;
+    const QByteArray name = "playlist/" + QByteArray::number(qint64(pos)) + "/id";
+    return mpv_get_property(m_mpv, name.constData(), MPV_FORMAT_INT64, &id) < 0 ? -1 : id;
 }
 
 void MpvPlayer::watchTail()
@@ -447,6 +467,10 @@ const MpvPlayer::Sample &MpvPlayer::sample()
         return m_sample;
     m_sample.takenAt = now;
     int flag = 0;
+    // mpv may have gone on before its start event is handled here: the figures would be the
+    // next file's, read as this one's.
+    if (m_mpv && m_nextId >= 0 && !m_movedOn && playingEntry() == m_nextId)
+        movedOn();
     m_sample.eof = m_mpv && mpv_get_property(m_mpv, "eof-reached", MPV_FORMAT_FLAG, &flag) >= 0 && flag;
     // After mpv moved on the figures are the next file's, not yet the program's.
     if (m_loaded && !m_failed && !m_movedOn) {

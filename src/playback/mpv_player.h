@@ -77,6 +77,10 @@ private:
     // The prepared file becomes the open one without a new open.
     void takeOverNext(quint64 generation);
     void setGapless(bool on);
+    // mpv went on to the prepared file: its sound is the old file's tail until it plays.
+    void movedOn();
+    // The entry id of the file mpv plays now (-1: none).
+    long long playingEntry();
     void watchTail();
 
     mpv_handle *core();
