@@ -46,6 +46,7 @@ SUITES = {
     "src/info/info_texts.cpp": ["test_tags"],
     "src/playback/sleep.cpp": ["test_player"],
     "src/playback/loudness_logic.cpp": ["test_player"],
+    "src/playback/mpv_player.cpp": ["test_player"],
 }
 
 
