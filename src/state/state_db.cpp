@@ -155,6 +155,17 @@ bool StateDb::exec(const QString &key, const QString &sql, const QVariantList &v
     return false;
 }
 
+bool StateDb::execUnsynced(const QString &key, const QString &sql, const QVariantList &values)
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery q(database());
+    q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    const bool ok = exec(key, sql, values);
+    q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    return ok;
+}
+
 bool StateDb::flush()
 {
     if (!m_locked)
@@ -381,11 +392,12 @@ bool StateDb::beginRun(const statedb::Guard &guard)
         return false;
     // A folder seen for the first time gets its row here; its saved_ms of 0 is older
     // than any session file, so nothing is restored from it until the first write.
-    const bool ok = exec(QStringLiteral("run"),
-                         QStringLiteral("INSERT INTO place(folder, clean, saved_ms, crash_entry, crash_runs)"
-                                        " VALUES(?, 0, 0, ?, ?) ON CONFLICT(folder) DO UPDATE SET clean = 0,"
-                                        " crash_entry = excluded.crash_entry, crash_runs = excluded.crash_runs"),
-                         {keyBytes(), nameValue(guard.entry), guard.runs});
+    const bool ok
+        = execUnsynced(QStringLiteral("run"),
+                       QStringLiteral("INSERT INTO place(folder, clean, saved_ms, crash_entry, crash_runs)"
+                                      " VALUES(?, 0, 0, ?, ?) ON CONFLICT(folder) DO UPDATE SET clean = 0,"
+                                      " crash_entry = excluded.crash_entry, crash_runs = excluded.crash_runs"),
+                       {keyBytes(), nameValue(guard.entry), guard.runs});
     if (!ok && !m_locked)
         return false;
     m_guard = guard;
@@ -397,9 +409,9 @@ bool StateDb::noteOpening(const QString &entry)
 {
     if (!isOpen() || entry == m_opening)
         return true;
-    const bool ok = exec(QStringLiteral("opening"),
-                         QStringLiteral("UPDATE place SET crash_entry = ?, crash_runs = ? WHERE folder = ?"),
-                         {nameValue(entry), entry == m_guard.entry ? m_guard.runs : 0, keyBytes()});
+    const bool ok = execUnsynced(QStringLiteral("opening"),
+                                 QStringLiteral("UPDATE place SET crash_entry = ?, crash_runs = ? WHERE folder = ?"),
+                                 {nameValue(entry), entry == m_guard.entry ? m_guard.runs : 0, keyBytes()});
     if (ok || m_locked)
         m_opening = entry;
     return ok;
