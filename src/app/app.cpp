@@ -44,13 +44,14 @@ MpvPlayer::Options with(MpvPlayer::Options base, const MpvPlayer::Options &extra
 } // namespace
 
 App::App(const Options &options)
-    : m_form1(std::make_unique<Form1>())
 {
-    // The main player is the strip under the playlist: sound only.
+    // The main player is the strip under the playlist: sound only. Made first, its core
+    // starts while the window is built.
     if (options.makeMainPlayer)
         m_mainPlayer = options.makeMainPlayer();
     else
         m_mainPlayer = std::make_unique<MpvPlayer>(with({{"vo", "null"}, {"vid", "no"}}, options.playerOptions));
+    m_form1 = std::make_unique<Form1>();
     // The video player costs threads and memory only once a video is first shown.
     m_videoPlayer = std::make_unique<MpvPlayer>(with({{"vo", "libmpv"}, {"hwdec", "auto-safe"}}, options.playerOptions),
                                                 nullptr, true);

@@ -73,14 +73,31 @@ const MpvPlayer::Options &defaultOptions()
     return opts;
 }
 
+mpv_handle *makeCore(const MpvPlayer::Options &extra)
+{
+    mpv_handle *h = mpv_create();
+    if (!h)
+        return nullptr;
+    for (const auto &[name, value] : defaultOptions())
+        mpv_set_option_string(h, name.constData(), value.constData());
+    for (const auto &[name, value] : extra)
+        mpv_set_option_string(h, name.constData(), value.constData());
+    if (mpv_initialize(h) < 0) {
+        mpv_terminate_destroy(h);
+        return nullptr;
+    }
+    return h;
+}
+
 } // namespace
 
 MpvPlayer::MpvPlayer(Options extra, QObject *parent, bool onFirstUse)
     : Player(parent)
     , m_extra(std::move(extra))
 {
+    // Made on a thread of its own, the core is ready by the time the window is built.
     if (!onFirstUse)
-        core();
+        m_making = std::async(std::launch::async, makeCore, m_extra);
 }
 
 mpv_handle *MpvPlayer::core()
@@ -88,17 +105,9 @@ mpv_handle *MpvPlayer::core()
     if (m_created)
         return m_mpv;
     m_created = true;
-    mpv_handle *h = mpv_create();
+    mpv_handle *h = m_making.valid() ? m_making.get() : makeCore(m_extra);
     if (!h)
         return nullptr;
-    for (const auto &[name, value] : defaultOptions())
-        mpv_set_option_string(h, name.constData(), value.constData());
-    for (const auto &[name, value] : m_extra)
-        mpv_set_option_string(h, name.constData(), value.constData());
-    if (mpv_initialize(h) < 0) {
-        mpv_terminate_destroy(h);
-        return nullptr;
-    }
     m_mpv = h;
     mpv_set_wakeup_callback(m_mpv, onWakeup, this);
     mpv_observe_property(m_mpv, 0, "eof-reached", MPV_FORMAT_FLAG);
@@ -114,6 +123,8 @@ mpv_handle *MpvPlayer::core()
 
 MpvPlayer::~MpvPlayer()
 {
+    if (m_making.valid())
+        core();
     if (m_mpv) {
         mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
         mpv_terminate_destroy(m_mpv);

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QPair>
 #include <functional>
+#include <future>
 #include <optional>
 
 struct mpv_handle;
@@ -84,6 +85,8 @@ private:
     void watchTail();
 
     mpv_handle *core();
+    // The core, made on a thread of its own from construction until its first use.
+    std::future<mpv_handle *> m_making;
     Options m_extra;
     bool m_created = false;
     mpv_handle *m_mpv = nullptr;
