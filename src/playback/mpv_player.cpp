@@ -10,11 +10,12 @@
 #include <QFile>
 #include <QMetaObject>
 #include <QTimer>
-#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <memory>
 #include <mpv/client.h>
+#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -285,17 +286,34 @@ void MpvPlayer::setFileName(const QString &path)
 
 std::optional<bool> MpvPlayer::strangeFile(const QString &path, quint64 generation, const QDeadlineTimer &deadline)
 {
-    // -1 while unknown; shared with a worker that may outlive the wait (a hung mount).
-    auto kind = std::make_shared<std::atomic<int>>(-1);
-    std::thread([kind, name = fsname::encode(path)] {
-        kind->store(fsprobe::kindOf(name) == fsprobe::Kind::Other ? 1 : 0);
+    // Shared with a worker that may outlive the wait (a hung mount).
+    struct Probe {
+        std::mutex lock;
+        std::condition_variable answered;
+        int kind = -1; // -1 while unknown
+    };
+    auto probe = std::make_shared<Probe>();
+    std::thread([probe, name = fsname::encode(path)] {
+        const int kind = fsprobe::kindOf(name) == fsprobe::Kind::Other ? 1 : 0;
+        {
+            const std::lock_guard<std::mutex> hold(probe->lock);
+            probe->kind = kind;
+        }
+        probe->answered.notify_one();
     }).detach();
-    // Usually the answer comes from the cache at once.
-    for (int i = 0; i < 20 && kind->load() < 0; ++i)
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    const auto kind = [&probe] {
+        const std::lock_guard<std::mutex> hold(probe->lock);
+        return probe->kind;
+    };
+    {
+        // Usually the answer comes at once: woken by it, not by a poll of the loop, the open
+        // goes on without a wait of its own.
+        std::unique_lock<std::mutex> hold(probe->lock);
+        probe->answered.wait_for(hold, std::chrono::milliseconds(kProbeBlockMs), [&probe] { return probe->kind >= 0; });
+    }
     waitInLoop(
-        generation, deadline, [&kind] { return kind->load() >= 0; }, 5);
-    const int k = kind->load();
+        generation, deadline, [&kind] { return kind() >= 0; }, 5);
+    const int k = kind();
     if (k < 0)
         return std::nullopt;
     return k == 1;

@@ -127,6 +127,8 @@ private:
     bool m_gapless = false;
     class QTimer *m_tailPoll = nullptr;
     int m_tailWaits = 0;
+    // How long an open blocks for its file's kind before the loop serves the window.
+    static constexpr int kProbeBlockMs = 20;
     static constexpr int kTailWaits = 300; // of 10 ms
     static constexpr int kSlowOpenMs = 300;
     // A file taken over already plays from its start: a seek there would repeat its first sound.
