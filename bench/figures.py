@@ -31,16 +31,19 @@ def log(text):
 
 
 def run_measured(cmd, cwd=None, env=None):
-    """Wall seconds, CPU seconds (user+sys) and peak memory (MiB) of one process."""
+    """Wall seconds, CPU seconds (user+sys) and peak memory (MiB) of one process, its output, and
+    the seconds until its first line of output."""
     start = time.perf_counter()
     p = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    out = p.stdout.read()
+    out = p.stdout.readline()
+    first_line = time.perf_counter() - start
+    out += p.stdout.read()
     _, status, ru = os.wait4(p.pid, 0)
     wall = time.perf_counter() - start
     p.returncode = os.waitstatus_to_exitcode(status)
     if p.returncode != 0:
         raise RuntimeError("%s exited with %d" % (" ".join(cmd), p.returncode))
-    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss / 1024.0, out.decode(errors="replace")
+    return wall, ru.ru_utime + ru.ru_stime, ru.ru_maxrss / 1024.0, out.decode(errors="replace"), first_line
 
 
 def driver_ms(cmd, env):
@@ -274,7 +277,10 @@ def main():
         rows.append(("B1", "start-up to resumed playback, 1 entry (wall s)", w(b1, 0), w(peer1, 0), 1.10))
         rows.append(("", "  same: CPU s", w(b1, 1), w(peer1, 1), None))
         rows.append(("", "  same: peak MiB", w(b1, 2), w(peer1, 2), None))
-        rows.append(("B2", "start-up, 32 767 entries (wall s) vs our B1", w(b2, 0), w(b1, 0), 1.10))
+        # To the driver's line that playback is reached: the exit's save of the big session is B6's.
+        rows.append(("B2", "start-up, 32 767 entries, to playback (s) vs our B1 the same way", w(b2, 4), w(b1, 4),
+                     1.10))
+        rows.append(("", "  same: to the exit (wall s) vs our B1", w(b2, 0), w(b1, 0), None))
         rows.append(("", "  same: CPU s vs our B1", w(b2, 1), w(b1, 1), None))
 
         # B3: CPU while playing, both processes side by side over the same window.
