@@ -124,8 +124,9 @@ mpv_handle *MpvPlayer::core()
 
 MpvPlayer::~MpvPlayer()
 {
-    if (m_making.valid())
-        core();
+    // A core never used is ended without being wired to this player first.
+    if (mpv_handle *unused = m_making.valid() ? m_making.get() : nullptr)
+        mpv_terminate_destroy(unused);
     if (m_mpv) {
         mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
         mpv_terminate_destroy(m_mpv);
