@@ -163,6 +163,7 @@ private slots:
     void completedRowsTipsAndMessages()
     {
         QCOMPARE(status::completedRow("/a/b/y.avi", 1), QStringLiteral("y.avi =>1"));
+        QCOMPARE(status::completedRow("b.mp3", 32760), QStringLiteral("b.mp3 =>32760"));
         QCOMPARE(status::indexOfCompletedRow("odd =>12 name.mp3 =>7"), 7);
         QCOMPARE(status::indexOfCompletedRow("song.mp3 =>-3"), -3);
         QCOMPARE(status::indexOfCompletedRow("song.mp3"), 0);

@@ -47,6 +47,7 @@ SUITES = {
     "src/playback/sleep.cpp": ["test_player"],
     "src/playback/loudness_logic.cpp": ["test_player"],
     "src/playback/mpv_player.cpp": ["test_player"],
+    "src/ui/listbox_model.cpp": ["test_names"],
 }
 
 

@@ -74,23 +74,32 @@ namespace nameorder {
 // row of the entry.
 Key::Key(const QString &name)
 {
-    const Ranks &r = ranks();
-    m_ascii = r.usable;
-    if (m_ascii) {
-        m_ranks.resize(name.size());
-        char *out = m_ranks.data();
-        for (qsizetype i = 0; i < name.size() && m_ascii; ++i) {
-            char16_t u = name[i].unicode();
-            if (u >= 'A' && u <= 'Z')
-                u = char16_t(u + 32);
-            m_ascii = u >= kFirstPrintable && u <= kLastPrintable;
-            out[i] = m_ascii ? r.of[u] : '\0';
-        }
-    }
+    m_ascii = appendRanks(name, m_ranks);
     if (!m_ascii) {
         m_ranks = QByteArray();
         m_collated = firstLevel().sortKey(entryKey(name));
     }
+}
+
+bool appendRanks(const QString &name, QByteArray &out)
+{
+    const Ranks &r = ranks();
+    if (!r.usable)
+        return false;
+    const qsizetype from = out.size();
+    out.resize(from + name.size());
+    char *o = out.data() + from;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        char16_t u = name[i].unicode();
+        if (u >= 'A' && u <= 'Z')
+            u = char16_t(u + 32);
+        if (u < kFirstPrintable || u > kLastPrintable) {
+            out.truncate(from);
+            return false;
+        }
+        o[i] = r.of[u];
+    }
+    return true;
 }
 
 const QCollatorSortKey &Key::collated() const
@@ -117,8 +126,6 @@ int Key::compare(const Key &other) const
 
 Key key(const QString &name) { return Key(name); }
 
-namespace {
-// Names equal at the first level.
 int breakTie(const QString &a, const QString &b)
 {
     if (a == b)
@@ -127,6 +134,8 @@ int breakTie(const QString &a, const QString &b)
         return c;
     return a < b ? -1 : 1;
 }
+
+namespace {
 // The order of compare() without sort keys: the collator's own comparison gives the same
 // result as comparing the keys it would make, and stops at the first difference.
 int compareFolded(const QString &a, const QString &foldedA, const QString &b, const QString &foldedB)

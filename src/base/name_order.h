@@ -30,6 +30,13 @@ private:
 };
 Key key(const QString &name);
 
+// Appends the first-level key of a name of printable ASCII, a byte per character, to out;
+// false (out as it was) for any other name. Such keys compare with memcmp, the shorter
+// first on a tie, as Key does.
+bool appendRanks(const QString &name, QByteArray &out);
+// Order of two names equal at the first level: accents, then case, then code units.
+int breakTie(const QString &a, const QString &b);
+
 // Full order of two names given their keys: <0, 0 (same text) or >0.
 int compare(const QString &a, const Key &ka, const QString &b, const Key &kb);
 // The same, computing the keys (for one-off comparisons).

@@ -2,7 +2,8 @@
 
 #include "base/numtext.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <iterator>
 
 using numtext::F;
 using numtext::N;
@@ -63,13 +64,24 @@ Elapsed elapsedTexts(double position, double duration, int16_t previewOn, int16_
 
 QString completedRow(const QString &playlistText, int index)
 {
-    // One allocation: the bench's first search builds 32 767 of these.
+    // Written in place, one allocation: the bench's first search builds 32 767 of these.
     const QStringView name = QStringView(playlistText).mid(playlistText.lastIndexOf(QLatin1Char('/')) + 1);
-    char digits[12];
-    const int n = std::snprintf(digits, sizeof digits, "%d", index);
-    QString row;
-    row.reserve(name.size() + 3 + n);
-    row.append(name).append(QLatin1String(" =>")).append(QLatin1String(digits, n));
+    char16_t digits[12];
+    char16_t *d = std::end(digits);
+    unsigned v = index < 0 ? 0U - unsigned(index) : unsigned(index);
+    do {
+        *--d = char16_t(u'0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    if (index < 0)
+        *--d = u'-';
+    static constexpr char16_t kArrow[] = u" =>";
+    const qsizetype n = std::end(digits) - d;
+    QString row(name.size() + 3 + n, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(row.data());
+    o = std::copy(name.utf16(), name.utf16() + name.size(), o);
+    o = std::copy(kArrow, kArrow + 3, o);
+    std::copy(d, std::end(digits), o);
     return row;
 }
 

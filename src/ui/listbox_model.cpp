@@ -5,15 +5,47 @@
 
 #include <QSize>
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace {
-using Keys = std::vector<std::optional<nameorder::Key>>;
+using Keys = std::vector<std::unique_ptr<nameorder::Key>>;
 
-// Sorts rows, computing each row's key once; the keys come back beside the rows, and order
-// tells which of the given rows each row is. Rows already in order (the common case: the
-// program saves its lists sorted) are only checked, which costs a comparison per neighbour
-// instead of a key per row. Numbers are sorted, not rows: a move is an int, not a name and
-// its key.
+// Rows of printable ASCII only (most lists) sorted by their first-level keys laid end to end
+// in one buffer: no key object per row, and none kept (they are made again when asked).
+bool sortAscii(std::vector<QString> &rows, std::vector<int> &order)
+{
+    struct Ranked {
+        qsizetype at, size;
+        int row;
+    };
+    QByteArray all;
+    std::vector<Ranked> ranked;
+    ranked.reserve(rows.size());
+    for (const QString &r : rows) {
+        const qsizetype at = all.size();
+        if (!nameorder::appendRanks(r, all))
+            return false;
+        ranked.push_back({at, all.size() - at, int(ranked.size())});
+    }
+    const char *base = all.constData();
+    std::sort(ranked.begin(), ranked.end(), [&](const Ranked &x, const Ranked &y) {
+        if (const int c = std::memcmp(base + x.at, base + y.at, size_t(std::min(x.size, y.size))))
+            return c < 0;
+        if (x.size != y.size)
+            return x.size < y.size;
+        return nameorder::breakTie(rows[size_t(x.row)], rows[size_t(y.row)]) < 0;
+    });
+    for (size_t i = 0; i < ranked.size(); ++i)
+        order[i] = ranked[i].row;
+    return true;
+}
+
+// Sorts rows; order tells which of the given rows each row is, and the keys made on the
+// way come back beside the rows (empty where none was made). Rows already in order (the
+// common case: the program saves its lists sorted) are only checked, which costs a
+// comparison per neighbour instead of a key per row. Numbers are sorted, not rows: a move
+// is an int, not a name and its key.
 Keys sortKeyed(std::vector<QString> &rows, std::vector<int> &order)
 {
     order.resize(rows.size());
@@ -21,20 +53,23 @@ Keys sortKeyed(std::vector<QString> &rows, std::vector<int> &order)
         order[i] = int(i);
     if (nameorder::inOrder(rows))
         return Keys(rows.size());
-    std::vector<nameorder::Key> made;
-    made.reserve(rows.size());
-    for (const QString &r : rows)
-        made.push_back(nameorder::key(r));
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        return nameorder::compare(rows[size_t(a)], made[size_t(a)], rows[size_t(b)], made[size_t(b)]) < 0;
-    });
+    Keys made;
+    if (!sortAscii(rows, order)) {
+        made.reserve(rows.size());
+        for (const QString &r : rows)
+            made.push_back(std::make_unique<nameorder::Key>(r));
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            return nameorder::compare(rows[size_t(a)], *made[size_t(a)], rows[size_t(b)], *made[size_t(b)]) < 0;
+        });
+    }
     std::vector<QString> sorted;
-    Keys keys;
+    Keys keys(rows.size());
     sorted.reserve(rows.size());
-    keys.reserve(rows.size());
-    for (int i : order) {
-        sorted.push_back(std::move(rows[size_t(i)]));
-        keys.emplace_back(std::move(made[size_t(i)]));
+    for (size_t r = 0; r < order.size(); ++r) {
+        const size_t i = size_t(order[r]);
+        sorted.push_back(std::move(rows[i]));
+        if (!made.empty())
+            keys[r] = std::move(made[i]);
     }
     rows = std::move(sorted);
     return keys;
@@ -42,7 +77,7 @@ Keys sortKeyed(std::vector<QString> &rows, std::vector<int> &order)
 const nameorder::Key &keyOf(Keys &keys, const std::vector<QString> &rows, size_t i)
 {
     if (!keys[i])
-        keys[i] = nameorder::key(rows[i]);
+        keys[i] = std::make_unique<nameorder::Key>(rows[i]);
     return *keys[i];
 }
 const QString kPlaying = QStringLiteral(" - Παίζει - Playing");
@@ -127,7 +162,7 @@ int ListBoxModel::insertSorted(const QString &text)
     const int row = upperBound(text, key);
     beginInsertRows({}, row, row);
     m_rows.insert(m_rows.begin() + row, text);
-    m_keys.insert(m_keys.begin() + row, std::move(key));
+    m_keys.insert(m_keys.begin() + row, std::make_unique<nameorder::Key>(std::move(key)));
     m_checked.insert(m_checked.begin() + row, 0);
     grewBy(text);
     endInsertRows();

@@ -7,7 +7,7 @@
 
 #include <QAbstractListModel>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <vector>
 
 class ListBoxModel : public QAbstractListModel {
@@ -55,7 +55,7 @@ private:
     std::vector<QString> m_rows;
     // One per row, made on first use: a list that comes in already in order (a saved session)
     // needs none until a lookup or an insertion asks.
-    mutable std::vector<std::optional<nameorder::Key>> m_keys;
+    mutable std::vector<std::unique_ptr<nameorder::Key>> m_keys;
     std::vector<char> m_checked;
     mutable int m_widest = -1; // -1: to be measured again over all rows
     void grewBy(const QString &text);
