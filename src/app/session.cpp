@@ -182,9 +182,12 @@ void Session::recoverWhile(bool running)
 // the session; no later save reuses it.
 void Session::removeStaleSaves() const
 {
+    // Matched by hand: a name filter would compile a regular expression on every start.
     QDir dir(m.stateFolder);
-    for (const QString &name : dir.entryList({kFileName + ".??????"}, QDir::Files | QDir::Hidden | QDir::NoSymLinks))
-        dir.remove(name);
+    const QString stem = kFileName + '.';
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks))
+        if (name.size() == stem.size() + 6 && name.startsWith(stem))
+            dir.remove(name);
 }
 
 bool Session::openStateFile(QFile &file, qint64 *modifiedMs) const
@@ -267,8 +270,8 @@ void Session::applySettings(const state::Snapshot &s)
 void Session::applyList(const state::Decoded &d)
 {
     ListBox &list = *form.List2;
-    const std::vector<QString> saved(d.snapshot.entries.begin(), d.snapshot.entries.end());
-    list.setItems(std::vector<QString>(saved));
+    const QStringList &saved = d.snapshot.entries;
+    list.setItems(std::vector<QString>(saved.begin(), saved.end()));
     if (m.playedMarks.size() < size_t(std::max(1, list.count())))
         m.playedMarks.resize(size_t(std::max(1, list.count())), 0);
     followSavedOrder(saved, d.savedAt, d.snapshot.currentEntry);
@@ -401,22 +404,21 @@ void Session::keepStartNotice()
         line->setText(m_notice + QStringLiteral("  *** ") + line->text());
 }
 
-void Session::followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
-                               const QString &remembered)
+void Session::followSavedOrder(const QStringList &saved, const std::vector<int> &savedAt, const QString &remembered)
 {
     ListBox &list = *form.List2;
     if (m.lastIndex < 0 || m.lastIndex >= list.count() || list.text(m.lastIndex) == remembered)
         return;
     const auto at = std::find(savedAt.begin(), savedAt.end(), int(m.lastIndex));
-    if (at == savedAt.end() || saved[size_t(at - savedAt.begin())] != remembered)
+    if (at == savedAt.end() || saved.value(at - savedAt.begin()) != remembered)
         return;
     std::vector<int16_t> marks(m.playedMarks.size(), 0);
     int16_t last = m.lastIndex;
-    for (size_t k = 0; k < saved.size(); ++k) {
+    for (qsizetype k = 0; k < saved.size() && size_t(k) < savedAt.size(); ++k) {
         const int row = list.findExact(saved[k]);
         if (row < 0 || size_t(row) >= marks.size())
             continue;
-        const int from = savedAt[k];
+        const int from = savedAt[size_t(k)];
         if (size_t(from) < m.playedMarks.size() && m.playedMarks[size_t(from)] != 0)
             marks[size_t(row)] = kOn;
         if (from == m.lastIndex)

@@ -59,8 +59,7 @@ private:
     // True when an entry that ended two runs was marked played.
     bool resumeOrSkip(const QString &remembered);
     void reconcile(const QString &remembered, int savedLast);
-    void followSavedOrder(const std::vector<QString> &saved, const std::vector<int> &savedAt,
-                          const QString &remembered);
+    void followSavedOrder(const QStringList &saved, const std::vector<int> &savedAt, const QString &remembered);
     Module1 &m;
     Form1 &form;
     Playback &playback;

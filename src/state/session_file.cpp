@@ -228,6 +228,9 @@ Decoded decode(QIODevice &in)
     s.subdirsOn = r.readInt(subdirsRecord(n));
     s.selectAll = r.readInt(selectAllRecord(n));
     s.replayMode = r.readInt(replayRecord(n));
+    // Grown once: a list of 32 767 doubled in steps would hold two arrays at its peak.
+    s.entries.reserve(n + 1);
+    d.savedAt.reserve(size_t(std::max(n + 1, 0)));
     for (int i = 0; i <= n; ++i) {
         const auto text = r.readString(entryRecord(n, i));
         if (text && !text->isEmpty() && *text != QLatin1String(" ")) {
