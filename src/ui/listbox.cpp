@@ -8,9 +8,25 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <map>
 #include <memory>
 
 namespace {
+
+using Advances = std::vector<int16_t>;
+
+// One table of advances per font (-1: not measured yet), shared by every list that shows it.
+std::shared_ptr<Advances> advancesOf(const QFont &font)
+{
+    static std::map<QString, std::weak_ptr<Advances>> tables;
+    std::weak_ptr<Advances> &slot = tables[font.key()];
+    std::shared_ptr<Advances> table = slot.lock();
+    if (!table) {
+        table = std::make_shared<Advances>(0x10000, int16_t(-1));
+        slot = table;
+    }
+    return table;
+}
 
 // Paints the playing row apart; the row's text itself stays as it is.
 class PlayingDelegate : public QStyledItemDelegate {
@@ -239,7 +255,7 @@ void ListBox::measureRows()
     // Shaping a whole row costs microseconds, too much for 32 767 rows; the sum of the
     // characters' own advances, each measured once, is as wide or wider (kerning only
     // narrows), so no row is cut.
-    auto advances = std::make_shared<std::vector<int16_t>>(0x10000, int16_t(-1));
+    std::shared_ptr<Advances> advances = advancesOf(opt.font);
     m_model->measure = [bold, extra, advances](const QString &text) {
         int w = extra;
         for (const QChar c : text) {
