@@ -651,7 +651,8 @@ private slots:
             for (size_t f = 0; f < 2; ++f)
                 for (size_t i = 44100 * (6 * f + 2); i < 44100 * (6 * f + 4); ++i)
                     power[f] += std::pow(qFromLittleEndian<qint16>(pcm.constData() + 2 * i), 2);
-            QVERIFY2(std::abs(10 * std::log10(power[0] / power[1])) <= within, qPrintable(QString::number(choice)));
+            const double apart = 10 * std::log10(power[0] / power[1]);
+            QVERIFY2(std::abs(apart) <= within, qPrintable(QStringLiteral("choice %1: %2 dB").arg(choice).arg(apart)));
             QVERIFY(fx.start().form1().mnuloudnessn[size_t(choice)]->isChecked());
         }
     }
