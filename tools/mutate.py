@@ -48,6 +48,7 @@ SUITES = {
     "src/playback/loudness_logic.cpp": ["test_player"],
     "src/playback/mpv_player.cpp": ["test_player"],
     "src/ui/listbox_model.cpp": ["test_names"],
+    "src/playlist/dir_scan.cpp": ["test_playlist"],
 }
 
 

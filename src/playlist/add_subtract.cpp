@@ -58,7 +58,7 @@ void Playlist::passOver(const QStringList &folders, const std::function<void(con
         box.follow(folder);
         if (yieldDue())
             yieldToEvents();
-        QStringList names = wildcard::matchingFilesUnsorted(folder, pattern);
+        QStringList names = filesOf(folder, pattern);
         // Order matters only where the playlist may fill up part way through a folder.
         if (edits().countAfter() + names.size() >= plist::kMaxEntries)
             wildcard::sortNoCase(names);

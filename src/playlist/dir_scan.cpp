@@ -23,6 +23,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
@@ -60,6 +61,30 @@ bool kernelFileSystem(const QByteArray &path)
         return false;
     }
 }
+
+// File systems that move a folder's change time on whenever its entries change, whatever
+// changed them; a network or user-space one may show a stale time.
+bool localFileSystem(int fd)
+{
+    struct statfs fs { };
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+qint64 nanoseconds(const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+// The names a search keeps, at most, for the passes after it.
+constexpr qsizetype kListingBytes = 8 << 20;
 
 // The folder behind path (following links); false when it is not one or is not worth
 // listing. A folder on another device than its parent is a mount point and is looked at.
@@ -120,6 +145,25 @@ int countMatching(int fd, const wildcard::Pattern &pattern, int depth)
 }
 
 } // namespace
+
+QStringList Playlist::filesOf(const QString &folder, const wildcard::Pattern &pattern) const
+{
+    const auto seen = listings.constFind(folder);
+    struct stat st { };
+    if (seen == listings.cend() || ::stat(fsname::encode(folder).constData(), &st) != 0 || st.st_dev != seen->dev
+        || st.st_ino != seen->ino || nanoseconds(st.st_ctim) != nanoseconds(seen->changed))
+        return wildcard::matchingFilesUnsorted(folder, pattern);
+    QStringList out;
+    for (qsizetype at = 0; at < seen->names.size();) {
+        const char *name = seen->names.constData() + at;
+        const auto size = qsizetype(std::strlen(name));
+        const QString decoded = fsname::decode(name, size);
+        if (pattern.matches(decoded))
+            out.append(decoded);
+        at += size + 1;
+    }
+    return out;
+}
 
 // Only a folder within a name's length of PATH_MAX can hold folders past it; the rest
 // cost nothing.
@@ -203,6 +247,8 @@ Playlist::Scan::Scan(Playlist &pl, const QString &folder)
     , me(++pl.searchGeneration)
     , found{folder}
 {
+    pl.listings.clear();
+    pl.listingBytes = 0;
     if (char *real = ::realpath(fsname::encode(folder).constData(), nullptr)) {
         treeReal = real;
         ::free(real);
@@ -221,13 +267,26 @@ bool Playlist::Scan::listNext()
     const auto [dir, dirDev] = queue.front();
     queue.pop_front();
     const QByteArray dirBytes = fsname::encode(dir);
+    timespec began{};
+    ::clock_gettime(CLOCK_REALTIME, &began);
     // A folder that cannot be listed (gone, no permission) is passed over.
     if (DIR *d = ::opendir(dirBytes.constData())) {
+        // Its files are kept for the passes when it was left alone long enough before now.
+        struct stat st { };
+        bool keep = ::fstat(::dirfd(d), &st) == 0
+            && nanoseconds(st.st_ctim) + qint64(pl.listingMarginMs) * 1000000 < nanoseconds(began)
+            && localFileSystem(::dirfd(d));
+        QByteArray files;
         bool going = true;
         while (const dirent *e = ::readdir(d)) {
             // Hidden names, "." and ".." included.
-            if (e->d_name[0] != '.')
+            if (e->d_name[0] != '.') {
                 addIfFolder(dir, dirBytes, dirDev, *e);
+                // What a link or an unknown kind is, the pass looks at for itself.
+                keep = keep && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN;
+                if (keep && e->d_type == DT_REG)
+                    files.append(e->d_name, qsizetype(std::strlen(e->d_name)) + 1);
+            }
             if (pl.yieldDue() && !turn()) {
                 going = false;
                 break;
@@ -236,6 +295,10 @@ bool Playlist::Scan::listNext()
         ::closedir(d);
         if (!going)
             return false;
+        if (keep && pl.listingBytes + files.size() <= kListingBytes) {
+            pl.listingBytes += files.size();
+            pl.listings.insert(dir, {st.st_dev, st.st_ino, st.st_ctim, std::move(files)});
+        }
     }
     if (pl.yieldDue() && !turn())
         return false;

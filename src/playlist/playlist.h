@@ -2,10 +2,13 @@
 // The file browser, the type filter and the playlist box's bookkeeping.
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QStringList>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <memory>
+#include <sys/types.h>
 
 class Form1;
 class Form4;
@@ -67,9 +70,23 @@ public:
     // Off while the session is restored: the window is shown once, when the start is over, since
     // a window shown, hidden and shown again before the window manager answers may stay unmapped.
     bool showOnScan = true;
+    // A search keeps what it saw of each folder left alone for this long (ms) before it was
+    // read: any later change moves the folder's change time on, so a pass can tell.
+    int listingMarginMs = 1000;
 
 private:
     class Scan;
+    // A folder as a search saw it: its identity and change time, and the names of its
+    // visible regular files (each ended by a NUL, as the file system spells them).
+    struct Listing {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        timespec changed{};
+        QByteArray names;
+    };
+    // The files of folder matching pattern: from the search's listing while the folder is
+    // as the search saw it, read again otherwise.
+    QStringList filesOf(const QString &folder, const wildcard::Pattern &pattern) const;
     static int beyondReach(const QString &folder, const wildcard::Pattern &pattern);
     bool yieldDue() const;
     void yieldToEvents();
@@ -93,5 +110,8 @@ private:
     QElapsedTimer sinceYield;
     // Counts searches started; a search that sees a newer one has begun stops.
     quint64 searchGeneration = 0;
+    // The last search's listings, by the folder's row in the subdirectory list.
+    QHash<QString, Listing> listings;
+    qsizetype listingBytes = 0;
     std::unique_ptr<PlaylistEdits> m_edits;
 };
