@@ -86,14 +86,16 @@ qint64 nanoseconds(const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t
 // The names a search keeps, at most, for the passes after it.
 constexpr qsizetype kListingBytes = 8 << 20;
 
-// The folder behind path (following links); false when it is not one or is not worth
-// listing. A folder on another device than its parent is a mount point and is looked at.
-bool folderId(const QByteArray &path, dev_t parentDev, FolderId *id)
+// The folder behind name in the folder open as at, whose path is dir (following links);
+// false when it is not one or is not worth listing. A folder on another device than its
+// parent is a mount point and is looked at.
+bool folderId(int at, const QByteArray &dir, const char *name, dev_t parentDev, FolderId *id)
 {
     struct stat st { };
-    if (::stat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    // Looked up from the open folder: no walk down the whole path for each entry.
+    if (::fstatat(at, *name ? name : dir.constData(), &st, 0) != 0 || !S_ISDIR(st.st_mode))
         return false;
-    if (st.st_dev != parentDev && kernelFileSystem(path))
+    if (st.st_dev != parentDev && kernelFileSystem(dir + name))
         return false;
     *id = {st.st_dev, st.st_ino};
     return true;
@@ -222,7 +224,7 @@ public:
     void finish();
 
 private:
-    void addIfFolder(const QString &dir, const QByteArray &dirBytes, dev_t dirDev, const dirent &e);
+    void addIfFolder(const QString &dir, const QByteArray &dirBytes, int dirFd, dev_t dirDev, const dirent &e);
     bool turn();
     void showProgress();
 
@@ -254,7 +256,7 @@ Playlist::Scan::Scan(Playlist &pl, const QString &folder)
         ::free(real);
     }
     FolderId id{dev_t(-1), 0};
-    if (folderId(fsname::encode(folder), dev_t(-1), &id))
+    if (folderId(AT_FDCWD, fsname::encode(folder), "", dev_t(-1), &id))
         seen.insert(id);
     queue.emplace_back(folder, id.first);
     sinceRows.start();
@@ -281,7 +283,7 @@ bool Playlist::Scan::listNext()
         while (const dirent *e = ::readdir(d)) {
             // Hidden names, "." and ".." included.
             if (e->d_name[0] != '.') {
-                addIfFolder(dir, dirBytes, dirDev, *e);
+                addIfFolder(dir, dirBytes, ::dirfd(d), dirDev, *e);
                 // What a link or an unknown kind is, the pass looks at for itself.
                 keep = keep && e->d_type != DT_LNK && e->d_type != DT_UNKNOWN;
                 if (keep && e->d_type == DT_REG)
@@ -308,12 +310,13 @@ bool Playlist::Scan::listNext()
     return true;
 }
 
-void Playlist::Scan::addIfFolder(const QString &dir, const QByteArray &dirBytes, dev_t dirDev, const dirent &e)
+void Playlist::Scan::addIfFolder(const QString &dir, const QByteArray &dirBytes, int dirFd, dev_t dirDev,
+                                 const dirent &e)
 {
     const char *name = e.d_name;
     FolderId id;
     const bool maybeFolder = e.d_type == DT_DIR || e.d_type == DT_LNK || e.d_type == DT_UNKNOWN;
-    if (!maybeFolder || !folderId(dirBytes + name, dirDev, &id))
+    if (!maybeFolder || !folderId(dirFd, dirBytes, name, dirDev, &id))
         return;
     if (e.d_type != DT_DIR && !treeReal.isEmpty() && linkIntoTree(dirBytes + name, e.d_type, treeReal))
         return;
