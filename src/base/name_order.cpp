@@ -39,8 +39,8 @@ QCollator &tieBreak()
 // comparing ranks one by one, the shorter first on a tie, is the collator's own comparison.
 constexpr char16_t kFirstPrintable = 0x20, kLastPrintable = 0x7e;
 struct Ranks {
-    bool usable = true; // no two characters equal to the collator
-    std::array<char, 128> of{};
+    bool usable = true;         // no two characters equal to the collator
+    std::array<char, 128> of{}; // a capital has its small letter's rank; 0: not printable
     std::array<char16_t, 256> character{};
 };
 const Ranks &ranks()
@@ -60,6 +60,8 @@ const Ranks &ranks()
             out.of[chars[i]] = char(i + 1);
             out.character[i + 1] = chars[i];
         }
+        for (char16_t c = 'A'; c <= 'Z'; ++c)
+            out.of[c] = out.of[c + 32];
         return out;
     }();
     return r;
@@ -90,14 +92,13 @@ bool appendRanks(const QString &name, QByteArray &out)
     out.resize(from + name.size());
     char *o = out.data() + from;
     for (qsizetype i = 0; i < name.size(); ++i) {
-        char16_t u = name[i].unicode();
-        if (u >= 'A' && u <= 'Z')
-            u = char16_t(u + 32);
-        if (u < kFirstPrintable || u > kLastPrintable) {
+        const char16_t u = name[i].unicode();
+        const char rank = u < r.of.size() ? r.of[u] : '\0';
+        if (rank == '\0') {
             out.truncate(from);
             return false;
         }
-        o[i] = r.of[u];
+        o[i] = rank;
     }
     return true;
 }

@@ -19,7 +19,11 @@ bool sortAscii(std::vector<QString> &rows, std::vector<int> &order)
         qsizetype at, size;
         int row;
     };
+    qsizetype total = 0;
+    for (const QString &r : rows)
+        total += r.size();
     QByteArray all;
+    all.reserve(total);
     std::vector<Ranked> ranked;
     ranked.reserve(rows.size());
     for (const QString &r : rows) {
