@@ -158,8 +158,11 @@ void MpvPlayer::handleEvent(const mpv_event &ev)
     if (ev.event_id != MPV_EVENT_NONE)
         dropSample();
     switch (ev.event_id) {
+    case MPV_EVENT_SEEK:
+        m_seekBegun = true;
+        break;
     case MPV_EVENT_PLAYBACK_RESTART:
-        if (m_pendingSeek) {
+        if (m_pendingSeek && m_seekBegun) {
             double pos = 0;
             if (mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &pos) >= 0
                 && std::abs(pos - *m_pendingSeek) < 1.0)
@@ -557,6 +560,7 @@ void MpvPlayer::setCurrentPosition(double seconds)
     }
     const QByteArray target = QByteArray::number(seconds, 'f', 3);
     const char *cmd[] = {"seek", target.constData(), "absolute+exact", nullptr};
+    m_seekBegun = false;
     if (mpv_command(m_mpv, cmd) < 0)
         return;
     dropSample();

@@ -115,6 +115,9 @@ private:
     const Sample &sample();
     void dropSample() { m_sample.takenAt = -1; }
     std::optional<double> m_pendingSeek;
+    // mpv has begun the pending seek: only a restart after that is the seek's own (the
+    // open's restart at 0 would otherwise end a seek to 0 before it was made).
+    bool m_seekBegun = false;
     int m_volume = 0;
     double m_speed = 1.0;
     int m_loudness = 0;
