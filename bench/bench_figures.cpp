@@ -42,11 +42,11 @@
 namespace {
 
 // Names of the shape a music library has, Greek and Latin, not in order.
-std::vector<QString> libraryNames(int n)
+QStringList libraryNames(int n)
 {
     static const QString words[] = {"Άλμπουμ", "album", "Έρωτας", "École", "ήλιος", "Zebra", "Ωραία", "apple"};
-    std::vector<QString> rows;
-    rows.reserve(size_t(n));
+    QStringList rows;
+    rows.reserve(n);
     for (int i = 0; i < n; ++i)
         rows.push_back(
             QStringLiteral("/music/%1 %2/Disc %3/track %4.mp3").arg(words[(i * 7) % 8]).arg(i % 41).arg(i % 53).arg(i));

@@ -236,7 +236,7 @@ const App::Options kOurs{{{"vo", "null"}, {"ao", "pulse"}, {"audio-device", kDev
 void play(App &app, const QStringList &files)
 {
     app.Form_Load();
-    app.form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
+    app.form1().List2->setItems(files);
     app.playback().resetMarksToPlaylist();
     app.form1().List2->setListIndex(0);
     app.playback().List2_Click();

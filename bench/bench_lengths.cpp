@@ -136,7 +136,7 @@ int main(int argc, char **argv)
         c.setConnection(withDb ? db.connectionName() : QString());
         QElapsedTimer t;
         t.start();
-        c.setPaths(two);
+        c.setPaths(QStringList(two.begin(), two.end()));
         testkit::waitFor([&] { return c.complete(); }, 600000);
         std::printf("lengths: %d files read at %.0f files/s (%s)\n", c.filesRead(),
                     c.filesRead() / (double(t.nsecsElapsed()) / 1e9),

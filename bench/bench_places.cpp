@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
     App app(scripted.options());
     app.Form_Load();
     app.form1().Timer1->stop();
-    std::vector<QString> rows;
+    QStringList rows;
     for (int i = 0; i < 32767; ++i)
         rows.push_back(QStringLiteral("/home/someone/Books/Author %1/Book %2/Part %3.mp3")
                            .arg(i / 300)

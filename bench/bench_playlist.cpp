@@ -121,7 +121,7 @@ int main(int argc, char **argv)
     // Start-up with a full playlist: a session file of 32 767 entries (Greek and Latin names,
     // written out of order) read by a fresh run, medians of 3.
     {
-        std::vector<QString> rows;
+        QStringList rows;
         rows.reserve(32767);
         const QString words[] = {"Άλμπουμ", "album", "Έρωτας", "École", "ήλιος", "Zebra", "Ωραία", "apple"};
         for (int i = 0; i < 32767; ++i)

@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
              }});
     app.Form_Load();
     app.form1().Timer1->stop();
-    std::vector<QString> rows;
+    QStringList rows;
     for (int i = 0; i < 32767; ++i)
         rows.push_back(QStringLiteral("/home/someone/Music/Artist %1/Album %2/%3 - a title of some length.mp3")
                            .arg(i / 300)

@@ -23,7 +23,7 @@ double microsPerTick(const QString &media, int entries)
     App app({testkit::headless()});
     app.Form_Load();
     app.form1().Timer1->stop(); // the bench calls the ticker itself
-    std::vector<QString> rows{media};
+    QStringList rows{media};
     for (int i = 1; i < entries; ++i)
         rows.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));
     app.form1().List2->setItems(std::move(rows));

@@ -256,7 +256,7 @@ private slots:
         const QStringList names = {"m.mp3", "c.mp3", "x.mp3", "a.mp3", "q.mp3", "E.mp3", "b.mp3", "k.mp3"};
         for (const QString &n : names)
             testkit::touch(full + "/" + n);
-        std::vector<QString> most;
+        QStringList most;
         for (int i = 0; i < plist::kMaxEntries - 3; ++i)
             most.push_back(QStringLiteral("/elsewhere/%1.mp3").arg(i));
         p.f.List2->setItems(std::move(most));

@@ -156,7 +156,7 @@ Form1 &Fixture::form() const { return app->form1(); }
 
 void Fixture::fill(const QStringList &files) const
 {
-    app->form1().List2->setItems(std::vector<QString>(files.begin(), files.end()));
+    app->form1().List2->setItems(files);
     app->playback().resetMarksToPlaylist();
     app->playback().put_form4();
 }

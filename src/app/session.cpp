@@ -87,8 +87,7 @@ state::Snapshot Session::snapshot()
     s.subdirsOn = m.subdirsOn;
     s.selectAll = m.selectAll;
     s.replayMode = m.replayMode;
-    for (int i = 0; i < list.count(); ++i)
-        s.entries.append(list.text(i));
+    s.entries = list.items(); // shared: no copy of a big list every few seconds
     s.videoMode = m.videoMode;
     return s;
 }
@@ -271,7 +270,7 @@ void Session::applyList(const state::Decoded &d)
 {
     ListBox &list = *form.List2;
     const QStringList &saved = d.snapshot.entries;
-    list.setItems(std::vector<QString>(saved.begin(), saved.end()));
+    list.setItems(saved);
     if (m.playedMarks.size() < size_t(std::max(1, list.count())))
         m.playedMarks.resize(size_t(std::max(1, list.count())), 0);
     followSavedOrder(saved, d.savedAt, d.snapshot.currentEntry);

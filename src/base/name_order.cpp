@@ -33,38 +33,63 @@ QCollator &tieBreak()
     return c;
 }
 
-// Printable ASCII, case folded, in the first-level collator's order: the rank of each
-// character (from 1) and back. Taken from the collator itself, whatever its version. Such
-// text has no contractions, expansions or ignorable characters under the root order, so
-// comparing ranks one by one, the shorter first on a tie, is the collator's own comparison.
-constexpr char16_t kFirstPrintable = 0x20, kLastPrintable = 0x7e;
+// Printable ASCII, case folded, in the first-level collator's order (the root Unicode
+// order, checked against the collator by the tests): the rank of each character (from 1)
+// and back. Such text has no contractions, expansions or ignorable characters, so comparing
+// ranks one by one, the shorter first on a tie, is the collator's own comparison. Known
+// without asking the collator, so a list of such names is ordered without loading ICU's
+// collation at all.
+constexpr char kAsciiOrder[] = " _-,;:!?.'\"()[]{}@*/\\&#%`^+<=>|~$0123456789abcdefghijklmnopqrstuvwxyz";
 struct Ranks {
-    bool usable = true;         // no two characters equal to the collator
     std::array<char, 128> of{}; // a capital has its small letter's rank; 0: not printable
-    std::array<char16_t, 256> character{};
+    std::array<char16_t, 128> character{};
 };
-const Ranks &ranks()
+constexpr Ranks makeRanks()
 {
-    static const Ranks r = [] {
-        std::vector<char16_t> chars;
-        for (char16_t c = kFirstPrintable; c <= kLastPrintable; ++c)
-            if (c < 'A' || c > 'Z')
-                chars.push_back(c);
-        std::stable_sort(chars.begin(), chars.end(), [](char16_t a, char16_t b) {
-            return firstLevel().compare(QString(QChar(a)), QString(QChar(b))) < 0;
-        });
-        Ranks out;
-        for (size_t i = 1; i < chars.size(); ++i)
-            out.usable = out.usable && firstLevel().compare(QString(QChar(chars[i - 1])), QString(QChar(chars[i]))) < 0;
-        for (size_t i = 0; i < chars.size(); ++i) {
-            out.of[chars[i]] = char(i + 1);
-            out.character[i + 1] = chars[i];
-        }
-        for (char16_t c = 'A'; c <= 'Z'; ++c)
-            out.of[c] = out.of[c + 32];
-        return out;
-    }();
+    Ranks r;
+    for (size_t i = 0; i + 1 < sizeof kAsciiOrder; ++i) {
+        const auto c = static_cast<unsigned char>(kAsciiOrder[i]);
+        r.of[c] = char(i + 1);
+        r.character[i + 1] = char16_t(c);
+        if (c >= 'a' && c <= 'z')
+            r.of[c - 32u] = char(i + 1);
+    }
     return r;
+}
+constexpr Ranks kRanks = makeRanks();
+
+char rankOf(QChar c) { return c.unicode() < kRanks.of.size() ? kRanks.of[c.unicode()] : '\0'; }
+
+bool printableAscii(const QString &s)
+{
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return rankOf(c) != '\0'; });
+}
+
+// Two names of printable ASCII by their ranks.
+int compareAscii(const QString &a, const QString &b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (const char ra = rankOf(a[i]), rb = rankOf(b[i]); ra != rb)
+            return ra < rb ? -1 : 1;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Names of printable ASCII that differ in case only: the collator's case level puts the
+// small letter first, at the first place they differ. 0: not such a pair.
+int asciiCaseTie(const QString &a, const QString &b)
+{
+    if (a.size() != b.size())
+        return 0;
+    int first = 0;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char ra = rankOf(a[i]);
+        if (ra == '\0' || ra != rankOf(b[i]))
+            return 0;
+        if (first == 0 && a[i] != b[i])
+            first = a[i] > b[i] ? -1 : 1;
+    }
+    return first;
 }
 } // namespace
 
@@ -85,15 +110,11 @@ Key::Key(const QString &name)
 
 bool appendRanks(const QString &name, QByteArray &out)
 {
-    const Ranks &r = ranks();
-    if (!r.usable)
-        return false;
     const qsizetype from = out.size();
     out.resize(from + name.size());
     char *o = out.data() + from;
     for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t u = name[i].unicode();
-        const char rank = u < r.of.size() ? r.of[u] : '\0';
+        const char rank = rankOf(name[i]);
         if (rank == '\0') {
             out.truncate(from);
             return false;
@@ -108,7 +129,7 @@ const QCollatorSortKey &Key::collated() const
     if (!m_collated) {
         QString folded(m_ranks.size(), Qt::Uninitialized);
         for (qsizetype i = 0; i < m_ranks.size(); ++i)
-            folded[i] = QChar(ranks().character[uchar(m_ranks[i])]);
+            folded[i] = QChar(kRanks.character[uchar(m_ranks[i])]);
         m_collated = firstLevel().sortKey(folded);
     }
     return *m_collated;
@@ -131,6 +152,8 @@ int breakTie(const QString &a, const QString &b)
 {
     if (a == b)
         return 0;
+    if (const int c = asciiCaseTie(a, b))
+        return c;
     if (const int c = tieBreak().compare(a, b))
         return c;
     return a < b ? -1 : 1;
@@ -138,12 +161,17 @@ int breakTie(const QString &a, const QString &b)
 
 namespace {
 // The order of compare() without sort keys: the collator's own comparison gives the same
-// result as comparing the keys it would make, and stops at the first difference.
-int compareFolded(const QString &a, const QString &foldedA, const QString &b, const QString &foldedB)
+// result as comparing the keys it would make, and stops at the first difference. A folded
+// name is made only for a name outside printable ASCII.
+int compareNames(const QString &a, bool asciiA, const QString &foldedA, const QString &b, bool asciiB,
+                 const QString &foldedB)
 {
-    if (const int c = firstLevel().compare(foldedA, foldedB))
-        return c;
-    return breakTie(a, b);
+    int c = 0;
+    if (asciiA && asciiB)
+        c = compareAscii(a, b);
+    else
+        c = firstLevel().compare(asciiA ? entryKey(a) : foldedA, asciiB ? entryKey(b) : foldedB);
+    return c != 0 ? c : breakTie(a, b);
 }
 } // namespace
 
@@ -154,16 +182,23 @@ int compare(const QString &a, const Key &ka, const QString &b, const Key &kb)
     return breakTie(a, b);
 }
 
-int compare(const QString &a, const QString &b) { return compareFolded(a, entryKey(a), b, entryKey(b)); }
+int compare(const QString &a, const QString &b)
+{
+    const bool asciiA = printableAscii(a), asciiB = printableAscii(b);
+    return compareNames(a, asciiA, asciiA ? QString() : entryKey(a), b, asciiB, asciiB ? QString() : entryKey(b));
+}
 
-bool inOrder(const std::vector<QString> &names)
+bool inOrder(const QStringList &names)
 {
     QString before;
-    for (size_t i = 0; i < names.size(); ++i) {
-        QString folded = entryKey(names[i]);
-        if (i > 0 && compareFolded(names[i - 1], before, names[i], folded) > 0)
+    bool beforeAscii = true;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const bool ascii = printableAscii(names.at(i));
+        QString folded = ascii ? QString() : entryKey(names.at(i));
+        if (i > 0 && compareNames(names.at(i - 1), beforeAscii, before, names.at(i), ascii, folded) > 0)
             return false;
         before = std::move(folded);
+        beforeAscii = ascii;
     }
     return true;
 }

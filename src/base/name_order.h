@@ -46,7 +46,7 @@ bool less(const QString &a, const QString &b);
 // Sorts names into this order, each name's key computed once.
 void sort(QStringList &names);
 // Whether names are already in this order (no two out of it); cheaper than any key.
-bool inOrder(const std::vector<QString> &names);
+bool inOrder(const QStringList &names);
 
 // The one rule for "the same entry": names equal once their case is folded (simple
 // folding, character by character). Lookup, Add, Subtract and drops all go by it.

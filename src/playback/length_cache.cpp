@@ -39,12 +39,12 @@ bool LengthCache::hasDatabase() const
     return !m_connection.isEmpty() && QSqlDatabase::database(m_connection, false).isOpen();
 }
 
-void LengthCache::setPaths(std::vector<QString> paths)
+void LengthCache::setPaths(QStringList paths)
 {
     ++m_generation;
     m_worker.dropBefore(m_generation);
     m_paths = std::move(paths);
-    m_len.assign(m_paths.size(), std::numeric_limits<double>::quiet_NaN());
+    m_len.assign(size_t(m_paths.size()), std::numeric_limits<double>::quiet_NaN());
     m_answered = 0;
     m_next = 0;
     feed();
@@ -53,13 +53,13 @@ void LengthCache::setPaths(std::vector<QString> paths)
 void LengthCache::feed()
 {
     m_feedQueued = false;
-    if (m_next >= m_paths.size() || m_worker.backlog() > kMaxBacklog)
+    if (m_next >= size_t(m_paths.size()) || m_worker.backlog() > kMaxBacklog)
         return; // the next answers call feed again
-    const size_t end = std::min(m_paths.size(), m_next + kSlice);
+    const size_t end = std::min(size_t(m_paths.size()), m_next + kSlice);
     std::vector<Job> jobs;
     jobs.reserve(end - m_next);
     for (size_t i = m_next; i < end; ++i)
-        jobs.push_back({m_generation, int(i), fsname::encode(m_paths[i])});
+        jobs.push_back({m_generation, int(i), fsname::encode(m_paths.at(qsizetype(i)))});
     m_next = end;
 
     if (hasDatabase()) {
@@ -85,7 +85,13 @@ void LengthCache::feed()
                 }
     }
     m_worker.submit(std::move(jobs));
-    if (m_next < m_paths.size() && !m_feedQueued) {
+    if (m_next == size_t(m_paths.size())) {
+        // Every path is with the worker: the list's array is not held past its next change.
+        m_paths = {};
+        m_next = 0;
+        return;
+    }
+    if (!m_feedQueued) {
         m_feedQueued = true;
         QTimer::singleShot(0, this, [this] { feed(); });
     }
@@ -107,7 +113,7 @@ void LengthCache::take(const std::vector<Result> &batch)
         m_len[size_t(r.index)] = r.seconds >= 0 ? r.seconds : -1;
         any = true;
     }
-    if (!m_feedQueued && m_next < m_paths.size()) {
+    if (!m_feedQueued && m_next < size_t(m_paths.size())) {
         m_feedQueued = true;
         QTimer::singleShot(0, this, [this] { feed(); });
     }

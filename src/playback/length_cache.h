@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <vector>
@@ -24,7 +25,7 @@ public:
     // read every run).
     void setConnection(const QString &name);
     // A new playlist: its lengths are looked up and read from now on.
-    void setPaths(std::vector<QString> paths);
+    void setPaths(QStringList paths);
 
     // Seconds per entry of the last setPaths; NaN while not known, -1 when unreadable.
     const std::vector<double> &lengthOf() const { return m_len; }
@@ -45,7 +46,7 @@ private:
     LengthWorker m_worker;
     QString m_connection;
     quint64 m_generation = 0;
-    std::vector<QString> m_paths;
+    QStringList m_paths; // shared with the playlist
     std::vector<double> m_len;
     size_t m_answered = 0;
     size_t m_next = 0; // next entry to look up and hand to the worker

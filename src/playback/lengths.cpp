@@ -51,11 +51,7 @@ void Lengths::lookUp()
 {
     m_started = true;
     m_cache.setConnection(db.connectionName());
-    std::vector<QString> paths;
-    paths.reserve(size_t(list.count()));
-    for (int i = 0; i < list.count(); ++i)
-        paths.push_back(list.text(i)); // shares the list's text
-    m_cache.setPaths(std::move(paths));
+    m_cache.setPaths(list.items());
     m_dirty = true;
     if (!m_refreshTimer.isActive())
         m_refreshTimer.start();

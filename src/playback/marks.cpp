@@ -29,10 +29,10 @@ ListBox &Playback::completedList()
     if (!completedStale || list.count() == 0)
         return done;
     completedStale = false;
-    std::vector<QString> rows;
-    rows.reserve(size_t(list.count()));
+    QStringList rows;
+    rows.reserve(list.count());
     for (int i = 0; i < list.count(); ++i)
-        rows.push_back(status::completedRow(list.text(i), i));
+        rows.append(status::completedRow(list.text(i), i));
     const std::vector<int> order = done.setItems(std::move(rows));
     // Where each entry's row stands, so that marking does not scan the list per entry.
     completedRowOf.assign(size_t(list.count()), -1);

@@ -235,7 +235,7 @@ private:
     std::set<FolderId> seen;
     // Folders to list, with the device each lies on.
     std::deque<std::pair<QString, dev_t>> queue;
-    std::vector<QString> found;
+    QStringList found;
     int foundCount = 0;
     plist::ScanProgress progress;
     // The progress texts as of the last finished folder; shown when the event loop next

@@ -42,7 +42,7 @@ bool PlaylistEdits::remove(const QString &entry)
         return false;
     const QString key = nameorder::entryKey(entry);
     if (addKeys.remove(key)) {
-        std::erase_if(adds, [&](const QString &a) { return nameorder::entryKey(a) == key; });
+        adds.removeIf([&](const QString &a) { return nameorder::entryKey(a) == key; });
         return true;
     }
     removeKeys.insert(key);

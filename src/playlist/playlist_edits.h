@@ -33,7 +33,7 @@ public:
 
 private:
     ListBox &list;
-    std::vector<QString> adds;
+    QStringList adds;
     QSet<QString> addKeys;
     QSet<QString> removeKeys;
 };

@@ -254,6 +254,7 @@ bool StateDb::tryOpen()
     // Small pages keep a position update (one row) to about a kilobyte of log; FULL makes
     // each commit reach the disk, so a power cut loses no more than the last interval.
     q.exec(QStringLiteral("PRAGMA page_size=1024"));
+    q.exec(QStringLiteral("PRAGMA cache_size=-256"));
     if (!checkWhatStartReads(q)) {
         // Another run holding the file longer than the busy wait is no damage.
         const QString code = q.lastError().nativeErrorCode();

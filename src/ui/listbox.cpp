@@ -99,7 +99,7 @@ void ListBox::clear()
     m_settingInCode = false;
 }
 
-std::vector<int> ListBox::setItems(std::vector<QString> rows)
+std::vector<int> ListBox::setItems(QStringList rows)
 {
     m_settingInCode = true;
     std::vector<int> order = m_model->setAll(std::move(rows));
@@ -107,7 +107,9 @@ std::vector<int> ListBox::setItems(std::vector<QString> rows)
     return order;
 }
 
-void ListBox::addItems(std::vector<QString> rows)
+const QStringList &ListBox::items() const { return m_model->rows(); }
+
+void ListBox::addItems(QStringList rows)
 {
     if (rows.empty())
         return;

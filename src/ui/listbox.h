@@ -28,9 +28,11 @@ public:
     void clear();
     // Replaces every row at once (sorted here), far cheaper than adding one by one; returns,
     // for each row, which of the given rows it is.
-    std::vector<int> setItems(std::vector<QString> rows);
+    std::vector<int> setItems(QStringList rows);
     // Adds many rows in one step; checks, selection and the current row stay on their entries.
-    void addItems(std::vector<QString> rows);
+    void addItems(QStringList rows);
+    // Every row's text, shared with the box: no copy is made until one side changes.
+    const QStringList &items() const;
     // Removes the rows whose flag is not set; the others keep selection and current row.
     void keepItems(const std::vector<char> &keep);
 

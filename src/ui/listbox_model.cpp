@@ -13,7 +13,7 @@ using Keys = std::vector<std::unique_ptr<nameorder::Key>>;
 
 // Rows of printable ASCII only (most lists) sorted by their first-level keys laid end to end
 // in one buffer: no key object per row, and none kept (they are made again when asked).
-bool sortAscii(std::vector<QString> &rows, std::vector<int> &order)
+bool sortAscii(const QStringList &rows, std::vector<int> &order)
 {
     struct Ranked {
         qsizetype at, size;
@@ -38,7 +38,7 @@ bool sortAscii(std::vector<QString> &rows, std::vector<int> &order)
             return c < 0;
         if (x.size != y.size)
             return x.size < y.size;
-        return nameorder::breakTie(rows[size_t(x.row)], rows[size_t(y.row)]) < 0;
+        return nameorder::breakTie(rows.at(x.row), rows.at(y.row)) < 0;
     });
     for (size_t i = 0; i < ranked.size(); ++i)
         order[i] = ranked[i].row;
@@ -50,38 +50,41 @@ bool sortAscii(std::vector<QString> &rows, std::vector<int> &order)
 // common case: the program saves its lists sorted) are only checked, which costs a
 // comparison per neighbour instead of a key per row. Numbers are sorted, not rows: a move
 // is an int, not a name and its key.
-Keys sortKeyed(std::vector<QString> &rows, std::vector<int> &order)
+Keys sortKeyed(QStringList &rows, std::vector<int> &order)
 {
-    order.resize(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
+    order.resize(size_t(rows.size()));
+    for (size_t i = 0; i < order.size(); ++i)
         order[i] = int(i);
     if (nameorder::inOrder(rows))
-        return Keys(rows.size());
+        return {};
     Keys made;
     if (!sortAscii(rows, order)) {
-        made.reserve(rows.size());
-        for (const QString &r : rows)
+        made.reserve(size_t(rows.size()));
+        for (const QString &r : std::as_const(rows))
             made.push_back(std::make_unique<nameorder::Key>(r));
         std::sort(order.begin(), order.end(), [&](int a, int b) {
-            return nameorder::compare(rows[size_t(a)], *made[size_t(a)], rows[size_t(b)], *made[size_t(b)]) < 0;
+            return nameorder::compare(rows.at(a), *made[size_t(a)], rows.at(b), *made[size_t(b)]) < 0;
         });
     }
-    std::vector<QString> sorted;
-    Keys keys(rows.size());
+    QStringList sorted;
+    Keys keys(made.empty() ? 0 : size_t(rows.size()));
     sorted.reserve(rows.size());
     for (size_t r = 0; r < order.size(); ++r) {
         const size_t i = size_t(order[r]);
-        sorted.push_back(std::move(rows[i]));
+        sorted.append(rows.at(qsizetype(i)));
         if (!made.empty())
             keys[r] = std::move(made[i]);
     }
     rows = std::move(sorted);
     return keys;
 }
-const nameorder::Key &keyOf(Keys &keys, const std::vector<QString> &rows, size_t i)
+// Keys are empty (none made yet, as for a list loaded in order) or one slot per row.
+const nameorder::Key &keyOf(Keys &keys, const QStringList &rows, size_t i)
 {
+    if (keys.empty())
+        keys.resize(size_t(rows.size()));
     if (!keys[i])
-        keys[i] = std::make_unique<nameorder::Key>(rows[i]);
+        keys[i] = std::make_unique<nameorder::Key>(rows.at(qsizetype(i)));
     return *keys[i];
 }
 const QString kPlaying = QStringLiteral(" - Παίζει - Playing");
@@ -118,9 +121,9 @@ QVariant ListBoxModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= int(m_rows.size()))
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return fsname::shown(m_rows[size_t(index.row())]) + (shownAfter ? shownAfter(index.row()) : QString());
+        return fsname::shown(m_rows.at(index.row())) + (shownAfter ? shownAfter(index.row()) : QString());
     if (role == Qt::AccessibleTextRole && playingRow() == index.row())
-        return m_rows[size_t(index.row())] + kPlaying;
+        return m_rows.at(index.row()) + kPlaying;
     if (role == Qt::SizeHintRole && measure)
         return QSize(widest(), rowHeight);
     if (role == Qt::CheckStateRole && checkable)
@@ -149,10 +152,10 @@ const nameorder::Key &ListBoxModel::keyAt(size_t row) const { return keyOf(m_key
 
 int ListBoxModel::upperBound(const QString &text, const nameorder::Key &key) const
 {
-    size_t lo = 0, hi = m_rows.size();
+    size_t lo = 0, hi = size_t(m_rows.size());
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
-        if (nameorder::compare(text, key, m_rows[mid], keyAt(mid)) < 0)
+        if (nameorder::compare(text, key, m_rows.at(qsizetype(mid)), keyAt(mid)) < 0)
             hi = mid;
         else
             lo = mid + 1;
@@ -165,17 +168,18 @@ int ListBoxModel::insertSorted(const QString &text)
     nameorder::Key key = nameorder::key(text);
     const int row = upperBound(text, key);
     beginInsertRows({}, row, row);
-    m_rows.insert(m_rows.begin() + row, text);
-    m_keys.insert(m_keys.begin() + row, std::make_unique<nameorder::Key>(std::move(key)));
+    m_rows.insert(row, text);
+    if (!m_keys.empty())
+        m_keys.insert(m_keys.begin() + row, std::make_unique<nameorder::Key>(std::move(key)));
     m_checked.insert(m_checked.begin() + row, 0);
     grewBy(text);
     endInsertRows();
     return row;
 }
 
-std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
+std::vector<int> ListBoxModel::insertSortedMany(QStringList rows)
 {
-    std::vector<int> moved(m_rows.size());
+    std::vector<int> moved(size_t(m_rows.size()));
     if (rows.empty()) {
         for (size_t i = 0; i < moved.size(); ++i)
             moved[i] = int(i);
@@ -183,26 +187,36 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
     }
     std::vector<int> order;
     Keys keys = sortKeyed(rows, order);
-    for (const QString &r : rows)
+    for (const QString &r : std::as_const(rows))
         grewBy(r);
-    std::vector<QString> merged;
+    QStringList merged;
     Keys mergedKeys;
     std::vector<char> checks;
     merged.reserve(m_rows.size() + rows.size());
-    mergedKeys.reserve(m_rows.size() + rows.size());
     checks.reserve(m_rows.size() + rows.size());
+    // The merge compares the rows it passes, and so makes their keys: both sides get slots.
+    const size_t had = size_t(m_rows.size()), adding = size_t(rows.size());
+    if (had > 0) {
+        m_keys.resize(had);
+        keys.resize(adding);
+        mergedKeys.reserve(had + adding);
+    }
     size_t a = 0, b = 0;
     // Existing rows go first among equals, as one insertion at a time would place them.
-    while (a < m_rows.size() || b < rows.size()) {
-        if (b == rows.size()
-            || (a < m_rows.size() && nameorder::compare(rows[b], keyOf(keys, rows, b), m_rows[a], keyAt(a)) >= 0)) {
+    // Rows are read, not moved: a list shared with a saved snapshot is not copied for it.
+    while (a < had || b < adding) {
+        if (b == adding
+            || (a < had
+                && nameorder::compare(rows.at(qsizetype(b)), keyOf(keys, rows, b), m_rows.at(qsizetype(a)), keyAt(a))
+                    >= 0)) {
             moved[a] = int(merged.size());
-            merged.push_back(std::move(m_rows[a]));
+            merged.append(std::as_const(m_rows).at(qsizetype(a)));
             mergedKeys.push_back(std::move(m_keys[a]));
             checks.push_back(m_checked[a++]);
         } else {
-            merged.push_back(std::move(rows[b]));
-            mergedKeys.push_back(std::move(keys[b++]));
+            if (!keys.empty())
+                mergedKeys.push_back(std::move(keys[b]));
+            merged.append(std::as_const(rows).at(qsizetype(b++)));
             checks.push_back(0);
         }
     }
@@ -214,14 +228,14 @@ std::vector<int> ListBoxModel::insertSortedMany(std::vector<QString> rows)
     return moved;
 }
 
-std::vector<int> ListBoxModel::setAll(std::vector<QString> rows)
+std::vector<int> ListBoxModel::setAll(QStringList rows)
 {
     std::vector<int> order;
     Keys keys = sortKeyed(rows, order);
     beginResetModel();
     m_rows = std::move(rows);
     m_keys = std::move(keys);
-    m_checked.assign(m_rows.size(), 0);
+    m_checked.assign(size_t(m_rows.size()), 0);
     m_widest = -1;
     endResetModel();
     return order;
@@ -229,24 +243,26 @@ std::vector<int> ListBoxModel::setAll(std::vector<QString> rows)
 
 std::vector<int> ListBoxModel::retain(const std::vector<char> &keep)
 {
-    std::vector<int> moved(m_rows.size(), -1);
+    std::vector<int> moved(size_t(m_rows.size()), -1);
     size_t out = 0;
     beginResetModel();
-    for (size_t i = 0; i < m_rows.size(); ++i) {
+    for (size_t i = 0; i < size_t(m_rows.size()); ++i) {
         if (i >= keep.size() || !keep[i]) {
-            lost(m_rows[i]);
+            lost(m_rows.at(qsizetype(i)));
             continue;
         }
         moved[i] = int(out);
         if (out != i) {
-            m_rows[out] = std::move(m_rows[i]);
-            m_keys[out] = std::move(m_keys[i]);
+            m_rows[qsizetype(out)] = std::move(m_rows[qsizetype(i)]);
+            if (!m_keys.empty())
+                m_keys[out] = std::move(m_keys[i]);
             m_checked[out] = m_checked[i];
         }
         ++out;
     }
-    m_rows.erase(m_rows.begin() + qsizetype(out), m_rows.end());
-    m_keys.erase(m_keys.begin() + qsizetype(out), m_keys.end());
+    m_rows.resize(qsizetype(out));
+    if (!m_keys.empty())
+        m_keys.erase(m_keys.begin() + qsizetype(out), m_keys.end());
     m_checked.resize(out);
     endResetModel();
     return moved;
@@ -257,9 +273,10 @@ void ListBoxModel::removeAt(int row)
     if (row < 0 || row >= int(m_rows.size()))
         return;
     beginRemoveRows({}, row, row);
-    lost(m_rows[size_t(row)]);
-    m_rows.erase(m_rows.begin() + row);
-    m_keys.erase(m_keys.begin() + row);
+    lost(m_rows.at(row));
+    m_rows.removeAt(row);
+    if (!m_keys.empty())
+        m_keys.erase(m_keys.begin() + row);
     m_checked.erase(m_checked.begin() + row);
     endRemoveRows();
 }
@@ -280,7 +297,7 @@ int ListBoxModel::findExact(const QString &text) const
         return -1;
     // Names equal without regard to case share their first-level key; only those are compared.
     const nameorder::Key key = nameorder::key(text);
-    size_t lo = 0, hi = m_rows.size();
+    size_t lo = 0, hi = size_t(m_rows.size());
     while (lo < hi) {
         const size_t mid = (lo + hi) / 2;
         if (keyAt(mid).compare(key) < 0)
@@ -288,8 +305,8 @@ int ListBoxModel::findExact(const QString &text) const
         else
             hi = mid;
     }
-    for (size_t i = lo; i < m_rows.size() && keyAt(i).compare(key) == 0; ++i)
-        if (nameorder::sameEntry(m_rows[i], text))
+    for (size_t i = lo; i < size_t(m_rows.size()) && keyAt(i).compare(key) == 0; ++i)
+        if (nameorder::sameEntry(m_rows.at(qsizetype(i)), text))
             return int(i);
     return -1;
 }

@@ -6,6 +6,7 @@
 #include "base/name_order.h"
 
 #include <QAbstractListModel>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -22,15 +23,17 @@ public:
     int insertSorted(const QString &text);
     // Merges rows in at their sorted places in one step, keeping every check; returns where
     // each earlier row went.
-    std::vector<int> insertSortedMany(std::vector<QString> rows);
+    std::vector<int> insertSortedMany(QStringList rows);
     // Returns, for each row, which of the given rows it is.
-    std::vector<int> setAll(std::vector<QString> rows);
+    std::vector<int> setAll(QStringList rows);
     // Keeps the rows whose flag is set, in their order; returns where each row went (-1: gone).
     std::vector<int> retain(const std::vector<char> &keep);
     void removeAt(int row);
     void clearAll();
     int findExact(const QString &text) const;
-    const QString &at(int row) const { return m_rows[size_t(row)]; }
+    const QString &at(int row) const { return m_rows.at(row); }
+    // Every row, shared: a copy costs nothing until one side changes.
+    const QStringList &rows() const { return m_rows; }
 
     bool checkable = false;
     // The row of this entry is the one that plays ("": none).
@@ -52,9 +55,9 @@ private:
     int upperBound(const QString &text, const nameorder::Key &key) const;
     const nameorder::Key &keyAt(size_t row) const;
 
-    std::vector<QString> m_rows;
-    // One per row, made on first use: a list that comes in already in order (a saved session)
-    // needs none until a lookup or an insertion asks.
+    QStringList m_rows;
+    // Empty, or one slot per row whose key is made on first use: a list that comes in already
+    // in order (a saved session) holds not even the slots until a lookup or an insertion asks.
     mutable std::vector<std::unique_ptr<nameorder::Key>> m_keys;
     std::vector<char> m_checked;
     mutable int m_widest = -1; // -1: to be measured again over all rows
