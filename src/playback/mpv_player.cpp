@@ -479,6 +479,9 @@ void MpvPlayer::setGapless(bool on)
 void MpvPlayer::loadedNow()
 {
     m_loaded = true;
+    // A file just loaded stands at its start: an open at second 0 (every Next) plays on
+    // without a seek there, which would decode the start twice before the first sound.
+    m_fromStart = true;
     dropSample();
     mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &m_duration);
     openEnded();

@@ -134,6 +134,7 @@ private:
     static constexpr int kProbeBlockMs = 20;
     static constexpr int kTailWaits = 300; // of 10 ms
     static constexpr int kSlowOpenMs = 300;
-    // A file taken over already plays from its start: a seek there would repeat its first sound.
+    // The file stands at its start (just loaded, or taken over): a seek there would only
+    // decode or play its first sound again.
     bool m_fromStart = false;
 };
