@@ -210,13 +210,13 @@ std::vector<int> ListBoxModel::insertSortedMany(QStringList rows)
                 && nameorder::compare(rows.at(qsizetype(b)), keyOf(keys, rows, b), m_rows.at(qsizetype(a)), keyAt(a))
                     >= 0)) {
             moved[a] = int(merged.size());
-            merged.append(std::as_const(m_rows).at(qsizetype(a)));
+            merged.append(m_rows.at(qsizetype(a)));
             mergedKeys.push_back(std::move(m_keys[a]));
             checks.push_back(m_checked[a++]);
         } else {
             if (!keys.empty())
                 mergedKeys.push_back(std::move(keys[b]));
-            merged.append(std::as_const(rows).at(qsizetype(b++)));
+            merged.append(rows.at(qsizetype(b++)));
             checks.push_back(0);
         }
     }
