@@ -49,6 +49,7 @@ SUITES = {
     "src/playback/mpv_player.cpp": ["test_player"],
     "src/ui/listbox_model.cpp": ["test_names"],
     "src/playlist/dir_scan.cpp": ["test_playlist"],
+    "src/playlist/playlist_edits.cpp": ["test_names", "test_playlist"],
 }
 
 

@@ -46,27 +46,42 @@ int sequence(const unsigned char *p, qsizetype n, char32_t *cp)
 
 namespace fsname {
 
-QString decode(const char *bytes, qsizetype size)
+void decodeOnto(QString &out, const char *bytes, qsizetype size)
 {
+    // Written through a pointer into room for the longest result (a UTF-16 unit per byte):
+    // a pass over a big tree decodes every name, and appending a character at a time cost
+    // most of it.
+    const qsizetype from = out.size();
+    out.resize(from + size);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data()) + from;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes);
-    QString out;
-    out.reserve(size);
     for (qsizetype i = 0; i < size;) {
+        if (p[i] < 0x80) {
+            *o++ = p[i++];
+            continue;
+        }
         char32_t cp = 0;
         const int len = sequence(p + i, size - i, &cp);
         if (len == 0) {
-            out.append(QChar(char16_t(0xDC00 + p[i])));
+            *o++ = char16_t(0xDC00 + p[i]);
             ++i;
             continue;
         }
         if (cp < 0x10000) {
-            out.append(QChar(char16_t(cp)));
+            *o++ = char16_t(cp);
         } else {
-            out.append(QChar(QChar::highSurrogate(cp)));
-            out.append(QChar(QChar::lowSurrogate(cp)));
+            *o++ = QChar::highSurrogate(cp);
+            *o++ = QChar::lowSurrogate(cp);
         }
         i += len;
     }
+    out.truncate(o - reinterpret_cast<const char16_t *>(out.constData()));
+}
+
+QString decode(const char *bytes, qsizetype size)
+{
+    QString out;
+    decodeOnto(out, bytes, size);
     return out;
 }
 

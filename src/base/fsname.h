@@ -12,6 +12,8 @@ class QUrl;
 namespace fsname {
 
 QString decode(const char *bytes, qsizetype size);
+// Appends the decoded bytes to out.
+void decodeOnto(QString &out, const char *bytes, qsizetype size);
 inline QString decode(const QByteArray &bytes) { return decode(bytes.constData(), bytes.size()); }
 QByteArray encode(const QString &name);
 // Bytes that encode(name) gives, without building them.

@@ -2,6 +2,7 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -221,28 +222,60 @@ void sort(QStringList &names)
     names = std::move(out);
 }
 
-QString entryKey(const QString &name)
+namespace {
+// Writes the simple case folding of name to o, a unit per unit (folding keeps a
+// character's length in UTF-16); returns the end.
+char16_t *foldInto(const QString &name, char16_t *o)
 {
     // A quick road for ASCII, which is most of any path. A byte held for a name that is not
     // UTF-8 (a lone surrogate) stays as it is.
-    QString out(name.size(), Qt::Uninitialized);
-    QChar *o = out.data();
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar c = name[i];
         const char16_t u = c.unicode();
         if (u < 0x80) {
-            *o++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
+            *o++ = u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u;
         } else if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
             const char32_t f = QChar::toCaseFolded(QChar::surrogateToUcs4(c, name[++i]));
-            *o++ = QChar(QChar::highSurrogate(f));
-            *o++ = QChar(QChar::lowSurrogate(f));
+            *o++ = QChar::highSurrogate(f);
+            *o++ = QChar::lowSurrogate(f);
         } else {
-            *o++ = c.isSurrogate() ? c : c.toCaseFolded();
+            *o++ = c.isSurrogate() ? u : c.toCaseFolded().unicode();
         }
     }
+    return o;
+}
+} // namespace
+
+QString entryKey(const QString &name)
+{
+    QString out(name.size(), Qt::Uninitialized);
+    foldInto(name, reinterpret_cast<char16_t *>(out.data()));
     return out;
 }
 
-bool sameEntry(const QString &a, const QString &b) { return a == b || entryKey(a) == entryKey(b); }
+size_t entryHash(const QString &name, size_t seed)
+{
+    QVarLengthArray<char16_t, 512> folded(name.size());
+    foldInto(name, folded.data());
+    return qHashBits(folded.constData(), size_t(folded.size()) * sizeof(char16_t), seed);
+}
+
+bool sameEntry(const QString &a, const QString &b)
+{
+    // Folding keeps the length, and most names that differ do so in ASCII: settled without
+    // folded copies, which a hash set's probes would otherwise make at every step.
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a[i].unicode(), y = b[i].unicode();
+        if (x == y)
+            continue;
+        if (x >= 0x80 || y >= 0x80)
+            return entryKey(a) == entryKey(b);
+        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
+            return false;
+    }
+    return true;
+}
 
 } // namespace nameorder

@@ -52,5 +52,7 @@ bool inOrder(const QStringList &names);
 // folding, character by character). Lookup, Add, Subtract and drops all go by it.
 QString entryKey(const QString &name);
 bool sameEntry(const QString &a, const QString &b);
+// A hash that is equal for names of the same entry, made without building the key.
+size_t entryHash(const QString &name, size_t seed);
 
 } // namespace nameorder

@@ -58,12 +58,12 @@ void Playlist::passOver(const QStringList &folders, const std::function<void(con
         box.follow(folder);
         if (yieldDue())
             yieldToEvents();
-        QStringList names = filesOf(folder, pattern);
+        QStringList entries = entriesOf(folder, pattern);
         // Order matters only where the playlist may fill up part way through a folder.
-        if (edits().countAfter() + names.size() >= plist::kMaxEntries)
-            wildcard::sortNoCase(names);
-        for (const QString &name : names)
-            use(wildcard::joinPath(folder, name));
+        if (edits().countAfter() + entries.size() >= plist::kMaxEntries)
+            wildcard::sortNoCase(entries);
+        for (const QString &entry : std::as_const(entries))
+            use(entry);
         if (beyond)
             *beyond += beyondReach(folder, pattern);
     }

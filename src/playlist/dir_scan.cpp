@@ -148,20 +148,30 @@ int countMatching(int fd, const wildcard::Pattern &pattern, int depth)
 
 } // namespace
 
-QStringList Playlist::filesOf(const QString &folder, const wildcard::Pattern &pattern) const
+QStringList Playlist::entriesOf(const QString &folder, const wildcard::Pattern &pattern) const
 {
     const auto seen = listings.constFind(folder);
     struct stat st { };
     if (seen == listings.cend() || ::stat(fsname::encode(folder).constData(), &st) != 0 || st.st_dev != seen->dev
-        || st.st_ino != seen->ino || nanoseconds(st.st_ctim) != nanoseconds(seen->changed))
-        return wildcard::matchingFilesUnsorted(folder, pattern);
+        || st.st_ino != seen->ino || nanoseconds(st.st_ctim) != nanoseconds(seen->changed)) {
+        QStringList out = wildcard::matchingFilesUnsorted(folder, pattern);
+        for (QString &name : out)
+            name = wildcard::joinPath(folder, name);
+        return out;
+    }
+    // Each entry is decoded straight after its folder: one string per file, not a name and
+    // then its path.
+    const QString prefix = wildcard::joinPath(folder, QString());
     QStringList out;
     for (qsizetype at = 0; at < seen->names.size();) {
         const char *name = seen->names.constData() + at;
         const auto size = qsizetype(std::strlen(name));
-        const QString decoded = fsname::decode(name, size);
-        if (pattern.matches(decoded))
-            out.append(decoded);
+        QString entry;
+        entry.reserve(prefix.size() + size);
+        entry.append(prefix);
+        fsname::decodeOnto(entry, name, size);
+        if (pattern.matches(QStringView(entry).sliced(prefix.size())))
+            out.append(std::move(entry));
         at += size + 1;
     }
     return out;

@@ -84,9 +84,9 @@ private:
         timespec changed{};
         QByteArray names;
     };
-    // The files of folder matching pattern: from the search's listing while the folder is
-    // as the search saw it, read again otherwise.
-    QStringList filesOf(const QString &folder, const wildcard::Pattern &pattern) const;
+    // The files of folder matching pattern, as playlist entries: from the search's listing
+    // while the folder is as the search saw it, read again otherwise.
+    QStringList entriesOf(const QString &folder, const wildcard::Pattern &pattern) const;
     static int beyondReach(const QString &folder, const wildcard::Pattern &pattern);
     bool yieldDue() const;
     void yieldToEvents();

@@ -1,64 +1,60 @@
 #include "playlist/playlist_edits.h"
 
-#include "base/name_order.h"
 #include "ui/listbox.h"
 
-namespace {
-bool containsKey(const ListBox &list, const QSet<QString> &addKeys, const QSet<QString> &removeKeys,
-                 const QString &entry, const QString &key)
+#include <vector>
+
+bool PlaylistEdits::contains(const QString &entry) const { return contains(Entry(entry)); }
+
+bool PlaylistEdits::contains(const Entry &e) const
 {
-    if (addKeys.contains(key))
+    if (addSet.contains(e))
         return true;
-    return list.findExact(entry) >= 0 && !removeKeys.contains(key);
-}
-} // namespace
-
-bool PlaylistEdits::contains(const QString &entry) const
-{
-    return containsKey(list, addKeys, removeKeys, entry, nameorder::entryKey(entry));
+    return list.findExact(e.name) >= 0 && !removeSet.contains(e);
 }
 
-int PlaylistEdits::countAfter() const { return list.count() + int(adds.size()) - int(removeKeys.size()); }
+int PlaylistEdits::countAfter() const { return list.count() + int(addSet.size()) - int(removeSet.size()); }
 
 bool PlaylistEdits::addIfAbsent(const QString &entry, plist::Refusal *why)
 {
-    const QString key = nameorder::entryKey(entry);
+    const Entry e(entry);
     *why = plist::Refusal::None;
-    if (containsKey(list, addKeys, removeKeys, entry, key))
+    if (contains(e))
         return false;
     *why = plist::refusalFor(entry, countAfter());
     if (*why != plist::Refusal::None)
         return true;
-    if (!removeKeys.remove(key)) { // one about to be removed simply stays
-        adds.push_back(entry);
-        addKeys.insert(key);
-    }
+    if (!removeSet.remove(e)) // one about to be removed simply stays
+        addSet.insert(e);
     return true;
 }
 
 bool PlaylistEdits::remove(const QString &entry)
 {
-    if (!contains(entry))
+    const Entry e(entry);
+    if (!contains(e))
         return false;
-    const QString key = nameorder::entryKey(entry);
-    if (addKeys.remove(key)) {
-        adds.removeIf([&](const QString &a) { return nameorder::entryKey(a) == key; });
-        return true;
-    }
-    removeKeys.insert(key);
+    if (!addSet.remove(e))
+        removeSet.insert(e);
     return true;
 }
 
 void PlaylistEdits::apply()
 {
-    if (!removeKeys.isEmpty()) {
+    if (!removeSet.isEmpty()) {
         std::vector<char> keep(size_t(list.count()));
         for (int i = 0; i < list.count(); ++i)
-            keep[size_t(i)] = !removeKeys.contains(nameorder::entryKey(list.text(i)));
+            keep[size_t(i)] = !removeSet.contains(Entry(list.text(i)));
         list.keepItems(keep);
-        removeKeys.clear();
+        removeSet.clear();
     }
+    if (addSet.isEmpty())
+        return;
+    // The list sorts what it is given; the set's order does not matter.
+    QStringList adds;
+    adds.reserve(addSet.size());
+    for (const Entry &e : std::as_const(addSet))
+        adds.append(e.name);
+    addSet.clear();
     list.addItems(std::move(adds));
-    adds.clear();
-    addKeys.clear();
 }

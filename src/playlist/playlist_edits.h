@@ -4,11 +4,11 @@
 // event loop, would cost far more than the pass itself. Lookups see the gathered changes;
 // every other operation applies them before it starts, so nested operations stay right.
 
+#include "base/name_order.h"
 #include "playlist/playlist_logic.h"
 
 #include <QSet>
 #include <QString>
-#include <vector>
 
 class ListBox;
 
@@ -32,8 +32,22 @@ public:
     int countAfter() const;
 
 private:
+    // An entry in a set of gathered changes: equal to the names of the same entry. Its hash
+    // is made once, without a folded copy: the set's growth rehashes every entry it holds.
+    struct Entry {
+        explicit Entry(const QString &name)
+            : name(name)
+            , hash(nameorder::entryHash(name, 0))
+        {
+        }
+        QString name;
+        size_t hash;
+        friend bool operator==(const Entry &a, const Entry &b) { return nameorder::sameEntry(a.name, b.name); }
+        friend size_t qHash(const Entry &e, size_t seed) { return e.hash ^ seed; }
+    };
+    bool contains(const Entry &e) const;
+
     ListBox &list;
-    QStringList adds;
-    QSet<QString> addKeys;
-    QSet<QString> removeKeys;
+    QSet<Entry> addSet;
+    QSet<Entry> removeSet;
 };

@@ -34,7 +34,7 @@ Pattern::Pattern(const QString &text)
     }
 }
 
-bool Pattern::matches(const QString &fileName) const
+bool Pattern::matches(QStringView fileName) const
 {
     for (const QString &s : m_suffixes)
         if (fileName.endsWith(s, Qt::CaseInsensitive))

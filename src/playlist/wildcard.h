@@ -11,7 +11,7 @@ namespace wildcard {
 class Pattern {
 public:
     explicit Pattern(const QString &text = QString());
-    bool matches(const QString &fileName) const;
+    bool matches(QStringView fileName) const;
     const QString &text() const { return m_text; }
 
 private:
