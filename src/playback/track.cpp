@@ -20,7 +20,15 @@
 #include <QScopeGuard>
 #include <QTime>
 
+#include <cmath>
+
 using numtext::roundHalfEven;
+
+namespace {
+// Half the resolution of a kept place (whole seconds): a file playing this near its start
+// is already there.
+constexpr double kAlreadyThereSeconds = 0.5;
+} // namespace
 
 Playback::Playback(Module1 &m, Form1 &f, Player &mainPlayer, Player &videoPlayer, Tags &tags, Places &places,
                    std::function<Form2 &()> form2, std::function<Form4 &()> form4)
@@ -203,7 +211,13 @@ void Playback::playOnMainPlayer()
         m.resumePos = numtext::toInt16(roundHalfEven(d / 4.0));
         m.previewStart = m.resumePos;
     }
-    p.setCurrentPosition(startFor(p, m.resumePos));
+    const double start = startFor(p, m.resumePos);
+    // The start-up resume, then the Auto mode's decision at once after it, start the same
+    // file at the same second: a seek there would only set its sound up anew, a stutter
+    // that delays the first sound by some 50 ms.
+    const bool alreadyThere = playingIt && std::abs(p.CurrentPosition() - start) < kAlreadyThereSeconds;
+    if (!alreadyThere)
+        p.setCurrentPosition(start);
     p.Play();
     p.setVolume(m.volume);
     const numtext::Hms t = numtext::splitSeconds(roundHalfEven(p.Duration()));
