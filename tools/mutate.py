@@ -25,7 +25,7 @@ BUILD = os.path.join(WORK, "build")
 # The fewest ctest names that cover each file (names the tree does not define are left out).
 SUITES = {
     "src/base/numtext.cpp": ["test_logic"],
-    "src/base/fsname.cpp": ["test_names"],
+    "src/base/fsname.cpp": ["test_names", "test_playlist"],
     "src/base/name_order.cpp": ["test_names"],
     "src/playback/lengths_logic.cpp": ["test_logic"],
     "src/playback/places_logic.cpp": ["test_logic"],

@@ -1,6 +1,7 @@
 #include "base/fsname.h"
 
 #include <QUrl>
+#include <QVarLengthArray>
 
 namespace {
 constexpr char16_t kHeldFirst = 0xDC80, kHeldLast = 0xDCFF;
@@ -46,14 +47,10 @@ int sequence(const unsigned char *p, qsizetype n, char32_t *cp)
 
 namespace fsname {
 
-void decodeOnto(QString &out, const char *bytes, qsizetype size)
+namespace {
+// Writes the units of the bytes to o, which has room for one per byte; returns the end.
+char16_t *decodeInto(char16_t *o, const char *bytes, qsizetype size)
 {
-    // Written through a pointer into room for the longest result (a UTF-16 unit per byte):
-    // a pass over a big tree decodes every name, and appending a character at a time cost
-    // most of it.
-    const qsizetype from = out.size();
-    out.resize(from + size);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data()) + from;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes);
     for (qsizetype i = 0; i < size;) {
         if (p[i] < 0x80) {
@@ -75,14 +72,27 @@ void decodeOnto(QString &out, const char *bytes, qsizetype size)
         }
         i += len;
     }
-    out.truncate(o - reinterpret_cast<const char16_t *>(out.constData()));
+    return o;
 }
+} // namespace
 
 QString decode(const char *bytes, qsizetype size)
 {
-    QString out;
-    decodeOnto(out, bytes, size);
-    return out;
+    // Decoded on the stack and kept at its own length: a name in Greek letters has half as
+    // many units as bytes, and a playlist keeps tens of thousands of names.
+    QVarLengthArray<char16_t, 512> units(size);
+    const qsizetype n = decodeInto(units.data(), bytes, size) - units.constData();
+    return QString(reinterpret_cast<const QChar *>(units.constData()), n);
+}
+
+void decodeOnto(QString &out, const char *bytes, qsizetype size)
+{
+    // Written through a pointer: a pass over a big tree decodes every name, and appending a
+    // character at a time cost most of it.
+    const qsizetype from = out.size();
+    out.resize(from + size);
+    char16_t *begin = reinterpret_cast<char16_t *>(out.data());
+    out.truncate(decodeInto(begin + from, bytes, size) - begin);
 }
 
 QByteArray encode(const QString &name)

@@ -387,7 +387,13 @@ void MpvPlayer::takeOverNext(quint64 generation)
 
 void MpvPlayer::prepareNext(const QString &path)
 {
-    if (!m_mpv || path == m_nextFile || (m_movedOn && !path.isEmpty()))
+    if (!m_mpv || path == m_nextFile)
+        return;
+    // mpv may have gone on to the prepared file before its start event is handled here:
+    // withdrawn from the list then, it would play on unseen.
+    if (m_nextId >= 0 && !m_movedOn && playingEntry() == m_nextId)
+        movedOn();
+    if (m_movedOn && !path.isEmpty())
         return;
     if (m_movedOn) {
         // Nothing takes the prepared file over: it must not play on unseen.
