@@ -15,8 +15,10 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 #include <fcntl.h>
@@ -274,6 +276,10 @@ private slots:
         // A file at a path past what the system can name (made a folder at a time) is
         // reported as too long, as a shorter one is, not passed over in silence.
         p.f.List2->clear();
+        // Too deep for the temporary folder's own clean-up, which names each path in full.
+        const auto removeDeep = qScopeGuard([&] {
+            QProcess::execute(QStringLiteral("rm"), {"-rf", p.cwd.file(QString(200, 'd'))});
+        });
         int fd = ::open(QFile::encodeName(p.cwd.path()).constData(), O_RDONLY | O_DIRECTORY);
         for (int i = 0; i < 25; ++i) {
             ::mkdirat(fd, QByteArray(200, 'd').constData(), 0755);

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QThread>
 #include <QTimer>
+#include <filesystem>
 
 namespace testkit {
 
@@ -69,7 +70,13 @@ ScratchCwd::ScratchCwd()
     qputenv("XDG_CONFIG_HOME", QDir(m_dir.path()).filePath(".config").toUtf8());
 }
 
-ScratchCwd::~ScratchCwd() { QDir::setCurrent(m_old); }
+ScratchCwd::~ScratchCwd()
+{
+    QDir::setCurrent(m_old);
+    // By the bytes: Qt's own removal reads names as text and leaves those that are not UTF-8.
+    std::error_code ignored;
+    std::filesystem::remove_all(QFile::encodeName(m_dir.path()).toStdString(), ignored);
+}
 
 bool waitFor(const std::function<bool()> &pred, int ms)
 {
