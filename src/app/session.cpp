@@ -37,6 +37,12 @@ int playingRow(const ListBox &list, int startedRow, const QString &file)
         return startedRow;
     return list.findExact(file);
 }
+
+// A file that could not be opened reads as an empty one.
+state::Decoded decodeFile(QFile &file, bool opened)
+{
+    return opened ? state::decode(file) : state::decode(QByteArray());
+}
 } // namespace
 
 Session::Session(Module1 &m, Form1 &form, StateDb &db, Playback &playback, Playlist &playlist, Places &places)
@@ -200,11 +206,6 @@ bool Session::openStateFile(QFile &file, qint64 *modifiedMs) const
     return fsprobe::isRegular(statePath()) && file.open(QIODevice::ReadOnly);
 }
 
-state::Decoded Session::decodeFile(QFile &file, bool opened)
-{
-    return opened ? state::decode(file) : state::decode(QByteArray());
-}
-
 std::optional<QByteArray> Session::recover(const QByteArray &head, qint64 fileMs)
 {
     m_skipCrashed = false;
@@ -223,7 +224,7 @@ std::optional<QByteArray> Session::recover(const QByteArray &head, qint64 fileMs
         // The entry that was opening when it died; rows of older runs name none.
         QString entry = last->guard.entry;
         if (entry.isEmpty())
-            entry = state::Records(restored ? *restored : head).readString(5).value_or(QString());
+            entry = restored ? last->snapshot.currentEntry : state::Records(head).readString(5).value_or(QString());
         guard = statedb::afterUncleanEnd(last->guard, entry);
         m_skipCrashed = statedb::skipEntry(guard);
         m_crashed = guard.entry;

@@ -44,8 +44,6 @@ public:
 
 private:
     bool openStateFile(QFile &file, qint64 *modifiedMs) const;
-    // A file that could not be opened reads as an empty one.
-    static state::Decoded decodeFile(QFile &file, bool opened);
     void removeStaleSaves() const;
     // The database's copy, when it is newer than the file (a run that ended unclean).
     std::optional<QByteArray> recover(const QByteArray &head, qint64 fileMs);
