@@ -141,6 +141,23 @@ def side_by_side(ours_cmd, ours_cwd, env, peer_cmd, warm, window):
         stop(peer)
 
 
+def window_mapped(cmd, cwd, env, title):
+    """Seconds from the start of cmd until its window whose name holds title is mapped, as
+    another X client sees it (polled, a few ms apart); None when it never is."""
+    began = time.perf_counter()
+    p = start(cmd, cwd, env)
+    try:
+        while time.perf_counter() - began < 10:
+            tree = subprocess.run(["xwininfo", "-root", "-children"], capture_output=True, text=True).stdout
+            ids = [line.split()[0] for line in tree.splitlines() if title in line]
+            if ids and "IsViewable" in subprocess.run(["xwininfo", "-id", ids[0]], capture_output=True,
+                                                      text=True).stdout:
+                return time.perf_counter() - began
+        return None
+    finally:
+        stop(p)
+
+
 def alone(cmd, warm, window):
     """CPU share (% of a core) of one process over window seconds, after warm seconds."""
     p = start(cmd)
@@ -283,6 +300,17 @@ def main():
                      1.10))
         rows.append(("", "  same: to the exit (wall s) vs our B1", w(b2, 0), w(b1, 0), None))
         rows.append(("", "  same: CPU s vs our B1", w(b2, 1), w(b1, 1), None))
+        # The main window on screen, from outside: sessions of their own, as each run saves.
+        log("B2: main window mapped, %d runs" % RUNS)
+        one_w, big_w = session("one-w", 1, RESUME_AT), session("big-w", ENTRIES, RESUME_AT)
+        maps1, maps2 = [], []
+        for _ in range(RUNS):
+            maps1.append(window_mapped([program], one_w, quiet, "Brastomere"))
+            maps2.append(window_mapped([program], big_w, quiet, "Brastomere"))
+        if None in maps1 + maps2:
+            raise RuntimeError("the main window was never mapped")
+        rows.append(("", "  same: to the main window mapped, seen from outside (s) vs 1 entry", med(maps2),
+                     med(maps1), 1.10))
 
         # B3: CPU while playing, both processes side by side over the same window.
         log("B3: CPU while playing, %d x %.0f s" % (LONG_RUNS, SECONDS))
