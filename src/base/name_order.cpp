@@ -223,6 +223,9 @@ void sort(QStringList &names)
 }
 
 namespace {
+// The folding of an ASCII unit: its small letter.
+char16_t foldAscii(char16_t u) { return u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u; }
+
 // Writes the simple case folding of name to o, a unit per unit (folding keeps a
 // character's length in UTF-16); returns the end.
 char16_t *foldInto(const QString &name, char16_t *o)
@@ -233,7 +236,7 @@ char16_t *foldInto(const QString &name, char16_t *o)
         const QChar c = name[i];
         const char16_t u = c.unicode();
         if (u < 0x80) {
-            *o++ = u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u;
+            *o++ = foldAscii(u);
         } else if (c.isHighSurrogate() && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
             const char32_t f = QChar::toCaseFolded(QChar::surrogateToUcs4(c, name[++i]));
             *o++ = QChar::highSurrogate(f);
@@ -272,7 +275,7 @@ bool sameEntry(const QString &a, const QString &b)
             continue;
         if (x >= 0x80 || y >= 0x80)
             return entryKey(a) == entryKey(b);
-        if ((x >= 'A' && x <= 'Z' ? x + 32 : x) != (y >= 'A' && y <= 'Z' ? y + 32 : y))
+        if (foldAscii(x) != foldAscii(y))
             return false;
     }
     return true;
